@@ -1,0 +1,62 @@
+// Reader of the client's result file: the header into a WorkUnit, then every spike and
+// gaussian of the signal section, the strongest of each applied as the best signals.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "record/Signals.h"
+#include "record/TextFiles.h"
+#include "record/WorkUnit.h"
+
+// The header key map: every WorkUnitFieldNames key but "Update" and "TimeStamp", plus
+// "cpu_time" for cpu. Shared with the client directory reader.
+std::map<std::string, int> makeHeaderKeys();
+
+// Stores one header value into `record` by the header key map; unknown keys are ignored.
+// time_recorded is a Julian Date (trailing text ignored).
+void applyHeaderValue(const std::map<std::string, int>& headerKeys, WorkUnit& record,
+                      const std::string& key, const std::string& value);
+
+class ResFile {
+public:
+    ResFile();
+    explicit ResFile(const std::string& path);
+    ResFile(const ResFile&) = delete;
+    ResFile& operator=(const ResFile&) = delete;
+    ~ResFile() { close(); }
+
+    WorkUnit record;
+    Gaussian gaussian;  // after a read: the best gaussian
+    Spike spike;        // after a read: the best spike
+    GaussianList gaussians;
+    SpikeList spikes;
+    double cr = 0;
+    std::int32_t ncfft = 0;
+    std::int32_t fl = 0;
+
+    // Finds the file (directories do not count), takes its last-write time into Update and
+    // TimeStamp, and opens it as text.
+    bool open(const std::string& path);
+    bool isOpen() const { return file_.isOpen(); }
+    // Header, then the signal section; always ends with the file closed. False when no file
+    // was open.
+    bool read();
+    // Closes the file and clears what a read produced.
+    void close();
+    void applyHeaderValue(const std::string& key, const std::string& value);
+
+private:
+    void readSignals();
+    void parseContextLine(std::string_view rest);
+    void parseGaussianLine(std::string_view rest);
+    void parseSpikeLine(std::string_view rest);
+
+    INIFile file_;
+    std::map<std::string, int> headerKeys_;
+    std::map<std::string, int> gaussianKeys_;
+    std::map<std::string, int> spikeKeys_;
+    std::map<std::string, int> contextKeys_;
+};

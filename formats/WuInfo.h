@@ -1,0 +1,13 @@
+// WUInfo.csv: the whole store as one comma-separated table, every field in a column.
+#pragma once
+
+#include <string>
+
+#include "record/WorkUnitList.h"
+
+// Rewrites the file safely (temporary file renamed over the target); CR LF line ends.
+// False on any failure, and the old file then keeps its bytes.
+bool writeWuInfo(const WorkUnitList& store, const std::string& path);
+// Adds every row to the store (merging by name); header lines set store.columns.
+// False when the file cannot be opened.
+bool readWuInfo(WorkUnitList& store, const std::string& path);

@@ -1,0 +1,105 @@
+// The one seam between the programs and the operating system: file search, file times,
+// the time zone, reading and writing files, copying and replacing them safely.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// One entry of a directory search.
+struct DirEntry {
+    std::string name;             // bare name, no directory part
+    bool isDirectory = false;     // "." and ".." and links to directories count as directories
+    std::int64_t lastWriteUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
+};
+
+// Directory search over a pattern whose last component may hold * and ?.
+// findFirst returns a handle (>= 0) and the first entry, or -1 when nothing matches.
+// POSIX: wildcards only in the last component, matched case-sensitively; entries come in
+// byte order of their names (as NTFS yields them); a pattern without wildcards finds that
+// one entry. Windows: FindFirstFileA / FindNextFileA.
+int findFirst(const std::string& pattern, DirEntry& entry);
+// Next entry of an open search; false when there is none (the handle stays open).
+bool findNext(int handle, DirEntry& entry);
+void findClose(int handle);
+
+// The standard zone offset in seconds east of Greenwich: minus the C runtime's `timezone`
+// after tzset(). Read once per process: the zone does not change during a run.
+int zoneOffsetSeconds();
+
+// A last-write time as the C library's date text in local time: the UTC time plus
+// zoneOffsetSeconds(), as "Www Mmm dd hh:mm:ss yyyy\n" (two-digit day).
+std::string localTimeText(std::int64_t utcSeconds);
+
+// The current time in seconds since 1970-01-01 00:00:00 UTC.
+std::int64_t nowUtc();
+
+// The path as the OS wants it: on POSIX every backslash becomes a slash.
+std::string nativePath(const std::string& path);
+
+// The program's own file name: argv[0] after its last backslash or slash.
+std::string programName(const std::string& argv0);
+
+// Reads a whole file as its bytes. False when it cannot be opened or read.
+bool readFile(const std::string& path, std::string& bytes);
+
+// Copies a file, replacing the target when it exists. True when the copy is complete.
+bool copyFile(const std::string& from, const std::string& to);
+
+// A file opened for writing. Bytes are written as they are; callers that write text mode
+// turn "\n" into "\r\n" themselves (see textModeBytes). Every call goes through the write
+// seam below, so a test can make any one of them fail.
+class OutFile {
+public:
+    OutFile() = default;
+    OutFile(const OutFile&) = delete;
+    OutFile& operator=(const OutFile&) = delete;
+    ~OutFile();  // closes without syncing
+
+    // Creates the file or cuts it to length 0.
+    bool openTruncate(const std::string& path);
+    // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
+    bool openAppend(const std::string& path);
+    // Creates a new file that must not exist yet (for temporary files).
+    bool openNew(const std::string& path);
+    bool isOpen() const { return fd_ >= 0; }
+    bool write(std::string_view bytes);
+    // Flushes the OS buffers to the disk (fsync / FlushFileBuffers).
+    bool sync();
+    bool close();
+    // Cuts an open file back to `length` bytes (undoes a failed append).
+    bool truncate(std::int64_t length);
+    std::int64_t sizeAtOpen() const { return sizeAtOpen_; }
+
+private:
+    int fd_ = -1;
+    std::int64_t sizeAtOpen_ = 0;
+};
+
+// Renames `from` over `to` in one step and makes the rename durable (the directory is
+// synced on POSIX; MoveFileExA with MOVEFILE_REPLACE_EXISTING on Windows). The target is
+// never deleted first.
+bool renameReplace(const std::string& from, const std::string& to);
+bool removeFile(const std::string& path);
+// True when the path names an existing directory.
+bool isDirectory(const std::string& path);
+
+// Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
+// over the target only after every byte was written, synced and closed. On any failure the
+// target keeps its old bytes and the temporary file is removed.
+bool replaceFileContents(const std::string& path, std::string_view bytes);
+
+// Appends `bytes` to `path` (created when missing). On a failed write the file is cut back to
+// its former length, so the old contents stay intact.
+bool appendFileContents(const std::string& path, std::string_view bytes);
+
+// Text mode as the Windows C runtime writes it: every "\n" becomes "\r\n".
+std::string textModeBytes(std::string_view text);
+
+// Test seam: the n-th call (1-based, counting from now) of the write seam (open, write, sync,
+// close, truncate, rename) fails as if the OS refused it. 0 switches the fault off.
+void failWriteCallAfter(int n);
+
+}  // namespace platform

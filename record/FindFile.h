@@ -1,0 +1,31 @@
+// The wildcard file finder over the platform's directory search, and the rule that tells an
+// input file's format from its name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class FindFile {
+public:
+    FindFile() = default;
+    FindFile(const FindFile&) = delete;
+    FindFile& operator=(const FindFile&) = delete;
+    ~FindFile() { close(); }
+
+    std::int32_t handle = -1;
+    std::string pattern;
+    std::string directory;  // the pattern up to its last backslash or slash; ".\" if none
+    std::string name;       // bare name of the file found last
+    std::string modified;   // its last-write time as local C-library date text
+
+    // Starts a new search; returns the first regular file's name or "" (directories are
+    // passed over).
+    std::string find(const std::string& pattern);
+    // The next regular file's name of the current search, or "".
+    std::string find();
+    void close();
+};
+
+// Input types by bare file name: 0 WUInfo.csv, 1 I4WU export, 2 SETILog export,
+// 3 support data file, -1 not recognised.
+int detectInputType(const std::string& fileName);

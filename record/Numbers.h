@@ -1,0 +1,31 @@
+// Number readers and writers shared by every format: stream-extraction semantics on top of
+// std::from_chars, and fixed-point / integer output through std::to_chars.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Each reader skips leading white space (blank, tab, CR, LF, VT, FF), accepts an optional
+// '+' or '-', takes the longest prefix that forms a number and ignores the rest.
+// A text that does not begin with a number, or whose number overflows the type, leaves
+// `out` as it was and returns false.
+// Decimal integer: "12.5" reads 12.
+bool readInt(std::string_view text, std::int32_t& out);
+// Hexadecimal integer with optional 0x / 0X after the sign; values up to 0xFFFFFFFF are
+// taken as their 32-bit pattern, so everything the writers print reads back.
+bool readHex(std::string_view text, std::int32_t& out);
+// Real number in decimal or exponent notation: "1e5x" reads 100000, "1e" reads 1;
+// "inf", "nan" and hexadecimal floats are not numbers.
+bool readReal(std::string_view text, double& out);
+
+// Appends `value` in fixed-point notation with `decimals` digits after the point, as
+// printf("%.*f") prints it (no exponent, '-' for negatives, "-0.000000" for tiny negatives
+// exactly as printf does).
+void appendFixed(std::string& out, double value, int decimals);
+// Appends a decimal integer.
+void appendInt(std::string& out, std::int64_t value);
+// Appends `value` with at least `width` digits, zero-padded on the left ('-' first).
+void appendPadded(std::string& out, std::int64_t value, int width);
+// Appends `value` as printf("%g") prints it (6 significant digits).
+void appendGeneral(std::string& out, double value);

@@ -1,0 +1,79 @@
+// The two line readers every reader is built on (comma-separated and key=value), and the two
+// trimming rules.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Cuts blanks and tabs (only those) from both ends; a text of blanks only stays as it is.
+std::string& trimBlanks(std::string& text);
+std::string_view trimBlanks(std::string_view text);
+// trimBlanks, then removes every double quote.
+std::string& trimUnquote(std::string& text);
+
+// The whole file is read at open. Text mode: the data ends at the first byte 26 and every
+// carriage return is dropped. Binary mode: bytes as they are.
+class LineSource {
+public:
+    bool open(const std::string& path, bool textMode);
+    void close();
+    bool isOpen() const { return open_; }
+    // Next line up to a line feed (not stored) or the end of the data; false when nothing is
+    // left. In text mode carriage returns are dropped.
+    bool readLine(std::string& line);
+    // Next line up to a carriage return (not stored), line feeds dropped; a lone line feed
+    // also ends a line, so CR, LF and CR LF each end one line. False when nothing is left.
+    bool readCrLine(std::string& line);
+
+private:
+    std::string data_;
+    std::size_t pos_ = 0;
+    bool open_ = false;
+    bool textMode_ = true;
+};
+
+class CSVFile {
+public:
+    CSVFile() = default;
+    explicit CSVFile(const std::string& path) { open(path); }
+    std::string line;  // the current line
+
+    bool open(const std::string& path);  // text mode
+    void close();
+    bool isOpen() const { return file_.isOpen(); }
+    // Next line into `line`, cut at its first NUL byte; the field reader starts at its front.
+    bool readLine();
+    // Next comma-separated field (commas inside double quotes do not split) through
+    // trimUnquote; false when the line is used up or no file is open.
+    bool nextField(std::string& field);
+    // The part of `line` not yet split into fields.
+    std::string_view remaining() const { return std::string_view(line).substr(pos_); }
+
+private:
+    LineSource file_;
+    std::size_t pos_ = 0;
+};
+
+class INIFile {
+public:
+    INIFile() = default;
+    explicit INIFile(const std::string& path) { open(path); }
+    std::string line;
+    std::string key;
+    std::string value;
+
+    bool open(const std::string& path);        // text mode
+    bool openBinary(const std::string& path);  // binary mode
+    void close();  // line, key and value keep their texts
+    bool isOpen() const { return file_.isOpen(); }
+    // Line-feed reader: `line`, `key` and `value` set (line cut at its first NUL byte).
+    bool readLine();
+    // Carriage-return reader: `key` and `value` set, `line` untouched.
+    bool readCrLine();
+    // Splits at the first "=" (the scan stops at a NUL byte); both sides through trimBlanks.
+    static bool splitKeyValue(std::string_view text, std::string& key, std::string& value);
+
+private:
+    LineSource file_;
+};

@@ -1,0 +1,102 @@
+// Test helpers: temporary directories, file bytes and running built programs.
+#include "support/TempDir.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    for (;;) {
+        fs::path p = fs::temp_directory_path() /
+                     ("seti-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+        std::error_code ec;
+        if (fs::create_directory(p, ec)) {
+            path_ = p;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave read-only directories behind; make them writable before removing.
+    for (auto it = fs::recursive_directory_iterator(path_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(path_, ec);
+}
+
+std::string TempDir::file(const std::string& relative) const { return (path_ / relative).string(); }
+
+void TempDir::write(const std::string& relative, const std::string& bytes) const {
+    fs::path p = path_ / relative;
+    fs::create_directories(p.parent_path());
+    writeBytes(p, bytes);
+}
+
+std::string TempDir::read(const std::string& relative) const { return readBytes(path_ / relative); }
+
+bool TempDir::exists(const std::string& relative) const { return fs::exists(path_ / relative); }
+
+std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+static std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') q += "'\\''";
+        else q += c;
+    }
+    return q + "'";
+}
+
+RunResult run(const std::string& program, const std::vector<std::string>& args,
+              const fs::path& cwd, const std::string& env) {
+    TempDir capture;
+    std::string cmd = "cd " + quote(cwd.string()) + " && env " + env + " " + quote(program);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd += " </dev/null >" + quote(capture.file("out")) + " 2>" + quote(capture.file("err"));
+    RunResult r;
+    int raw = std::system(cmd.c_str());
+    r.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    r.out = capture.read("out");
+    r.err = capture.read("err");
+    return r;
+}
+
+std::string programPath(const std::string& name) { return std::string(SETI_BIN_DIR) + "/" + name; }
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t nl = text.find('\n', start);
+        if (nl == std::string::npos) {
+            out.push_back(text.substr(start));
+            break;
+        }
+        out.push_back(text.substr(start, nl - start));
+        start = nl + 1;
+    }
+    return out;
+}
+
+}  // namespace testsupport
