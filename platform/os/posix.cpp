@@ -1,0 +1,1 @@
+// POSIX half of the platform layer.

@@ -1,0 +1,1 @@
+// Windows half of the platform layer.
