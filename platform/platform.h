@@ -42,6 +42,13 @@ std::string nativePath(const std::string& path);
 // The program's own file name: argv[0] after its last backslash or slash.
 std::string programName(const std::string& argv0);
 
+// The file-name ending this platform gives its programs: ".exe" on Windows, none elsewhere.
+#ifdef _WIN32
+constexpr const char* ExecutableSuffix = ".exe";
+#else
+constexpr const char* ExecutableSuffix = "";
+#endif
+
 // Reads a whole file as its bytes. False when it cannot be opened or read.
 bool readFile(const std::string& path, std::string& bytes);
 
