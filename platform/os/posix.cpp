@@ -1,1 +1,287 @@
-// POSIX half of the platform layer.
+// POSIX half of the platform layer: directory search, time zone, paths and the write seam
+// on open / write / fsync / close / ftruncate / rename.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "platform/os/WriteSeam.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+// One open directory search: every matching entry, found and sorted at findFirst.
+struct Search {
+    std::vector<DirEntry> entries;
+    std::size_t next = 0;
+};
+
+std::vector<std::unique_ptr<Search>>& searches() {
+    static std::vector<std::unique_ptr<Search>> table;
+    return table;
+}
+
+bool hasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+// Case-sensitive match of * (any run of bytes) and ? (one byte), by backtracking to the last *.
+bool wildcardMatch(const std::string& pattern, const std::string& name) {
+    std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+// Fills the directory flag and time of `entry` from the file at `path`; a link counts as
+// what it points to, a broken link as itself. False when the entry is gone.
+bool describe(const std::string& path, DirEntry& entry) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return false;
+    entry.isDirectory = S_ISDIR(info.st_mode);
+    entry.lastWriteUtc = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    return true;
+}
+
+int storeSearch(std::unique_ptr<Search> search) {
+    auto& table = searches();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!table[i]) {
+            table[i] = std::move(search);
+            return static_cast<int>(i);
+        }
+    }
+    table.push_back(std::move(search));
+    return static_cast<int>(table.size() - 1);
+}
+
+Search* searchOf(int handle) {
+    auto& table = searches();
+    if (handle < 0 || static_cast<std::size_t>(handle) >= table.size()) return nullptr;
+    return table[static_cast<std::size_t>(handle)].get();
+}
+
+// The directory that holds `path` (native form), for syncing it after a rename.
+std::string parentDirectory(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    if (cut == std::string::npos) return ".";
+    if (cut == 0) return "/";
+    return path.substr(0, cut);
+}
+
+bool seamFails() {
+    if (!detail::injectedWriteFault()) return false;
+    errno = EIO;
+    return true;
+}
+
+}  // namespace
+
+int findFirst(const std::string& pattern, DirEntry& entry) {
+    const std::string native = nativePath(pattern);
+    const std::size_t cut = native.find_last_of('/');
+    const std::string dirPart = cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
+    std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
+    if (last.empty()) return -1;
+
+    auto search = std::make_unique<Search>();
+    if (!hasWildcard(last)) {
+        DirEntry one;
+        one.name = last;
+        if (!describe(native, one)) return -1;
+        search->entries.push_back(std::move(one));
+    } else {
+        // As on Windows, "*.*" also matches names without a dot.
+        if (last == "*.*") last = "*";
+        DIR* dir = opendir(dirPart.empty() ? "." : dirPart.c_str());
+        if (dir == nullptr) return -1;
+        while (const dirent* item = readdir(dir)) {
+            std::string name = item->d_name;
+            if (!wildcardMatch(last, name)) continue;
+            DirEntry found;
+            found.name = std::move(name);
+            if (describe(dirPart + found.name, found)) search->entries.push_back(std::move(found));
+        }
+        closedir(dir);
+        // Byte order of the names (as NTFS yields them), so runs are repeatable.
+        std::sort(search->entries.begin(), search->entries.end(),
+                  [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    }
+    if (search->entries.empty()) return -1;
+    entry = search->entries[0];
+    search->next = 1;
+    return storeSearch(std::move(search));
+}
+
+bool findNext(int handle, DirEntry& entry) {
+    Search* search = searchOf(handle);
+    if (search == nullptr || search->next >= search->entries.size()) return false;
+    entry = search->entries[search->next++];
+    return true;
+}
+
+void findClose(int handle) {
+    if (searchOf(handle) != nullptr) searches()[static_cast<std::size_t>(handle)].reset();
+}
+
+int zoneOffsetSeconds() {
+    static const int offset = [] {
+        tzset();
+        return static_cast<int>(-timezone);
+    }();
+    return offset;
+}
+
+std::string nativePath(const std::string& path) {
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
+
+bool copyFile(const std::string& from, const std::string& to) {
+    const std::string source = nativePath(from);
+    const std::string target = nativePath(to);
+    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat sourceInfo {};
+    struct stat targetInfo {};
+    // Copying a file onto itself would cut it to nothing before reading it.
+    if (fstat(in, &sourceInfo) != 0 || S_ISDIR(sourceInfo.st_mode) ||
+        (stat(target.c_str(), &targetInfo) == 0 && targetInfo.st_dev == sourceInfo.st_dev &&
+         targetInfo.st_ino == sourceInfo.st_ino)) {
+        close(in);
+        return false;
+    }
+    const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                         sourceInfo.st_mode & 0777);
+    if (out < 0) {
+        close(in);
+        return false;
+    }
+    bool ok = true;
+    std::vector<char> block(256 * 1024);
+    for (;;) {
+        const ssize_t got = read(in, block.data(), block.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < got;) {
+            const ssize_t put = write(out, block.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) ok = false;
+            else done += put;
+        }
+        if (!ok) break;
+    }
+    close(in);
+    if (close(out) != 0) ok = false;
+    return ok;
+}
+
+OutFile::~OutFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool OutFile::openTruncate(const std::string& path) {
+    if (fd_ >= 0 || seamFails()) return false;
+    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    sizeAtOpen_ = 0;
+    return fd_ >= 0;
+}
+
+bool OutFile::openAppend(const std::string& path) {
+    if (fd_ >= 0 || seamFails()) return false;
+    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd_ < 0) return false;
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    sizeAtOpen_ = static_cast<std::int64_t>(info.st_size);
+    return true;
+}
+
+bool OutFile::openNew(const std::string& path) {
+    if (fd_ >= 0 || seamFails()) return false;
+    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    sizeAtOpen_ = 0;
+    return fd_ >= 0;
+}
+
+bool OutFile::write(std::string_view bytes) {
+    if (fd_ < 0 || seamFails()) return false;
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+}
+
+bool OutFile::sync() {
+    if (fd_ < 0 || seamFails()) return false;
+    return fsync(fd_) == 0;
+}
+
+bool OutFile::close() {
+    if (fd_ < 0) return false;
+    const int fd = fd_;
+    fd_ = -1;
+    if (seamFails()) {
+        ::close(fd);
+        return false;
+    }
+    return ::close(fd) == 0;
+}
+
+bool OutFile::truncate(std::int64_t length) {
+    if (fd_ < 0 || length < 0 || seamFails()) return false;
+    return ftruncate(fd_, static_cast<off_t>(length)) == 0;
+}
+
+bool renameReplace(const std::string& from, const std::string& to) {
+    if (seamFails()) return false;
+    const std::string target = nativePath(to);
+    if (rename(nativePath(from).c_str(), target.c_str()) != 0) return false;
+    // Sync the directory so the rename itself survives a crash. A directory that cannot be
+    // opened for reading cannot be synced by us; some file systems refuse with EINVAL.
+    const int dir = open(parentDirectory(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return true;
+    const bool synced = fsync(dir) == 0 || errno == EINVAL;
+    close(dir);
+    return synced;
+}
+
+bool removeFile(const std::string& path) { return unlink(nativePath(path).c_str()) == 0; }
+
+bool isDirectory(const std::string& path) {
+    struct stat info {};
+    return stat(nativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace platform

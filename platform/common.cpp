@@ -1,0 +1,174 @@
+// The portable half of the platform layer: date text, text mode, whole-file helpers and the
+// safe replace and append built on the OS half's write seam.
+#include <array>
+#include <chrono>
+#include <fstream>
+#include <limits>
+
+#include "platform/os/WriteSeam.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+int faultCountdown = 0;
+
+// Days since 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's civil_from_days).
+void civilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+void appendTwoDigits(std::string& out, int value) {
+    out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
+namespace detail {
+
+bool injectedWriteFault() {
+    if (faultCountdown <= 0) return false;
+    return --faultCountdown == 0;
+}
+
+}  // namespace detail
+
+void failWriteCallAfter(int n) { faultCountdown = n > 0 ? n : 0; }
+
+std::string localTimeText(std::int64_t utcSeconds) {
+    // Saturate rather than overflow for times no file system can hold.
+    constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 2;
+    std::int64_t local = utcSeconds;
+    if (local > limit) local = limit;
+    if (local < -limit) local = -limit;
+    local += zoneOffsetSeconds();
+
+    std::int64_t days = local / 86400;
+    std::int64_t secondOfDay = local % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    std::int64_t year = 0;
+    int month = 1;
+    int day = 1;
+    civilFromDays(days, year, month, day);
+    // 1970-01-01 was a Thursday.
+    const int weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);
+
+    static constexpr std::array<const char*, 7> weekdays = {"Sun", "Mon", "Tue", "Wed",
+                                                            "Thu", "Fri", "Sat"};
+    static constexpr std::array<const char*, 12> months = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::string text;
+    text.reserve(32);
+    text += weekdays[weekday];
+    text += ' ';
+    text += months[month - 1];
+    text += ' ';
+    appendTwoDigits(text, day);
+    text += ' ';
+    const int second = static_cast<int>(secondOfDay);
+    appendTwoDigits(text, second / 3600);
+    text += ':';
+    appendTwoDigits(text, second / 60 % 60);
+    text += ':';
+    appendTwoDigits(text, second % 60);
+    text += ' ';
+    // The year takes at least four digits.
+    std::string digits = std::to_string(year < 0 ? -year : year);
+    if (year < 0) text += '-';
+    if (digits.size() < 4) text.append(4 - digits.size(), '0');
+    text += digits;
+    text += '\n';
+    return text;
+}
+
+std::int64_t nowUtc() {
+    // The system clock counts from 1970-01-01 00:00:00 UTC (guaranteed since C++20).
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string programName(const std::string& argv0) {
+    const std::size_t cut = argv0.find_last_of("\\/");
+    return cut == std::string::npos ? argv0 : argv0.substr(cut + 1);
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(nativePath(path), std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    std::string data;
+    if (size > 0) {
+        data.resize(static_cast<std::size_t>(size));
+        in.read(data.data(), size);
+        if (in.gcount() != size) return false;
+    }
+    // Files that report no size (pipes, /proc) or grew since: read on to the real end.
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        data.append(block, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) return false;
+    bytes = std::move(data);
+    return true;
+}
+
+std::string textModeBytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) break;
+        out.append(text, start, nl - start);
+        out += "\r\n";
+        start = nl + 1;
+    }
+    out.append(text, start, std::string_view::npos);
+    return out;
+}
+
+bool replaceFileContents(const std::string& path, std::string_view bytes) {
+    // The temporary file sits beside the target so the rename never crosses file systems.
+    // One left behind by a crashed run is removed first.
+    const std::string temporary = path + ".tmp~";
+    removeFile(temporary);
+    OutFile out;
+    if (!out.openNew(temporary)) return false;
+    const bool written = out.write(bytes) && out.sync();
+    const bool closed = out.close();
+    if (!written || !closed || !renameReplace(temporary, path)) {
+        removeFile(temporary);
+        return false;
+    }
+    return true;
+}
+
+bool appendFileContents(const std::string& path, std::string_view bytes) {
+    OutFile out;
+    if (!out.openAppend(path)) return false;
+    if (out.write(bytes) && out.sync()) return out.close();
+    // Cut the partial record off again so the old contents stay as they were.
+    out.truncate(out.sizeAtOpen());
+    out.sync();
+    out.close();
+    return false;
+}
+
+}  // namespace platform
