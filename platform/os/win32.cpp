@@ -1,1 +1,213 @@
-// Windows half of the platform layer.
+// Windows half of the platform layer: FindFirstFileA directory search, the C runtime's zone,
+// CopyFileA, and the write seam on CreateFileA / WriteFile / FlushFileBuffers / MoveFileExA.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <time.h>
+
+#include <vector>
+
+#include "platform/os/WriteSeam.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+// Open search handles and open files, by the small integer the interface hands out.
+std::vector<HANDLE>& searchHandles() {
+    static std::vector<HANDLE> table;
+    return table;
+}
+
+std::vector<HANDLE>& fileHandles() {
+    static std::vector<HANDLE> table;
+    return table;
+}
+
+int storeHandle(std::vector<HANDLE>& table, HANDLE handle) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i] == INVALID_HANDLE_VALUE) {
+            table[i] = handle;
+            return static_cast<int>(i);
+        }
+    }
+    table.push_back(handle);
+    return static_cast<int>(table.size() - 1);
+}
+
+HANDLE handleOf(const std::vector<HANDLE>& table, int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= table.size()) return INVALID_HANDLE_VALUE;
+    return table[static_cast<std::size_t>(index)];
+}
+
+void releaseHandle(std::vector<HANDLE>& table, int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < table.size()) {
+        table[static_cast<std::size_t>(index)] = INVALID_HANDLE_VALUE;
+    }
+}
+
+// FILETIME counts 100 ns steps from 1601-01-01; 11644473600 seconds lie before 1970.
+std::int64_t unixSeconds(const FILETIME& time) {
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+}
+
+void toEntry(const WIN32_FIND_DATAA& data, DirEntry& entry) {
+    entry.name = data.cFileName;
+    entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.lastWriteUtc = unixSeconds(data.ftLastWriteTime);
+}
+
+bool seamFails() {
+    if (!detail::injectedWriteFault()) return false;
+    SetLastError(ERROR_WRITE_FAULT);
+    return true;
+}
+
+// Opens `path` for writing with the given creation rule; -1 when it fails.
+int openForWriting(const std::string& path, DWORD creation) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    return storeHandle(fileHandles(), file);
+}
+
+}  // namespace
+
+int findFirst(const std::string& pattern, DirEntry& entry) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    toEntry(data, entry);
+    return storeHandle(searchHandles(), search);
+}
+
+bool findNext(int handle, DirEntry& entry) {
+    HANDLE search = handleOf(searchHandles(), handle);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    WIN32_FIND_DATAA data;
+    if (!FindNextFileA(search, &data)) return false;
+    toEntry(data, entry);
+    return true;
+}
+
+void findClose(int handle) {
+    HANDLE search = handleOf(searchHandles(), handle);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FindClose(search);
+    releaseHandle(searchHandles(), handle);
+}
+
+int zoneOffsetSeconds() {
+    static const int offset = [] {
+        _tzset();
+        return static_cast<int>(-_timezone);
+    }();
+    return offset;
+}
+
+std::string nativePath(const std::string& path) { return path; }
+
+bool copyFile(const std::string& from, const std::string& to) {
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+OutFile::~OutFile() {
+    HANDLE file = handleOf(fileHandles(), fd_);
+    if (file == INVALID_HANDLE_VALUE) return;
+    CloseHandle(file);
+    releaseHandle(fileHandles(), fd_);
+}
+
+bool OutFile::openTruncate(const std::string& path) {
+    if (fd_ >= 0 || seamFails()) return false;
+    fd_ = openForWriting(path, CREATE_ALWAYS);
+    sizeAtOpen_ = 0;
+    return fd_ >= 0;
+}
+
+bool OutFile::openAppend(const std::string& path) {
+    if (fd_ >= 0 || seamFails()) return false;
+    fd_ = openForWriting(path, OPEN_ALWAYS);
+    if (fd_ < 0) return false;
+    HANDLE file = handleOf(fileHandles(), fd_);
+    LARGE_INTEGER size;
+    const LARGE_INTEGER zero{};
+    if (!GetFileSizeEx(file, &size) || !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
+        CloseHandle(file);
+        releaseHandle(fileHandles(), fd_);
+        fd_ = -1;
+        return false;
+    }
+    sizeAtOpen_ = size.QuadPart;
+    return true;
+}
+
+bool OutFile::openNew(const std::string& path) {
+    if (fd_ >= 0 || seamFails()) return false;
+    fd_ = openForWriting(path, CREATE_NEW);
+    sizeAtOpen_ = 0;
+    return fd_ >= 0;
+}
+
+bool OutFile::write(std::string_view bytes) {
+    HANDLE file = handleOf(fileHandles(), fd_);
+    if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
+    while (!bytes.empty()) {
+        // WriteFile takes a 32-bit length: 1 GiB steps.
+        const DWORD chunk = static_cast<DWORD>(bytes.size() < (1u << 30) ? bytes.size() : (1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool OutFile::sync() {
+    HANDLE file = handleOf(fileHandles(), fd_);
+    if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
+    return FlushFileBuffers(file) != 0;
+}
+
+bool OutFile::close() {
+    HANDLE file = handleOf(fileHandles(), fd_);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    releaseHandle(fileHandles(), fd_);
+    fd_ = -1;
+    if (seamFails()) {
+        CloseHandle(file);
+        return false;
+    }
+    return CloseHandle(file) != 0;
+}
+
+bool OutFile::truncate(std::int64_t length) {
+    HANDLE file = handleOf(fileHandles(), fd_);
+    if (file == INVALID_HANDLE_VALUE || length < 0 || seamFails()) return false;
+    LARGE_INTEGER position;
+    position.QuadPart = length;
+    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+bool renameReplace(const std::string& from, const std::string& to) {
+    if (seamFails()) return false;
+    // No MOVEFILE_COPY_ALLOWED: a copy across volumes would not replace in one step.
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool isDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace platform
