@@ -1,0 +1,181 @@
+// The line readers (whole file in memory, lines found with memchr) and the trimming rules.
+#include "record/TextFiles.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Cuts `text` at its first NUL byte, as the C string it was read into would end there.
+void cutAtNul(std::string& text) {
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+}
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+    std::size_t first = 0;
+    while (first < text.size() && isBlank(text[first])) ++first;
+    // A text of blanks only is kept as it is.
+    if (first == text.size()) return text;
+    std::size_t end = text.size();
+    while (isBlank(text[end - 1])) --end;
+    return text.substr(first, end - first);
+}
+
+std::string& trimBlanks(std::string& text) {
+    const std::string_view kept = trimBlanks(std::string_view(text));
+    if (kept.size() != text.size()) {
+        const std::size_t first = static_cast<std::size_t>(kept.data() - text.data());
+        text.erase(first + kept.size());
+        text.erase(0, first);
+    }
+    return text;
+}
+
+std::string& trimUnquote(std::string& text) {
+    trimBlanks(text);
+    text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+    return text;
+}
+
+bool LineSource::open(const std::string& path, bool textMode) {
+    close();
+    if (!platform::readFile(path, data_)) return false;
+    textMode_ = textMode;
+    if (textMode) {
+        // Text mode as the C runtime reads it: byte 26 ends the data, carriage returns vanish.
+        const std::size_t eof = data_.find('\x1a');
+        if (eof != std::string::npos) data_.resize(eof);
+        data_.erase(std::remove(data_.begin(), data_.end(), '\r'), data_.end());
+    }
+    open_ = true;
+    return true;
+}
+
+void LineSource::close() {
+    data_.clear();
+    data_.shrink_to_fit();
+    pos_ = 0;
+    open_ = false;
+}
+
+bool LineSource::readLine(std::string& line) {
+    if (!open_ || pos_ >= data_.size()) return false;
+    const char* start = data_.data() + pos_;
+    const std::size_t left = data_.size() - pos_;
+    const void* found = std::memchr(start, '\n', left);
+    const std::size_t length =
+        found == nullptr ? left : static_cast<std::size_t>(static_cast<const char*>(found) - start);
+    line.assign(start, length);
+    pos_ += found == nullptr ? length : length + 1;
+    return true;
+}
+
+bool LineSource::readCrLine(std::string& line) {
+    if (!open_ || pos_ >= data_.size()) return false;
+    const std::size_t end = data_.find_first_of("\r\n", pos_);
+    if (end == std::string::npos) {
+        line.assign(data_, pos_, std::string::npos);
+        pos_ = data_.size();
+        return true;
+    }
+    line.assign(data_, pos_, end - pos_);
+    pos_ = end + 1;
+    // CR LF is one line end; a lone CR or a lone LF is one too.
+    if (data_[end] == '\r' && pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
+    return true;
+}
+
+bool CSVFile::open(const std::string& path) {
+    close();
+    return file_.open(path, true);
+}
+
+void CSVFile::close() {
+    file_.close();
+    line.clear();
+    pos_ = 0;
+}
+
+bool CSVFile::readLine() {
+    if (!file_.isOpen()) return false;
+    pos_ = 0;
+    // At the end of the data the line comes back empty, as a failed getline leaves it.
+    if (!file_.readLine(line)) {
+        line.clear();
+        return false;
+    }
+    cutAtNul(line);
+    return true;
+}
+
+bool CSVFile::nextField(std::string& field) {
+    if (!file_.isOpen() || pos_ >= line.size()) return false;
+    // Find the comma that ends the field; commas between double quotes do not count.
+    bool quoted = false;
+    std::size_t end = pos_;
+    for (; end < line.size(); ++end) {
+        const char c = line[end];
+        if (c == '"') quoted = !quoted;
+        else if (c == ',' && !quoted) break;
+    }
+    const std::string_view raw = trimBlanks(std::string_view(line).substr(pos_, end - pos_));
+    pos_ = end < line.size() ? end + 1 : line.size();
+    // trimUnquote without a temporary: trimmed text, quotes left out.
+    field.clear();
+    for (std::size_t from = 0; from < raw.size();) {
+        const std::size_t quote = raw.find('"', from);
+        const std::size_t stop = quote == std::string_view::npos ? raw.size() : quote;
+        field.append(raw.data() + from, stop - from);
+        from = stop + 1;
+    }
+    return true;
+}
+
+bool INIFile::open(const std::string& path) {
+    close();
+    return file_.open(path, true);
+}
+
+bool INIFile::openBinary(const std::string& path) {
+    close();
+    return file_.open(path, false);
+}
+
+void INIFile::close() { file_.close(); }
+
+bool INIFile::readLine() {
+    if (!file_.isOpen()) return false;
+    if (!file_.readLine(line)) {
+        line.clear();
+        return false;
+    }
+    cutAtNul(line);
+    return splitKeyValue(line, key, value);
+}
+
+bool INIFile::readCrLine() {
+    std::string text;
+    if (!file_.readCrLine(text)) return false;
+    return splitKeyValue(text, key, value);
+}
+
+bool INIFile::splitKeyValue(std::string_view text, std::string& key, std::string& value) {
+    // The "=" is looked for as in a C string: not past a NUL byte.
+    const std::string_view cString = text.substr(0, text.find('\0'));
+    const std::size_t equals = cString.find('=');
+    if (equals == std::string_view::npos) {
+        key.assign(trimBlanks(text));
+        value.clear();
+    } else {
+        key.assign(trimBlanks(text.substr(0, equals)));
+        value.assign(trimBlanks(text.substr(equals + 1)));
+    }
+    return true;
+}
