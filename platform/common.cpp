@@ -163,7 +163,12 @@ bool replaceFileContents(const std::string& path, std::string_view bytes) {
 bool appendFileContents(const std::string& path, std::string_view bytes) {
     OutFile out;
     if (!out.openAppend(path)) return false;
-    if (out.write(bytes) && out.sync()) return out.close();
+    if (out.write(bytes) && out.sync()) {
+        // The bytes are on the disk now; a failing close cannot take them back, and calling
+        // the append failed would lead the caller to append the same record twice.
+        out.close();
+        return true;
+    }
     // Cut the partial record off again so the old contents stay as they were.
     out.truncate(out.sizeAtOpen());
     out.sync();
