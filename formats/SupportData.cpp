@@ -1,0 +1,205 @@
+// Reads and writes the SETI@Support data file "ss_past_data.txt": key=value lines ended by a
+// single carriage return, each record opened by a line "!".
+#include "formats/SupportData.h"
+
+#include <string_view>
+
+#include "platform/platform.h"
+#include "record/Numbers.h"
+
+namespace {
+
+constexpr int TimeStampField = 1;
+constexpr int TimeRecordedField = 9;
+constexpr int PosField = 101;  // not a WorkUnitFieldNames index: the reader's own "pos" key
+
+// A full record with every power value is about 2.2 KiB; reserving once per record keeps the
+// export to a handful of allocations.
+constexpr std::size_t BytesPerRecord = 2400;
+
+// Reads up to six blank-separated integers: hours, minutes and seconds of right ascension,
+// then degrees, minutes and seconds of declination. Parts that are missing count as 0; a
+// value without a single readable integer changes nothing.
+void applyPosition(std::string_view value, WorkUnit& record) {
+    int parts[6] = {0, 0, 0, 0, 0, 0};
+    int count = 0;
+    std::size_t pos = 0;
+    while (count < 6) {
+        while (pos < value.size() && (value[pos] == ' ' || value[pos] == '\t')) ++pos;
+        if (pos == value.size()) break;
+        std::size_t end = pos;
+        while (end < value.size() && value[end] != ' ' && value[end] != '\t') ++end;
+        std::int32_t part = 0;
+        if (!readInt(value.substr(pos, end - pos), part)) break;
+        parts[count++] = part;
+        pos = end;
+    }
+    if (count == 0) return;
+    // Each part keeps its own sign, so "-5 30 0" is -5 + 0.5 = -4.5.
+    record.start_ra = parts[0] + parts[1] / 60.0 + parts[2] / 3600.0;
+    record.start_dec = parts[3] + parts[4] / 60.0 + parts[5] / 3600.0;
+}
+
+void appendLine(std::string& out, std::string_view key, double value) {
+    out += key;
+    appendFixed(out, value, 6);
+    out += '\r';
+}
+
+void appendLine(std::string& out, std::string_view key, std::int32_t value) {
+    out += key;
+    appendInt(out, value);
+    out += '\r';
+}
+
+// An unset date-time prints from the default fields, whatever its own fields hold: reading
+// "(1984/01/00 00:00:00)" back normalises the fields to 1983-12-31, and printing those would
+// make each rewrite of the file change the text.
+const ATime& printable(const ATime& value) {
+    static const ATime unset;
+    return value.isSet() ? value : unset;
+}
+
+}  // namespace
+
+SSLog::SSLog() {
+    for (int i = 0; i < WorkUnitFieldCount; ++i) {
+        if (i == 0 || i == TimeStampField || i >= FirstPotField) continue;
+        keyIndex_[WorkUnitFieldNames[i]] = i;
+    }
+    keyIndex_["started_time"] = TimeStampField;
+    keyIndex_["pos"] = PosField;
+    // The file numbers the power values from 1: "bg_pot 1" is element 0.
+    for (int i = 0; i < 64; ++i) keyIndex_["bg_pot " + std::to_string(i + 1)] = FirstPotField + i;
+    record.clear();
+}
+
+SSLog::SSLog(const std::string& path) : SSLog() { open(path); }
+
+bool SSLog::open(const std::string& path) {
+    close();
+    openTime_.setNow();
+    return file_.openBinary(path);
+}
+
+void SSLog::close() {
+    file_.close();
+    record.clear();
+}
+
+bool SSLog::readRecord() {
+    if (!file_.isOpen()) return false;
+    record.clear();
+    record.Update = openTime_;
+    record.receiver = "ao1420";
+    record.tape_version = "?";
+    bool seen = false;
+    while (file_.readCrLine()) {
+        const std::string& key = file_.key;
+        const std::string& value = file_.value;
+        if (key.empty()) continue;
+        if (value.empty()) {
+            if (key != "!") continue;
+            // The "!" that opens the next record ends this one; the first "!" of the file
+            // only opens.
+            if (seen) return true;
+            seen = true;
+            continue;
+        }
+        seen = true;
+        auto found = keyIndex_.find(key);
+        if (found == keyIndex_.end()) continue;
+        switch (found->second) {
+            case TimeStampField: record.TimeStamp.parseUtc(value); break;
+            case TimeRecordedField: record.time_recorded.parseUtc(value); break;
+            case PosField: applyPosition(value, record); break;
+            default: record.setField(found->second, value); break;
+        }
+    }
+    return seen;
+}
+
+void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
+    out += "!\r";
+    out += "name=";
+    out += r.name;
+    out += '\r';
+    appendLine(out, "start_ra=", r.start_ra);
+    appendLine(out, "start_dec=", r.start_dec);
+    appendLine(out, "end_ra=", r.end_ra);
+    appendLine(out, "end_dec=", r.end_dec);
+    appendLine(out, "subband_base=", r.subband_base);
+
+    const ATime& recorded = printable(r.time_recorded);
+    out += "time_recorded=(";
+    appendInt(out, recorded.year);
+    out += '/';
+    appendPadded(out, recorded.month, 2);
+    out += '/';
+    appendPadded(out, recorded.day, 2);
+    out += ' ';
+    appendPadded(out, recorded.hour, 2);
+    out += ':';
+    appendPadded(out, recorded.minute, 2);
+    out += ':';
+    appendPadded(out, recorded.second, 2);
+    out += ")\r";
+
+    appendLine(out, "bs_power=", r.bs_power);
+    appendLine(out, "bs_score=", r.bs_score);
+    appendLine(out, "bs_bin=", r.bs_bin);
+    appendLine(out, "bs_fft_ind=", r.bs_fft_ind);
+    appendLine(out, "bs_chirp_rate=", r.bs_chirp_rate);
+    appendLine(out, "bs_fft_len=", r.bs_fft_len);
+    appendLine(out, "bg_power=", r.bg_power);
+    appendLine(out, "bg_chisq=", r.bg_chisq);
+    appendLine(out, "bg_score=", r.bg_score);
+    appendLine(out, "bg_true_mean=", r.bg_true_mean);
+    appendLine(out, "bg_sigma=", r.bg_sigma);
+    appendLine(out, "bg_bin=", r.bg_bin);
+    appendLine(out, "bg_fft_ind=", r.bg_fft_ind);
+    appendLine(out, "bg_chirp_rate=", r.bg_chirp_rate);
+    appendLine(out, "bg_fft_len=", r.bg_fft_len);
+    appendLine(out, "prog=", r.prog);
+    appendLine(out, "cpu=", r.cpu);
+
+    const ATime& started = printable(r.TimeStamp);
+    out += "started_time=";
+    appendPadded(out, started.day, 2);
+    out += '/';
+    appendPadded(out, started.month, 2);
+    out += '/';
+    appendInt(out, started.year);
+    out += ':';
+    appendPadded(out, started.hour, 2);
+    out += ':';
+    appendPadded(out, started.minute, 2);
+    out += ':';
+    appendPadded(out, started.second, 2);
+    out += '\r';
+
+    if (r.hasFullGaussian()) {
+        for (int i = 0; i < 64; ++i) {
+            out += "bg_pot ";
+            appendInt(out, i + 1);
+            out += '=';
+            appendFixed(out, r.bg_pot[static_cast<std::size_t>(i)], 6);
+            out += '\r';
+        }
+    }
+    out += '\r';
+}
+
+bool SSExport::exportAll(const std::string& path, const WorkUnitList& store) {
+    std::string bytes;
+    bytes.reserve(store.size() * BytesPerRecord);
+    for (const WorkUnit& record : store) writeRecord(bytes, record);
+    return platform::replaceFileContents(path, bytes);
+}
+
+bool SSExport::appendRecord(const std::string& path, const WorkUnit& record) {
+    std::string bytes;
+    bytes.reserve(BytesPerRecord);
+    writeRecord(bytes, record);
+    return platform::appendFileContents(path, bytes);
+}
