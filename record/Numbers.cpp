@@ -1,0 +1,157 @@
+// Number readers and writers: a thin layer over std::from_chars / std::to_chars that adds
+// what a stream extraction accepts (leading white space, '+', the 0x prefix) and nothing more.
+#include "record/Numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <system_error>
+
+namespace {
+
+inline bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline bool isHexDigit(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+inline const char* skipSpace(const char* p, const char* end) {
+    while (p != end && isSpace(*p)) ++p;
+    return p;
+}
+
+// Turns a sign and a magnitude into an int32. The negative range reaches one further than
+// the positive one (-2147483648).
+inline bool storeSigned(bool negative, std::uint32_t magnitude, std::int32_t& out) {
+    if (negative) {
+        if (magnitude > 0x80000000u) return false;
+        out = static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+        return true;
+    }
+    if (magnitude > 0x7FFFFFFFu) return false;
+    out = static_cast<std::int32_t>(magnitude);
+    return true;
+}
+
+// The largest text appendFixed prints on the stack: '-', 309 integer digits of 1e308, the
+// point and the decimals.
+constexpr int StackDecimals = 60;
+constexpr std::size_t FixedBufferSize = 1 + 309 + 1 + StackDecimals + 8;
+// Beyond 1074 decimals every double's exact binary value has only zeros left to print.
+constexpr int ExactDecimals = 1074;
+
+}  // namespace
+
+bool readInt(std::string_view text, std::int32_t& out) {
+    const char* end = text.data() + text.size();
+    const char* p = skipSpace(text.data(), end);
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p == end || !isDigit(*p)) return false;
+    std::uint32_t magnitude = 0;
+    auto result = std::from_chars(p, end, magnitude, 10);
+    if (result.ec != std::errc()) return false;
+    return storeSigned(negative, magnitude, out);
+}
+
+bool readHex(std::string_view text, std::int32_t& out) {
+    const char* end = text.data() + text.size();
+    const char* p = skipSpace(text.data(), end);
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // "0x" counts as a prefix only when a digit follows; "0xg" reads as 0.
+    if (end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && isHexDigit(p[2])) p += 2;
+    if (p == end || !isHexDigit(*p)) return false;
+    std::uint32_t magnitude = 0;
+    auto result = std::from_chars(p, end, magnitude, 16);
+    if (result.ec != std::errc()) return false;
+    if (negative) return storeSigned(true, magnitude, out);
+    // Up to 0xFFFFFFFF is the 32-bit pattern, so a negative value written in hex reads back.
+    out = static_cast<std::int32_t>(magnitude);
+    return true;
+}
+
+bool readReal(std::string_view text, double& out) {
+    const char* end = text.data() + text.size();
+    const char* p = skipSpace(text.data(), end);
+    // from_chars takes '-' itself but not '+'; q is the first character after either sign.
+    const char* q = p;
+    if (p != end && *p == '+') {
+        q = ++p;
+    } else if (p != end && *p == '-') {
+        q = p + 1;
+    }
+    // That character decides: a digit, or a point with a digit after it. This keeps out
+    // "inf", "nan" and a second sign, which from_chars would otherwise take.
+    if (q == end) return false;
+    if (!isDigit(*q) && !(*q == '.' && q + 1 != end && isDigit(q[1]))) return false;
+    double value = 0;
+    auto result = std::from_chars(p, end, value, std::chars_format::general);
+    if (result.ec == std::errc()) {
+        out = value;
+        return true;
+    }
+    if (result.ec != std::errc::result_out_of_range) return false;
+    // Out of range is either overflow (refused) or underflow, which a stream reads as the
+    // nearest tiny value or zero. Rare path: strtod on the matched text tells them apart.
+    std::string matched(p, result.ptr);
+    double tiny = std::strtod(matched.c_str(), nullptr);
+    if (std::isinf(tiny) || std::fabs(tiny) >= 1.0) return false;
+    out = tiny;
+    return true;
+}
+
+void appendFixed(std::string& out, double value, int decimals) {
+    if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
+    if (decimals <= StackDecimals) {
+        char buffer[FixedBufferSize];
+        auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::fixed, decimals);
+        out.append(buffer, result.ptr);
+        return;
+    }
+    int exact = decimals < ExactDecimals ? decimals : ExactDecimals;
+    std::string buffer(FixedBufferSize + static_cast<std::size_t>(exact), '\0');
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                std::chars_format::fixed, exact);
+    out.append(buffer.data(), result.ptr);
+    if (std::isfinite(value) && decimals > exact) {
+        out.append(static_cast<std::size_t>(decimals - exact), '0');
+    }
+}
+
+void appendInt(std::string& out, std::int64_t value) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+void appendPadded(std::string& out, std::int64_t value, int width) {
+    // The magnitude as unsigned, so the most negative value has one too.
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                                        : static_cast<std::uint64_t>(value);
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
+    int digits = static_cast<int>(result.ptr - buffer);
+    if (value < 0) out.push_back('-');
+    if (width > digits) out.append(static_cast<std::size_t>(width - digits), '0');
+    out.append(buffer, result.ptr);
+}
+
+void appendGeneral(std::string& out, double value) {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                std::chars_format::general, 6);
+    out.append(buffer, result.ptr);
+}

@@ -1,0 +1,35 @@
+// The merge tool's store: one record per work-unit name in order of first insertion, found
+// through an index by name, merged on add and sorted stably by one field.
+#include "record/WorkUnitList.h"
+
+#include <algorithm>
+
+void WorkUnitList::reset() {
+    working.clear();
+    records_.clear();
+    index_.clear();
+    columns.resize(WorkUnitFieldCount);
+    for (int i = 0; i < WorkUnitFieldCount; ++i) columns[static_cast<std::size_t>(i)] = i;
+}
+
+bool WorkUnitList::add(const WorkUnit& record) {
+    if (record.name.empty()) return false;
+    auto found = index_.find(record.name);
+    if (found != index_.end()) {
+        // Merged whether or not anything changed: an equal or older reading is still "added".
+        records_[found->second].mergeFrom(record);
+        return true;
+    }
+    records_.push_back(record);
+    // The key is taken from the stored copy: `record` may live in records_ and move on growth.
+    index_.emplace(records_.back().name, records_.size() - 1);
+    return true;
+}
+
+void WorkUnitList::sort(int declarationNumber) {
+    setSortField(declarationNumber);
+    if (records_.empty()) return;
+    // Stable, so records with equal keys keep their order and a rerun writes the same file.
+    std::stable_sort(records_.begin(), records_.end(), lessByField);
+    for (std::size_t i = 0; i < records_.size(); ++i) index_[records_[i].name] = i;
+}
