@@ -1,0 +1,110 @@
+// Brellow, the result archiver: copies one result.sah into a destination directory under its
+// work unit's name, and on request writes the result page and appends a support data record.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "clientfiles/ResFile.h"
+#include "formats/SupportData.h"
+#include "platform/platform.h"
+#include "present/ResultPage.h"
+#include "record/CmdParm.h"
+#include "record/SafeName.h"
+#include "record/WorkUnit.h"
+
+namespace {
+
+// "-ss" and "-html" (8 + 17); 17 shares its bits with "-sh" and "-ob", which therefore pass too.
+constexpr std::uint16_t AllowedOptions = KindSupport | KindHtml;
+
+void printUsage() {
+    std::fputs(
+        "Brellow.exe for Win32\n"
+        "Version 1.00  Copyright (C) 2026 the authors\n"
+        "Usage: Brellow.exe <result.sah path> <Dist. Directry> [-<opt>[=path]]\n"
+        "         -ss: SETI@Support Data Path  ex) -ss=..\\ss_past_data.txt\n"
+        "       -html: Export File (HTML)      ex) -html=result.html\n"
+        "\n",
+        stdout);
+    std::fflush(stdout);
+}
+
+// One message line on standard error, which is unbuffered.
+void report(std::string_view prefix, std::string_view subject = {}) {
+    std::string line;
+    line.reserve(prefix.size() + subject.size() + 1);
+    line += prefix;
+    line += subject;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+int reportWithUsage(std::string_view prefix, std::string_view subject = {}) {
+    report(prefix, subject);
+    printUsage();
+    return 0;
+}
+
+// The copy's path: the destination directory with a separator (a slash counts as one too),
+// then the work unit's name and ".result". An empty directory means the current one.
+std::string copyPathFor(std::string destDir, const std::string& name) {
+    if (destDir.empty()) destDir = ".\\";
+    else if (destDir.back() != '\\' && destDir.back() != '/') destDir += '\\';
+    return destDir + name + ".result";
+}
+
+int run(int argc, char** argv) {
+    if (argc < 3) {
+        printUsage();
+        return 0;
+    }
+
+    std::string resultPath;
+    std::string destDir;
+    int plainCount = 0;
+    CmdParm parm;
+    parm.reset();
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const std::uint16_t kind = parm.parse(argument, AllowedOptions);
+        if (kind == KindNone) {
+            if (plainCount >= 2) return reportWithUsage("Too Many Parameter: ", argument);
+            (plainCount == 0 ? resultPath : destDir) = argument;
+            ++plainCount;
+        } else if (kind == KindIllegal) {
+            return reportWithUsage("Illegal Option: ", argument);
+        }
+    }
+    if (plainCount < 2) return reportWithUsage("Too Few Parameter");
+
+    ResFile reader(resultPath);
+    if (!reader.isOpen()) return reportWithUsage("File not found: ", resultPath);
+    if (!reader.read()) return reportWithUsage("Illegal File: ", resultPath);
+    const WorkUnit record = reader.record;
+    // The name comes from inside the file and becomes part of every path written below.
+    if (!isSafeFileName(record.name)) return reportWithUsage("Illegal File: ", resultPath);
+
+    if ((parm.kind & KindHtml) != 0) {
+        const std::string htmlPath = parm.htmlFile.empty() ? record.name + ".html" : parm.htmlFile;
+        if (!writeResultPage(reader, htmlPath)) report("Illegal File: ", htmlPath);
+    }
+    reader.close();
+
+    // A copy that did not happen must not look like success: archiving is the point of the run.
+    const std::string copyPath = copyPathFor(destDir, record.name);
+    if (!platform::copyFile(resultPath, copyPath)) report("Illegal File: ", copyPath);
+
+    if ((parm.kind & KindSupport) != 0) {
+        const std::string supportPath =
+            parm.supportFiles.empty() ? std::string("ss_past_data.txt") : parm.supportFiles;
+        if (!SSExport::appendRecord(supportPath, record)) report("Illegal File: ", supportPath);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    run(argc, argv);
+    return 0;
+}
