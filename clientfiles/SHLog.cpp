@@ -1,0 +1,71 @@
+// The client directory reader: which of the client's three files give which fields.
+#include "clientfiles/SHLog.h"
+
+#include "clientfiles/ResFile.h"
+#include "record/FindFile.h"
+
+SHLog::SHLog() : headerKeys_(makeHeaderKeys()) {}
+
+SHLog::SHLog(const std::string& directory) : SHLog() { open(directory); }
+
+bool SHLog::open(const std::string& directory) {
+    close();
+    dir = directory;
+    openedAt.setNow();
+    return true;
+}
+
+void SHLog::close() {
+    if (file_.isOpen()) file_.close();
+    dir.clear();
+    record.clear();
+}
+
+bool SHLog::read() {
+    // A header read still in progress must not be overwritten by a second read.
+    if (file_.isOpen()) return false;
+    record.clear();
+    record.Update = openedAt;
+
+    bool resultFound = false;
+    {
+        ResFile result(dir + "result.sah");
+        if (result.read()) {
+            record = result.record;
+            resultFound = true;
+        }
+        result.close();
+    }
+
+    bool dataFound = resultFound;
+    FindFile finder;
+    if (!finder.find(dir + "work_unit.sah").empty()) {
+        // The work unit file is written once, when the unit arrives: its time is the arrival.
+        record.TimeStamp.parseLocal(finder.modified);
+        finder.close();
+        if (resultFound) return true;
+        if (readHeaderFile("work_unit.sah")) dataFound = true;
+    }
+    if (readHeaderFile("state.sah")) dataFound = true;
+    return dataFound;
+}
+
+bool SHLog::readHeaderFile(const std::string& fileName) {
+    if (!file_.open(dir + fileName)) return false;
+    const bool read = readHeader();
+    file_.close();
+    return read;
+}
+
+bool SHLog::readHeader() {
+    if (!file_.isOpen()) return false;
+    while (file_.readLine()) {
+        if (file_.key.empty()) continue;
+        if (file_.value.empty()) {
+            if (file_.key == "end_seti_header") break;
+            continue;
+        }
+        applyHeaderValue(headerKeys_, record, file_.key, file_.value);
+    }
+    return true;
+}

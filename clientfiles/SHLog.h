@@ -1,0 +1,44 @@
+// Reader of a SETI@home client's working directory: one work unit made of its result.sah,
+// work_unit.sah and state.sah.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "record/ATime.h"
+#include "record/TextFiles.h"
+#include "record/WorkUnit.h"
+
+class SHLog {
+public:
+    SHLog();
+    // Opens the directory at once (see open).
+    explicit SHLog(const std::string& directory);
+    SHLog(const SHLog&) = delete;
+    SHLog& operator=(const SHLog&) = delete;
+    ~SHLog() { close(); }
+
+    std::string dir;  // the client directory, expected to end in a separator; "" is the current one
+    ATime openedAt;   // when open was last called; unset before that
+    WorkUnit record;  // the work unit made by read
+
+    // Forgets any earlier directory and remembers this one; the time of the call becomes the
+    // Update of a record that has no result. Always true.
+    bool open(const std::string& directory);
+    // Makes `record` from the directory: the finished result when result.sah reads, with the
+    // arrival time from work_unit.sah; otherwise the header lines of work_unit.sah, then
+    // those of state.sah over them. True when any of the three files gave data.
+    bool read();
+    // Closes any open file, forgets the directory and clears `record`.
+    void close();
+    // Applies the header lines of the file open in the line reader to `record` until its end
+    // or an "end_seti_header" line; unknown keys are skipped. False when no file is open.
+    bool readHeader();
+
+private:
+    // Opens one of the client's files in the line reader, reads its header lines and closes it.
+    bool readHeaderFile(const std::string& fileName);
+
+    INIFile file_;
+    std::map<std::string, int> headerKeys_;
+};

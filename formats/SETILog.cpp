@@ -1,0 +1,96 @@
+// The SETILog export reader: its column names, the date chain and the conversion of each cell.
+#include "formats/SETILog.h"
+
+#include "record/Numbers.h"
+
+namespace {
+
+constexpr int UpdateField = 0;
+constexpr int TimeStampField = 1;
+constexpr int TimeRecordedField = 9;
+constexpr int BgFftIndField = 34;
+
+// A header row opens with a quoted name; a data row never starts with a quoted letter.
+bool isHeaderRow(const std::string& line) {
+    if (line.size() < 2 || line[0] != '"') return false;
+    const char c = line[1];
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+SETILog::SETILog() {
+    for (int i = 0; i < WorkUnitFieldCount; ++i) {
+        keyIndex.emplace(WorkUnitFieldNames[i], i);
+        columns.push_back(i);
+    }
+    // SETILog writes its own version in a "version" column and the row's date under "date";
+    // "g_fft_ind" is its spelling of bg_fft_ind.
+    keyIndex.erase("version");
+    keyIndex.erase("Update");
+    keyIndex.emplace("date", UpdateField);
+    keyIndex.emplace("g_fft_ind", BgFftIndField);
+}
+
+SETILog::SETILog(const std::string& path) : SETILog() { open(path); }
+
+bool SETILog::open(const std::string& path) {
+    close();
+    return file_.open(path);
+}
+
+void SETILog::close() {
+    if (file_.isOpen()) file_.close();
+    record.clear();
+}
+
+bool SETILog::readRecord() {
+    if (!file_.isOpen()) return false;
+    for (;;) {
+        if (!file_.readLine()) return false;
+        if (file_.line.empty()) {
+            record.clear();
+            return true;
+        }
+        if (!isHeaderRow(file_.line)) break;
+        readHeaderRow();
+    }
+    record.clear();
+    // SETILog keeps no arrival time; the date of the row before, when the unit before this
+    // one was logged, stands in for it.
+    record.TimeStamp = lastDate;
+    for (int column : columns) {
+        if (!file_.nextField(cell_)) {
+            if (column == UpdateField) lastDate.clear();
+            break;
+        }
+        storeCell(column, cell_);
+    }
+    return true;
+}
+
+void SETILog::readHeaderRow() {
+    columns.clear();
+    while (file_.nextField(cell_)) {
+        auto found = keyIndex.find(cell_);
+        columns.push_back(found == keyIndex.end() ? -1 : found->second);
+    }
+}
+
+void SETILog::storeCell(int column, const std::string& cell) {
+    switch (column) {
+    case UpdateField:
+        record.Update.parseLocal(cell);
+        lastDate = record.Update;
+        break;
+    case TimeStampField:
+        break;  // the arrival time comes from the row before, never from the file
+    case TimeRecordedField: {
+        double julian = 0.0;  // a cell without a number leaves the time unset
+        readReal(cell, julian);
+        record.time_recorded.setJulian(julian);
+        break;
+    }
+    default: record.setField(column, cell); break;  // -1 and other non-fields change nothing
+    }
+}
