@@ -1,0 +1,243 @@
+// The HTML page of result details: a fixed HTML 3.2 document with the work unit's header
+// data, one row per spike and per gaussian, and a bar chart of each gaussian's power curve.
+#include "present/ResultPage.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "clientfiles/ResFile.h"
+#include "platform/platform.h"
+#include "record/Numbers.h"
+
+namespace {
+
+// Every text that comes from the result file goes through this, so a crafted work-unit name
+// cannot put markup or script into the page.
+void appendEscaped(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+}
+
+// A whole number held in a double (already truncated), printed as an integer. Values past the
+// int64 range print their full decimal digits instead of being cast (1e300 in a field must
+// not be undefined behaviour); non-finite values cannot come from the readers and print as 0.
+void appendWhole(std::string& out, double whole) {
+    if (!std::isfinite(whole)) whole = 0.0;
+    if (std::fabs(whole) < 9.0e18) {
+        appendInt(out, static_cast<std::int64_t>(whole));
+    } else {
+        appendFixed(out, whole, 0);
+    }
+}
+
+// Minutes and seconds of a fraction of a unit (|fraction| < 1), both truncated toward zero,
+// each printed with at least two digits.
+void appendMinutesSeconds(std::string& out, double fraction) {
+    if (!std::isfinite(fraction)) fraction = 0.0;
+    const double minutes = std::trunc(fraction * 60.0);
+    const double seconds = std::trunc((fraction * 60.0 - minutes) * 60.0);
+    out += ':';
+    appendPadded(out, static_cast<std::int64_t>(minutes), 2);
+    out += ':';
+    appendPadded(out, static_cast<std::int64_t>(seconds), 2);
+}
+
+// Right ascension as hours:minutes:seconds, each part truncated toward zero.
+void appendRightAscension(std::string& out, double value) {
+    const double hours = std::isfinite(value) ? std::trunc(value) : 0.0;
+    appendWhole(out, hours);
+    appendMinutesSeconds(out, std::isfinite(value) ? value - hours : 0.0);
+}
+
+// Declination with its sign always shown, so -0.5 prints as -0:30:00.
+void appendDeclination(std::string& out, double value) {
+    out += value < 0 ? '-' : '+';
+    const double magnitude = std::isfinite(value) ? std::fabs(value) : 0.0;
+    const double degrees = std::trunc(magnitude);
+    appendWhole(out, degrees);
+    appendMinutesSeconds(out, magnitude - degrees);
+}
+
+// "h hr m min s" with the seconds in %g notation.
+void appendCpuTime(std::string& out, double cpu) {
+    if (!std::isfinite(cpu)) cpu = 0.0;
+    const double hours = std::trunc(cpu / 3600.0);
+    const double rest = cpu - hours * 3600.0;
+    const double minutes = std::trunc(rest / 60.0);
+    const double seconds = rest - minutes * 60.0;
+    appendWhole(out, hours);
+    out += " hr ";
+    appendWhole(out, minutes);
+    out += " min ";
+    appendGeneral(out, std::isfinite(seconds) ? seconds : 0.0);
+}
+
+// yyyy/mm/dd hh:mm:ss of the UTC fields; an unset value prints the default fields
+// (1984/01/00 00:00:00) whatever its fields hold.
+void appendDate(std::string& out, const ATime& time) {
+    const ATime shown = time.isSet() ? time : ATime();
+    appendInt(out, shown.year);
+    out += '/';
+    appendPadded(out, shown.month, 2);
+    out += '/';
+    appendPadded(out, shown.day, 2);
+    out += ' ';
+    appendPadded(out, shown.hour, 2);
+    out += ':';
+    appendPadded(out, shown.minute, 2);
+    out += ':';
+    appendPadded(out, shown.second, 2);
+}
+
+void appendHead(std::string& page, const WorkUnit& w) {
+    page += "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n";
+    page += "<HTML>\n";
+    page += "<HEAD>\n";
+    page += "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\n";
+    page += "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\n";
+    page += "<TITLE>Result Details for ";
+    appendEscaped(page, w.name);
+    page += "</title>\n";
+    page += "</head>\n";
+    page += "<BODY BGCOLOR=\"#000000\" TEXT=\"#FFFFFF\" LINK=\"#cc99ff\" ALINK=\"#cc99ff\" "
+            "VLINK=\"#cc99ff\">\n";
+    page += "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\n";
+    page += "<HR>\n";
+    page += "<H1>Result Details for ";
+    appendEscaped(page, w.name);
+    page += "</H1>\n";
+    page += "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\n";
+
+    page += "<TR BGCOLOR=\"#303080\"><TH COLSPAN=4 ALIGN=right>Workunit Name:</TH>"
+            "<TH COLSPAN=4 ALIGN=left>";
+    appendEscaped(page, w.name);
+    page += "</TH></TR>\n";
+
+    page += "<TR><TD COLSPAN=4 ALIGN=right>CPU Time:</TD><TD COLSPAN=4>";
+    appendCpuTime(page, w.cpu);
+    page += " sec</TD></TR>\n";
+
+    page += "<TR><TD COLSPAN=4 ALIGN=right>Result Received:</TD><TD COLSPAN=4 ALIGN=left>";
+    appendDate(page, w.TimeStamp);
+    page += "</TD></TR>\n";
+
+    page += "<TR><TD COLSPAN=4 ALIGN=right>Location of Workunit:</TD><TD COLSPAN=4 ALIGN=left>"
+            "RA: ";
+    appendRightAscension(page, w.start_ra);
+    page += "  Dec: ";
+    appendDeclination(page, w.start_dec);
+    page += "</TD></TR>\n";
+
+    page += "<TR><TD COLSPAN=4 ALIGN=right>Time Recorded:</TD><TD COLSPAN=4 ALIGN=left>";
+    appendDate(page, w.time_recorded);
+    page += "</TD></TR>\n";
+
+    page += "<TR><TD COLSPAN=4 ALIGN=right>Subband Number:</TD><TD COLSPAN=4 ALIGN=left>";
+    appendInt(page, w.subband_number);
+    page += "</TD></TR>\n";
+
+    page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\n";
+}
+
+void appendBlockHeading(std::string& page, std::string_view text, const std::string& name) {
+    page += "<TR BGCOLOR=\"#303080\"><TH COLSPAN=8>";
+    page += text;
+    appendEscaped(page, name);
+    page += "</TH></TR>\n";
+}
+
+// The cells shared by spike and gaussian rows: RA, Dec, Time, Frequency.
+void appendPlaceCells(std::string& page, double ra, double dec, const ATime& time,
+                      double freq) {
+    page += "<TD>";
+    appendRightAscension(page, ra);
+    page += "</TD><TD>";
+    appendDeclination(page, dec);
+    page += "</TD><TD>";
+    appendDate(page, time);
+    page += "</TD><TD>";
+    appendFixed(page, freq, 2);
+    page += "</TD>";
+}
+
+void appendFixedCell(std::string& page, double value) {
+    page += "<TD>";
+    appendFixed(page, value, 6);
+    page += "</TD>";
+}
+
+void appendSpikes(std::string& page, const ResFile& reader) {
+    const std::string& name = reader.record.name;
+    if (reader.spikes.size() == 0) {
+        appendBlockHeading(page, "No Significant Spikes Were Found in Workunit ", name);
+        return;
+    }
+    appendBlockHeading(page, "Significant Spikes Detected in Workunit ", name);
+    page += "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
+            "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\n";
+    for (std::size_t i = 0; i < reader.spikes.size(); ++i) {
+        const Spike& s = reader.spikes[i];
+        page += "<TR>";
+        appendPlaceCells(page, s.ra, s.dec, s.time, s.freq);
+        appendFixedCell(page, s.chirp_rate);
+        page += "<TD COLSPAN=3>";
+        appendFixed(page, s.power, 6);
+        page += "</TD></TR>\n";
+    }
+}
+
+void appendGaussians(std::string& page, const ResFile& reader) {
+    const std::string& name = reader.record.name;
+    if (reader.gaussians.size() == 0) {
+        appendBlockHeading(page, "No Significant Gaussians Were Found in Workunit ", name);
+        return;
+    }
+    appendBlockHeading(page, "Significant Gaussians Detected in Workunit ", name);
+    page += "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
+            "<TD>Chirp Rate (Hz/sec)</TD><TD>Peak Power</TD><TD>Chi Squared (Fit)</TD>"
+            "<TD>Score</TD></TR>\n";
+    for (std::size_t i = 0; i < reader.gaussians.size(); ++i) {
+        const Gaussian& g = reader.gaussians[i];
+        page += "<TR>";
+        appendPlaceCells(page, g.ra, g.dec, g.time, g.freq);
+        appendFixedCell(page, g.chirprate);
+        appendFixedCell(page, g.peak);
+        appendFixedCell(page, g.chisqr);
+        appendFixedCell(page, g.score());
+        page += "</TR>\n";
+        // One 4-pixel bar per power value: the 0 to 255 scale becomes 0 to 63 pixels.
+        page += "<TR><TD COLSPAN=8><CENTER>\n";
+        for (std::int32_t value : g.pot) {
+            page += "<IMG SRC=\"redbit.png\" HEIGHT=";
+            appendInt(page, value / 4);
+            page += " WIDTH=4 ALT=\"Bar\">\n";
+        }
+        page += "</CENTER></TD></TR>\n";
+    }
+}
+
+}  // namespace
+
+bool writeResultPage(const ResFile& reader, const std::string& path) {
+    std::string page;
+    appendHead(page, reader.record);
+    appendSpikes(page, reader);
+    appendGaussians(page, reader);
+    page += "</TABLE>\n</BODY>\n</HTML>\n";
+
+    platform::OutFile out;
+    if (!out.openTruncate(path)) return false;
+    const bool written = out.write(platform::textModeBytes(page));
+    // Close even after a failed write, and report either failure.
+    const bool closed = out.close();
+    return written && closed;
+}

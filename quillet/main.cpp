@@ -1,0 +1,63 @@
+// Quillet: turns one result.sah of the SETI@home client into the HTML page of result details.
+#include <iostream>
+#include <string>
+
+#include "clientfiles/ResFile.h"
+#include "present/ResultPage.h"
+#include "record/SafeName.h"
+
+namespace {
+
+void printUsage() {
+    std::cout << "Quillet.exe for Win32\n"
+                 "Version 1.00  Copyright (C) 2026 the authors\n"
+                 "Usage: Quillet.exe <result.sah path> [Dist. path]\n"
+                 "\n";
+    std::cout.flush();
+}
+
+// A message on standard error, which is unit-buffered: one line each.
+void report(const std::string& prefix, const std::string& subject) {
+    std::cerr << prefix << subject << '\n';
+}
+
+}  // namespace
+
+// Arguments: the result file and, optionally, the page to write. Exit status is 0 on every
+// path; the messages tell success from failure.
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        printUsage();
+        return 0;
+    }
+    const std::string resultPath = argv[1];
+    std::string destPath = argc == 3 ? argv[2] : "";
+
+    ResFile reader(resultPath);
+    if (!reader.isOpen()) {
+        report("File not found: ", resultPath);
+        printUsage();
+        return 0;
+    }
+    // A file that gave no work-unit name (an empty file, the later client's XML result) is
+    // no result this tool can show.
+    if (!reader.read() || reader.record.name.empty()) {
+        report("Illegal File: ", resultPath);
+        printUsage();
+        return 0;
+    }
+    const WorkUnit workUnit = reader.record;
+
+    if (destPath.empty()) {
+        // The name comes from inside the file: unchecked it could point anywhere.
+        if (!isSafeFileName(workUnit.name)) {
+            report("Illegal File: ", resultPath);
+            printUsage();
+            return 0;
+        }
+        destPath = workUnit.name + ".html";
+    }
+    if (!writeResultPage(reader, destPath)) report("Illegal File: ", destPath);
+    reader.close();
+    return 0;
+}

@@ -1,0 +1,35 @@
+// The check on file names taken from inside data files.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "record/SafeName.h"
+
+TEST(SafeNameTest, RefusesNamesThatLeaveTheDirectory) {
+    struct Case {
+        std::string name;
+        bool safe;
+    };
+    const Case cases[] = {
+        {"03ja00ab.12345.6789.5.3.210", true},
+        {"a b&<c>", true},
+        {"\xe9t\xe9", true},  // bytes above 0x7F are ordinary characters
+        {"...", true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"..\\x", false},
+        {"a/b", false},
+        {"/etc", false},
+        {"C:x", false},
+        {"name:stream", false},
+        {std::string("a\0b", 3), false},
+        {"line\nbreak", false},
+        {"tab\there", false},
+        {"del\x7f", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isSafeFileName(c.name), c.safe);
+    }
+}
