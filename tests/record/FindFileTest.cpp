@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "record/ATime.h"
 #include "record/FindFile.h"
 #include "support/TempDir.h"
 
@@ -109,6 +112,35 @@ TEST(FindFile, ManySearchesDoNotRunOutOfHandles) {
     for (int i = 0; i < 3000; ++i) {
         FindFile finder;
         ASSERT_EQ(finder.find(dir.file("*")), "f");
+    }
+}
+
+// Run as a child with TZ set by the test below: each file time's text read back as local time.
+TEST(DISABLED_ModifiedChild, PrintReadBack) {
+    for (std::int64_t utc : {993988800LL, 978305400LL, 951782400LL, 1700000000LL}) {
+        ATime time;
+        time.parseLocal(platform::localTimeText(utc));
+        std::printf("utc: %04d-%02d-%02d %02d:%02d:%02d\n", time.year, time.month, time.day,
+                    time.hour, time.minute, time.second);
+    }
+}
+
+TEST(FindFile, ModifiedTextReadsBackAsTheExactUtcTimeInEveryZone) {
+    const std::vector<std::string> expected = {"2001-07-01 12:00:00", "2000-12-31 23:30:00",
+                                               "2000-02-29 00:00:00", "2023-11-14 22:13:20"};
+    TempDir cwd;
+    for (const char* tz : {"UTC", "EST5EDT", "CET-1CEST", "NZST-12NZDT", "IST-5:30", "HST10"}) {
+        SCOPED_TRACE(tz);
+        const auto result = testsupport::run(
+            testsupport::programPath("record_tests"),
+            {"--gtest_also_run_disabled_tests", "--gtest_filter=DISABLED_ModifiedChild.*"},
+            cwd.path(), std::string("TZ=") + tz);
+        ASSERT_EQ(result.status, 0) << result.err;
+        std::vector<std::string> printed;
+        for (const std::string& line : testsupport::lines(result.out)) {
+            if (line.rfind("utc: ", 0) == 0) printed.push_back(line.substr(5));
+        }
+        EXPECT_EQ(printed, expected);
     }
 }
 
