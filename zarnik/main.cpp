@@ -1,0 +1,239 @@
+// The merge tool: folds every work unit it can read from its arguments into its database in
+// the current directory (ss_past_data.txt when named Zarnik, WUInfo.csv under any other name),
+// merges the readings of each work unit and rewrites the database sorted by arrival time.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "clientfiles/SHLog.h"
+#include "formats/I4WU.h"
+#include "formats/SETILog.h"
+#include "formats/SupportData.h"
+#include "formats/WuInfo.h"
+#include "platform/platform.h"
+#include "record/CmdParm.h"
+#include "record/FindFile.h"
+#include "record/WorkUnitList.h"
+
+namespace {
+
+enum class Mode { SupportData, WuInfo };
+
+constexpr const char* SupportDatabase = "ss_past_data.txt";
+constexpr const char* WuInfoDatabase = "WUInfo.csv";
+// Every option of the tool: -ob, -i4wu, -sl, -ss and -sh.
+constexpr std::uint16_t AllowedKinds =
+    KindReport | KindI4wu | KindSetiLog | KindSupport | KindClient;
+
+// Input types, as detectInputType gives them.
+constexpr int TypeUnknown = -1;
+constexpr int TypeWuInfo = 0;
+constexpr int TypeI4wu = 1;
+constexpr int TypeSetiLog = 2;
+constexpr int TypeSupport = 3;
+
+// Support-data mode only under the tool's own name; on a platform whose programs carry no
+// extension the bare name counts as well. Every other name, a copy called Korvath among
+// them, keeps WUInfo.csv.
+Mode modeOf(const std::string& programName) {
+    if (programName == "Zarnik.exe") return Mode::SupportData;
+    if (std::string_view(platform::ExecutableSuffix).empty() && programName == "Zarnik")
+        return Mode::SupportData;
+    return Mode::WuInfo;
+}
+
+const char* databaseOf(Mode mode) {
+    return mode == Mode::SupportData ? SupportDatabase : WuInfoDatabase;
+}
+
+// One progress or failure line on standard error, written whole so that nothing else lands
+// inside it.
+void message(std::string_view prefix, std::string_view text = {}) {
+    std::string line;
+    line.reserve(prefix.size() + text.size() + 1);
+    line += prefix;
+    line += text;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+void printUsage(Mode mode) {
+    const std::string program = mode == Mode::SupportData ? "Zarnik.exe" : "Korvath.exe";
+    const std::string exportFile =
+        mode == Mode::SupportData ? ".\\ss_past_data.txt" : ".\\Korvath.csv";
+    std::string text;
+    text += program + " for Win32\n";
+    text += "Version 1.00  Copyright (C) 2026 the authors\n";
+    text += "Usage: " + program + " [[[-<opt>=]<datafile or Directory>]...]\n";
+    text += "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n";
+    text += "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n";
+    text += "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n";
+    text += "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n";
+    text += "         -ob: Orbelle Directory ex) -ob=..\\\n";
+    text += "\n";
+    text += "       Export file is '" + exportFile + "'.\n";
+    text += "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Adds every record of an open reader to the store, then closes the reader.
+template <class Reader>
+void addAll(Reader& reader, WorkUnitList& store) {
+    while (reader.readRecord()) store.add(reader.record);
+    reader.close();
+}
+
+// The state of one run: its mode, the store every source is merged into, and the number of
+// sources read.
+class MergeRun {
+public:
+    explicit MergeRun(Mode mode) : mode_(mode) { store_.reset(); }
+
+    // Reads the database of the mode from the current directory; a missing one counts as no
+    // source.
+    void readDatabase() {
+        if (mode_ == Mode::SupportData) {
+            SSLog log(SupportDatabase);
+            if (!log.isOpen()) return;
+            ++importCount_;
+            message("Reading File: ", SupportDatabase);
+            addAll(log, store_);
+        } else {
+            message("Reading File: ", WuInfoDatabase);
+            if (readWuInfo(store_, WuInfoDatabase)) ++importCount_;
+        }
+    }
+
+    // Reads the sources one command-line argument names.
+    void importArgument(const std::string& argument) {
+        CmdParm options;
+        options.reset();
+        switch (options.parse(argument, AllowedKinds)) {
+        case KindIllegal: message("Illegal Option: ", argument); return;
+        case KindClient: importClientDirectory(options.clientDir); return;
+        case KindReport: importReportDirectory(options.reportDir); return;
+        case KindI4wu: importPattern(argument, options.i4wuFiles, TypeI4wu); return;
+        case KindSetiLog: importPattern(argument, options.setiLogFiles, TypeSetiLog); return;
+        case KindSupport: importPattern(argument, options.supportFiles, TypeSupport); return;
+        default:
+            // A plain argument, and -html (not an option of this tool but let through by the
+            // parser's shared bits): the whole argument is a pattern, typed file by file.
+            importPattern(argument, argument, TypeUnknown);
+            return;
+        }
+    }
+
+    // Reports the count, sorts by arrival time and rewrites the database; with nothing read
+    // at all the database is left alone.
+    void finish() {
+        if (importCount_ < 1) {
+            message("No Import File");
+            return;
+        }
+        std::string done;
+        done += std::to_string(importCount_);
+        message(done, " File(s) are done");
+        store_.sort(1);  // TimeStamp
+        const char* database = databaseOf(mode_);
+        message("Export All Data to File: ", database);
+        const bool written = mode_ == Mode::SupportData ? SSExport::exportAll(database, store_)
+                                                        : writeWuInfo(store_, database);
+        if (!written) message("Fail Export File: ", database);
+    }
+
+private:
+    void importClientDirectory(const std::string& directory) {
+        const std::string files = directory + "*.sah";
+        message("Append SETI@home System FIles: ", files);
+        SHLog client(directory);
+        if (client.read()) {
+            ++importCount_;
+            store_.add(client.record);
+        } else {
+            message("Fail Import Files: ", files);
+        }
+        client.close();
+    }
+
+    void importReportDirectory(const std::string& directory) {
+        const std::string path = directory + "WUInfo.csv";
+        // Counted whether or not the file reads, as the tool always has.
+        ++importCount_;
+        message("Append Orbelle Format File: ", path);
+        if (!readWuInfo(store_, path)) message("Fail Import File: ", path);
+    }
+
+    void importPattern(const std::string& argument, const std::string& pattern, int forcedType) {
+        std::string name = finder_.find(pattern);
+        if (name.empty()) {
+            message("Cannot Open File(s): ", argument);
+            finder_.close();
+            return;
+        }
+        while (!name.empty()) {
+            const int type = forcedType != TypeUnknown ? forcedType : detectInputType(name);
+            importFile(finder_.directory, name, type);
+            name = finder_.find();
+        }
+        finder_.close();
+    }
+
+    void importFile(const std::string& directory, const std::string& name, int type) {
+        const std::string path = directory + name;
+        switch (type) {
+        case TypeWuInfo:
+            message("Orbelle File: ", path);
+            if (readWuInfo(store_, path)) ++importCount_;
+            return;
+        case TypeI4wu: {
+            I4WU reader;
+            if (!reader.open(directory, name)) return;
+            ++importCount_;
+            message("Append I4WU Format File: ", path);
+            addAll(reader, store_);
+            return;
+        }
+        case TypeSetiLog: {
+            SETILog reader;
+            if (!reader.open(path)) return;
+            ++importCount_;
+            message("Append SETILog Format File: ", path);
+            addAll(reader, store_);
+            return;
+        }
+        case TypeSupport: {
+            SSLog reader;
+            if (!reader.open(path)) return;
+            ++importCount_;
+            message("Append SETI@Supprt Format File: ", path);
+            addAll(reader, store_);
+            return;
+        }
+        default: message("No kind of SETI@home Apprication data: ", path); return;
+        }
+    }
+
+    Mode mode_;
+    WorkUnitList store_;
+    int importCount_ = 0;
+    FindFile finder_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string programName =
+        platform::programName(argc > 0 && argv[0] != nullptr ? argv[0] : "");
+    const Mode mode = modeOf(programName);
+    if (argc < 2) {
+        printUsage(mode);
+        return 0;
+    }
+    MergeRun run(mode);
+    run.readDatabase();
+    for (int i = 1; i < argc; ++i) run.importArgument(argv[i]);
+    run.finish();
+    return 0;
+}
