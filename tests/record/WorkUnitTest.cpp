@@ -1,0 +1,406 @@
+// Tests of the work-unit record: the 101-key field table and its lookup, storing values by
+// field index, the merge rule, the gaussian tests and ordering by the selected field.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "record/WorkUnit.h"
+
+namespace {
+
+WorkUnit reading(const std::string& name, double prog) {
+    WorkUnit w;
+    w.name = name;
+    w.prog = prog;
+    return w;
+}
+
+// A best gaussian with score, chi-square, sigma and one power value set.
+void giveFullGaussian(WorkUnit& w, double base) {
+    w.bg_score = base + 1;
+    w.bg_power = base + 2;
+    w.bg_chisq = base + 3;
+    w.bg_sigma = base + 4;
+    w.bg_pot.fill(0.0);
+    w.bg_pot[5] = base + 5;
+    w.bg_true_mean = base + 6;
+    w.bg_bin = static_cast<int>(base) + 7;
+    w.bg_fft_ind = static_cast<int>(base) + 8;
+    w.bg_fft_len = static_cast<int>(base) + 9;
+    w.bg_chirp_rate = base + 10;
+}
+
+}  // namespace
+
+TEST(WorkUnitFields, TableHoldsTheKeysInOrder) {
+    EXPECT_EQ(WorkUnitFieldNames[WorkUnitFieldCount], nullptr);
+    const char* const firstKeys[] = {
+        "Update", "TimeStamp", "version", "name", "splitter_version", "start_ra", "start_dec",
+        "end_ra", "end_dec", "time_recorded", "subband_center", "subband_base",
+        "subband_sample_rate", "nsamples", "angle_range", "fft_len", "ifft_len",
+        "subband_number", "receiver", "tape_version", "cpu", "prog", "bs_power", "bs_score",
+        "bs_bin", "bs_fft_ind", "bs_chirp_rate", "bs_fft_len", "bg_score", "bg_sigma",
+        "bg_power", "bg_true_mean", "bg_chisq", "bg_bin", "bg_fft_ind", "bg_chirp_rate",
+        "bg_fft_len"};
+    static_assert(sizeof firstKeys / sizeof firstKeys[0] == FirstPotField);
+    std::set<std::string> seen;
+    for (int i = 0; i < WorkUnitFieldCount; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_NE(WorkUnitFieldNames[i], nullptr);
+        std::string expected =
+            i < FirstPotField ? firstKeys[i] : "bg_pot " + std::to_string(i - FirstPotField);
+        EXPECT_EQ(WorkUnitFieldNames[i], expected);
+        EXPECT_EQ(fieldIndex(expected), i);
+        seen.insert(expected);
+    }
+    EXPECT_EQ(seen.size(), 101u);
+}
+
+TEST(WorkUnitFields, LookupIsExact) {
+    struct Case {
+        const char* key;
+        int index;
+    };
+    const Case cases[] = {
+        {"bg_pot 0", 37},  {"bg_pot 63", 100}, {"name", 3},         {"Update", 0},
+        {"bg_pot 64", -1}, {"bg_pot 05", -1},  {"bg_pot 5 ", -1},   {"bg_pot", -1},
+        {"update", -1},    {"NAME", -1},       {" name", -1},       {"", -1},
+        {"bg_pot  1", -1}, {"bs_chirp", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(fieldIndex(c.key), c.index);
+    }
+    // A key followed by other bytes in a longer buffer is no key.
+    EXPECT_EQ(fieldIndex(std::string_view("name\0x", 6)), -1);
+    EXPECT_EQ(fieldIndex(std::string_view("namex", 4)), 3);
+}
+
+TEST(WorkUnitFields, SetFieldStoresIntoTheFieldOfTheSameName) {
+    // Every key names the field of the same name; a mix-up of two neighbours shows here.
+    struct Case {
+        const char* key;
+        const char* text;
+        std::function<bool(const WorkUnit&)> holds;
+    };
+    const Case cases[] = {
+        {"version", "3", [](const WorkUnit& w) { return w.version == 3; }},
+        {"name", " a b ", [](const WorkUnit& w) { return w.name == " a b "; }},
+        {"splitter_version", "0x1f", [](const WorkUnit& w) { return w.splitter_version == 31; }},
+        {"start_ra", "1.5", [](const WorkUnit& w) { return w.start_ra == 1.5; }},
+        {"start_dec", "2.5", [](const WorkUnit& w) { return w.start_dec == 2.5; }},
+        {"end_ra", "3.5", [](const WorkUnit& w) { return w.end_ra == 3.5; }},
+        {"end_dec", "4.5", [](const WorkUnit& w) { return w.end_dec == 4.5; }},
+        {"subband_center", "5.5", [](const WorkUnit& w) { return w.subband_center == 5.5; }},
+        {"subband_base", "6.5", [](const WorkUnit& w) { return w.subband_base == 6.5; }},
+        {"subband_sample_rate", "7.5",
+         [](const WorkUnit& w) { return w.subband_sample_rate == 7.5; }},
+        {"nsamples", "1048576", [](const WorkUnit& w) { return w.nsamples == 1048576; }},
+        {"angle_range", "8.5", [](const WorkUnit& w) { return w.angle_range == 8.5; }},
+        {"fft_len", "2048", [](const WorkUnit& w) { return w.fft_len == 2048; }},
+        {"ifft_len", "8", [](const WorkUnit& w) { return w.ifft_len == 8; }},
+        {"subband_number", "11", [](const WorkUnit& w) { return w.subband_number == 11; }},
+        {"receiver", "ao1420", [](const WorkUnit& w) { return w.receiver == "ao1420"; }},
+        {"tape_version", "4.0", [](const WorkUnit& w) { return w.tape_version == "4.0"; }},
+        {"cpu", "9.5", [](const WorkUnit& w) { return w.cpu == 9.5; }},
+        {"prog", "0.25", [](const WorkUnit& w) { return w.prog == 0.25; }},
+        {"bs_power", "10.5", [](const WorkUnit& w) { return w.bs_power == 10.5; }},
+        {"bs_score", "11.5", [](const WorkUnit& w) { return w.bs_score == 11.5; }},
+        {"bs_bin", "12", [](const WorkUnit& w) { return w.bs_bin == 12; }},
+        {"bs_fft_ind", "13", [](const WorkUnit& w) { return w.bs_fft_ind == 13; }},
+        {"bs_chirp_rate", "-14.5", [](const WorkUnit& w) { return w.bs_chirp_rate == -14.5; }},
+        {"bs_fft_len", "15", [](const WorkUnit& w) { return w.bs_fft_len == 15; }},
+        {"bg_score", "16.5", [](const WorkUnit& w) { return w.bg_score == 16.5; }},
+        {"bg_sigma", "17.5", [](const WorkUnit& w) { return w.bg_sigma == 17.5; }},
+        {"bg_power", "18.5", [](const WorkUnit& w) { return w.bg_power == 18.5; }},
+        {"bg_true_mean", "19.5", [](const WorkUnit& w) { return w.bg_true_mean == 19.5; }},
+        {"bg_chisq", "20.5", [](const WorkUnit& w) { return w.bg_chisq == 20.5; }},
+        {"bg_bin", "21", [](const WorkUnit& w) { return w.bg_bin == 21; }},
+        {"bg_fft_ind", "22", [](const WorkUnit& w) { return w.bg_fft_ind == 22; }},
+        {"bg_chirp_rate", "23.5", [](const WorkUnit& w) { return w.bg_chirp_rate == 23.5; }},
+        {"bg_fft_len", "24", [](const WorkUnit& w) { return w.bg_fft_len == 24; }},
+        {"bg_pot 0", "0.5", [](const WorkUnit& w) { return w.bg_pot[0] == 0.5; }},
+        {"bg_pot 7", "7.5", [](const WorkUnit& w) { return w.bg_pot[7] == 7.5; }},
+        {"bg_pot 63", "63.5", [](const WorkUnit& w) { return w.bg_pot[63] == 63.5; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        WorkUnit w;
+        int index = fieldIndex(c.key);
+        ASSERT_GE(index, 0);
+        EXPECT_TRUE(w.setField(index, c.text));
+        EXPECT_TRUE(c.holds(w));
+    }
+}
+
+TEST(WorkUnitFields, SetFieldConversionsAndRefusals) {
+    WorkUnit w;
+    w.version = 5;
+    w.cpu = 1.25;
+    w.splitter_version = 0x42;
+    // Unreadable numbers keep the field; the index is still one setField handles.
+    EXPECT_TRUE(w.setField(2, "x5"));
+    EXPECT_TRUE(w.setField(20, ""));
+    EXPECT_TRUE(w.setField(4, "zz"));
+    EXPECT_EQ(w.version, 5);
+    EXPECT_EQ(w.cpu, 1.25);
+    EXPECT_EQ(w.splitter_version, 0x42);
+    // Overflow is refused, too.
+    EXPECT_TRUE(w.setField(2, "99999999999"));
+    EXPECT_EQ(w.version, 5);
+    // Stream reading: leading blanks, the numeric prefix, the rest ignored.
+    EXPECT_TRUE(w.setField(2, "  12.9abc"));
+    EXPECT_EQ(w.version, 12);
+    EXPECT_TRUE(w.setField(20, " 1e3 s"));
+    EXPECT_EQ(w.cpu, 1000.0);
+    // splitter_version is always hexadecimal, with or without the prefix.
+    EXPECT_TRUE(w.setField(4, "10"));
+    EXPECT_EQ(w.splitter_version, 16);
+    EXPECT_TRUE(w.setField(4, "0xffffffff"));
+    EXPECT_EQ(w.splitter_version, -1);
+
+    // Date-times and indexes outside the table are not stored here.
+    WorkUnit before = w;
+    for (int index : {0, 1, 9, -1, 101, INT_MIN, INT_MAX}) {
+        SCOPED_TRACE(index);
+        EXPECT_FALSE(w.setField(index, "2451544.5"));
+    }
+    EXPECT_FALSE(w.Update.isSet());
+    EXPECT_FALSE(w.TimeStamp.isSet());
+    EXPECT_FALSE(w.time_recorded.isSet());
+    EXPECT_EQ(w.version, before.version);
+    EXPECT_EQ(w.cpu, before.cpu);
+}
+
+TEST(WorkUnit, ClearRestoresDefaults) {
+    WorkUnit w = reading("wu", 0.5);
+    giveFullGaussian(w, 1);
+    w.receiver = "r";
+    w.TimeStamp.setJulian(2451544.5);
+    w.clear();
+    EXPECT_TRUE(w.name.empty());
+    EXPECT_TRUE(w.receiver.empty());
+    EXPECT_EQ(w.prog, 0.0);
+    EXPECT_EQ(w.bg_pot[5], 0.0);
+    EXPECT_EQ(w.bg_fft_len, 0);
+    EXPECT_FALSE(w.TimeStamp.isSet());
+}
+
+TEST(WorkUnit, GaussianTests) {
+    struct Case {
+        const char* label;
+        std::function<void(WorkUnit&)> change;
+        bool has;
+        bool full;
+    };
+    const Case cases[] = {
+        {"full", [](WorkUnit&) {}, true, true},
+        {"no name", [](WorkUnit& w) { w.name.clear(); }, false, false},
+        {"chisq 0", [](WorkUnit& w) { w.bg_chisq = 0; }, false, false},
+        {"score 0", [](WorkUnit& w) { w.bg_score = 0; }, false, false},
+        {"sigma 0", [](WorkUnit& w) { w.bg_sigma = 0; }, true, false},
+        {"pots 0", [](WorkUnit& w) { w.bg_pot.fill(0.0); }, true, false},
+        {"last pot only", [](WorkUnit& w) { w.bg_pot.fill(0.0); w.bg_pot[63] = -1; }, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        WorkUnit w = reading("wu", 0.5);
+        giveFullGaussian(w, 1);
+        c.change(w);
+        EXPECT_EQ(w.hasGaussian(), c.has);
+        EXPECT_EQ(w.hasFullGaussian(), c.full);
+    }
+}
+
+TEST(WorkUnitMerge, FurtherReadingBringsProgressSpikeGaussianAndUpdate) {
+    WorkUnit target = reading("wu", 0.25);
+    target.TimeStamp.setJulian(2451544.5);
+    target.Update.setJulian(2451545.5);
+    target.version = 3;
+    target.receiver = "first";
+    target.start_ra = 1.0;
+    WorkUnit source = reading("wu", 0.75);
+    source.TimeStamp.setJulian(2451600.5);
+    source.Update.setJulian(2451601.5);
+    source.version = 4;
+    source.receiver = "second";
+    source.start_ra = 2.0;
+    source.cpu = 100;
+    source.bs_score = 1;
+    source.bs_power = 2;
+    source.bs_chirp_rate = 3;
+    source.bs_bin = 4;
+    source.bs_fft_ind = 5;
+    source.bs_fft_len = 6;
+    giveFullGaussian(source, 10);
+
+    ASSERT_TRUE(target.mergeFrom(source));
+    EXPECT_EQ(target.prog, 0.75);
+    EXPECT_EQ(target.cpu, 100);
+    EXPECT_EQ(target.Update, source.Update);
+    EXPECT_EQ(target.bs_score, 1);
+    EXPECT_EQ(target.bs_power, 2);
+    EXPECT_EQ(target.bs_chirp_rate, 3);
+    EXPECT_EQ(target.bs_bin, 4);
+    EXPECT_EQ(target.bs_fft_ind, 5);
+    EXPECT_EQ(target.bs_fft_len, 6);
+    EXPECT_EQ(target.bg_score, 11);
+    EXPECT_EQ(target.bg_pot, source.bg_pot);
+    EXPECT_EQ(target.bg_chirp_rate, 20);
+    EXPECT_EQ(target.bg_bin, 17);
+    // The first reading keeps its header for good.
+    EXPECT_EQ(target.TimeStamp.julianDate(), 2451544.5);
+    EXPECT_EQ(target.version, 3);
+    EXPECT_EQ(target.receiver, "first");
+    EXPECT_EQ(target.start_ra, 1.0);
+}
+
+TEST(WorkUnitMerge, GaussianGroupRule) {
+    struct Case {
+        const char* label;
+        bool targetHas;
+        std::function<void(WorkUnit&)> source;
+        double expectedScore;  // bg_score of the target afterwards
+        double expectedPot5;
+    };
+    const Case cases[] = {
+        // A source without a gaussian leaves the target's in place.
+        {"source has none", true, [](WorkUnit& s) { s.bg_power = 99; }, 2, 6},
+        {"source score 0", true,
+         [](WorkUnit& s) { giveFullGaussian(s, 20); s.bg_score = 0; }, 2, 6},
+        // Score and chi-square set but every power value 0: the whole group replaces.
+        {"source all-zero pots", true,
+         [](WorkUnit& s) { giveFullGaussian(s, 20); s.bg_pot.fill(0.0); }, 21, 0},
+        {"source full", true, [](WorkUnit& s) { giveFullGaussian(s, 20); }, 21, 25},
+        // A target without a gaussian always takes the source's group, even an empty one.
+        {"target none, source none", false, [](WorkUnit& s) { s.bg_power = 99; }, 0, 0},
+        {"target none, source full", false, [](WorkUnit& s) { giveFullGaussian(s, 20); }, 21,
+         25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        WorkUnit target = reading("wu", 0.25);
+        if (c.targetHas) giveFullGaussian(target, 1);
+        WorkUnit source = reading("wu", 0.5);
+        c.source(source);
+        ASSERT_TRUE(target.mergeFrom(source));
+        EXPECT_EQ(target.prog, 0.5);
+        EXPECT_EQ(target.bg_score, c.expectedScore);
+        EXPECT_EQ(target.bg_pot[5], c.expectedPot5);
+        bool kept = c.expectedScore == 2;
+        EXPECT_EQ(target.bg_power, kept ? 3 : source.bg_power);
+    }
+}
+
+TEST(WorkUnitMerge, RefusalsChangeNothing) {
+    WorkUnit target = reading("wu", 0.5);
+    target.Update.setJulian(2451544.5);
+    target.cpu = 7;
+
+    // Equal progress: the stored reading wins entirely, Update included.
+    WorkUnit equal = reading("wu", 0.5);
+    equal.Update.setJulian(2451600.5);
+    equal.cpu = 8;
+    giveFullGaussian(equal, 1);
+    EXPECT_TRUE(target.mergeFrom(equal));
+    WorkUnit older = reading("wu", 0.25);
+    older.cpu = 9;
+    EXPECT_TRUE(target.mergeFrom(older));
+    // Another name: false.
+    WorkUnit other = reading("WU", 0.9);
+    other.cpu = 10;
+    EXPECT_FALSE(target.mergeFrom(other));
+    // Itself: true.
+    EXPECT_TRUE(target.mergeFrom(target));
+
+    EXPECT_EQ(target.prog, 0.5);
+    EXPECT_EQ(target.cpu, 7);
+    EXPECT_EQ(target.Update.julianDate(), 2451544.5);
+    EXPECT_FALSE(target.hasGaussian());
+    EXPECT_EQ(other.cpu, 10);
+    EXPECT_EQ(other.name, "WU");
+}
+
+TEST(WorkUnitOrder, SelectorUsesDeclarationNumbers) {
+    // For each declaration number, a change that makes record a smaller than b in that field
+    // alone. Numbers and table indexes differ (name is 2 here and 3 in the table).
+    using Change = std::function<void(WorkUnit&, WorkUnit&)>;
+    const std::vector<Change> fields = {
+        [](WorkUnit& a, WorkUnit& b) { a.Update.setJulian(2451544.5); b.Update.setJulian(2451545.5); },
+        [](WorkUnit& a, WorkUnit& b) { a.TimeStamp.setJulian(2451544.5); b.TimeStamp.setJulian(2451545.5); },
+        [](WorkUnit& a, WorkUnit& b) { a.name = "ab"; b.name = "b"; },
+        [](WorkUnit& a, WorkUnit& b) { a.version = -1; b.version = 1; },
+        [](WorkUnit& a, WorkUnit& b) { a.splitter_version = -1; b.splitter_version = 0; },
+        [](WorkUnit& a, WorkUnit& b) { a.start_ra = 1; b.start_ra = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.end_ra = 1; b.end_ra = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.start_dec = -2; b.start_dec = -1; },
+        [](WorkUnit& a, WorkUnit& b) { a.end_dec = 1; b.end_dec = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.time_recorded.setJulian(2451544.5); b.time_recorded.setJulian(2451544.6); },
+        [](WorkUnit& a, WorkUnit& b) { a.nsamples = 1; b.nsamples = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.subband_sample_rate = 1; b.subband_sample_rate = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.subband_base = 1; b.subband_base = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.subband_center = 1; b.subband_center = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.angle_range = 1; b.angle_range = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.fft_len = 1; b.fft_len = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.ifft_len = 1; b.ifft_len = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.subband_number = 1; b.subband_number = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.receiver = "a"; b.receiver = "a "; },
+        [](WorkUnit& a, WorkUnit& b) { a.tape_version = "Z"; b.tape_version = "a"; },
+        [](WorkUnit& a, WorkUnit& b) { a.cpu = 1; b.cpu = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.prog = 0.1; b.prog = 0.2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bs_score = 1; b.bs_score = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bs_power = 1; b.bs_power = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bs_chirp_rate = 1; b.bs_chirp_rate = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bs_bin = 1; b.bs_bin = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bs_fft_ind = 1; b.bs_fft_ind = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bs_fft_len = 1; b.bs_fft_len = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_score = 1; b.bg_score = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_power = 1; b.bg_power = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_chisq = 1; b.bg_chisq = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_sigma = 1; b.bg_sigma = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_true_mean = 1; b.bg_true_mean = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_bin = 1; b.bg_bin = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_fft_ind = 1; b.bg_fft_ind = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_fft_len = 1; b.bg_fft_len = 2; },
+        [](WorkUnit& a, WorkUnit& b) { a.bg_chirp_rate = 1; b.bg_chirp_rate = 2; },
+    };
+    ASSERT_EQ(fields.size(), 37u);
+    const int saved = sortField();
+    for (int changed = 0; changed < 37; ++changed) {
+        WorkUnit a, b;
+        fields[static_cast<std::size_t>(changed)](a, b);
+        for (int selected = 0; selected < 37; ++selected) {
+            SCOPED_TRACE("field changed " + std::to_string(changed) + ", selector " +
+                         std::to_string(selected));
+            setSortField(selected);
+            EXPECT_EQ(lessByField(a, b), selected == changed);
+            EXPECT_FALSE(lessByField(b, a));
+        }
+    }
+    // No such field: everything compares equal.
+    WorkUnit a, b;
+    fields[3](a, b);
+    setSortField(37);
+    EXPECT_FALSE(lessByField(a, b));
+    setSortField(-1);
+    EXPECT_FALSE(lessByField(a, b));
+    setSortField(saved);
+}
+
+TEST(WorkUnitOrder, UnsetTimeStampsAreEqualAndFirst) {
+    const int saved = sortField();
+    setSortField(1);
+    WorkUnit unset1, unset2, set;
+    unset2.TimeStamp.setUtc(1984, 1, 0, 0, 0, 0);  // other fields, same Julian Date
+    unset2.TimeStamp.zoneOffset = 3600;
+    set.TimeStamp.setJulian(2445700.5);
+    EXPECT_FALSE(lessByField(unset1, unset2));
+    EXPECT_FALSE(lessByField(unset2, unset1));
+    EXPECT_TRUE(lessByField(unset1, set));
+    EXPECT_FALSE(lessByField(set, unset1));
+    setSortField(saved);
+}
