@@ -48,8 +48,11 @@ public:
     // Range check shared by setUtc and setLocal.
     static bool inRange(int year, int month, int hour, int minute);
     // Modified Julian Day of a civil date (day 0 and days past the month's end allowed).
+    // Arguments beyond +-2^40 are clamped to it, so the arithmetic never overflows.
     static std::int64_t mjd(std::int64_t year, std::int64_t month, std::int64_t day);
-    // Civil date of a Modified Julian Day.
+    // Civil date of a Modified Julian Day; n beyond +-2^38 is clamped so the year fits an
+    // int32. Calendar-shaped from Julian Day 0 (MJD -2400001) on; defined but meaningless
+    // before.
     static void civilFromMjd(std::int64_t n, std::int32_t& year, std::int32_t& month,
                              std::int32_t& day);
 };

@@ -16,7 +16,8 @@ bool readInt(std::string_view text, std::int32_t& out);
 // taken as their 32-bit pattern, so everything the writers print reads back.
 bool readHex(std::string_view text, std::int32_t& out);
 // Real number in decimal or exponent notation: "1e5x" reads 100000, "1e" reads 1;
-// "inf", "nan" and hexadecimal floats are not numbers.
+// "inf", "nan" and hexadecimal floats are not numbers. A magnitude too small for a double
+// reads as 0 (or the nearest subnormal); one too large is an overflow.
 bool readReal(std::string_view text, double& out);
 
 // Appends `value` in fixed-point notation with `decimals` digits after the point, as

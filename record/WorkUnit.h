@@ -75,7 +75,8 @@ public:
     // decimal integer, hexadecimal for splitter_version, real number, or the whole text.
     // A number that cannot be read leaves the field as it was. The date-times (0, 1, 9) are
     // read differently by every format, so they and indexes outside 0..100 are not handled
-    // here: the call returns false for them and changes nothing.
+    // here: the call returns false for them and changes nothing. Every other index returns
+    // true, whether or not its number could be read.
     bool setField(int index, std::string_view value);
 };
 
