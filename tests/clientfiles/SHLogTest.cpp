@@ -130,11 +130,6 @@ TEST(SHLog, DirectoryWithoutTrailingSeparatorFindsNothing) {
     EXPECT_FALSE(client.read());
 }
 
-TEST(SHLog, ReadHeaderNeedsAnOpenFile) {
-    SHLog client;
-    EXPECT_FALSE(client.readHeader());
-}
-
 TEST(SHLog, RealClientStateBesideOurWorkUnit) {
     const fs::path real = fs::path(SETI_REALDATA_DIR) / "state_prog22.sah";
     if (!fs::exists(real)) GTEST_SKIP() << "no real client data at " << real;

@@ -35,17 +35,6 @@ std::vector<WorkUnit> readAll(const TempDir& dir, const std::string& name) {
 
 }  // namespace
 
-TEST(I4WU, TitleTableRunsBesideTheFieldTable) {
-    int count = 0;
-    while (I4WUColumnTitles[count] != nullptr) ++count;
-    EXPECT_EQ(count, 101);
-    EXPECT_STREQ(I4WUColumnTitles[3], "Unit Name");
-    EXPECT_STREQ(I4WUColumnTitles[13], " Samples");
-    EXPECT_STREQ(I4WUColumnTitles[34], "t0(Gaussians)");
-    EXPECT_STREQ(I4WUColumnTitles[37], "bg_pot 0");
-    EXPECT_STREQ(I4WUColumnTitles[100], "bg_pot 63");
-}
-
 TEST(I4WU, HeaderAndOneRow) {
     TempDir dir;
     dir.write("e.csv", "\"Unit Name\",\"Progress\"\n00ab12cd.1234.5678.9.10.11,0.5\n");
