@@ -108,21 +108,28 @@ std::string programName(const std::string& argv0) {
 }
 
 bool readFile(const std::string& path, std::string& bytes) {
+    // A directory opens as a stream on POSIX and reports a nonsense size.
+    if (isDirectory(path)) return false;
     std::ifstream in(nativePath(path), std::ios::binary);
     if (!in) return false;
+    std::string data;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
+    in.clear();  // a stream that cannot seek (a pipe) is read block by block below
     in.seekg(0, std::ios::beg);
-    std::string data;
+    in.clear();
     if (size > 0) {
         data.resize(static_cast<std::size_t>(size));
         in.read(data.data(), size);
-        if (in.gcount() != size) return false;
+        data.resize(static_cast<std::size_t>(in.gcount()));
+        if (in.bad()) return false;
     }
-    // Files that report no size (pipes, /proc) or grew since: read on to the real end.
-    char block[65536];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-        data.append(block, static_cast<std::size_t>(in.gcount()));
+    // Files that report no size (/proc) or grew since: read on to the real end.
+    if (!in.eof()) {
+        char block[65536];
+        while (in.read(block, sizeof block) || in.gcount() > 0) {
+            data.append(block, static_cast<std::size_t>(in.gcount()));
+        }
     }
     if (in.bad()) return false;
     bytes = std::move(data);

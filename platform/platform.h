@@ -19,7 +19,9 @@ struct DirEntry {
 // findFirst returns a handle (>= 0) and the first entry, or -1 when nothing matches.
 // POSIX: wildcards only in the last component, matched case-sensitively; entries come in
 // byte order of their names (as NTFS yields them); a pattern without wildcards finds that
-// one entry. Windows: FindFirstFileA / FindNextFileA.
+// one entry; a last component "*.*" matches every name, as on Windows.
+// Windows: FindFirstFileA / FindNextFileA.
+// Every function that takes a path hands it to the OS through nativePath.
 int findFirst(const std::string& pattern, DirEntry& entry);
 // Next entry of an open search; false when there is none (the handle stays open).
 bool findNext(int handle, DirEntry& entry);
@@ -49,10 +51,12 @@ constexpr const char* ExecutableSuffix = ".exe";
 constexpr const char* ExecutableSuffix = "";
 #endif
 
-// Reads a whole file as its bytes. False when it cannot be opened or read.
+// Reads a whole file as its bytes. False when it cannot be opened or read, or names a
+// directory; `bytes` is then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
 // Copies a file, replacing the target when it exists. True when the copy is complete.
+// POSIX refuses to copy a file onto itself (Windows fails that too).
 bool copyFile(const std::string& from, const std::string& to);
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode
@@ -95,18 +99,21 @@ bool isDirectory(const std::string& path);
 
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
 // over the target only after every byte was written, synced and closed. On any failure the
-// target keeps its old bytes and the temporary file is removed.
+// target keeps its old bytes and the temporary file ("<path>.tmp~"; one left by a crashed run
+// is removed first) is removed.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
 
-// Appends `bytes` to `path` (created when missing). On a failed write the file is cut back to
-// its former length, so the old contents stay intact.
+// Appends `bytes` to `path` (created when missing). On a failed write or sync the file is cut
+// back to its former length, so the old contents stay intact. Once the bytes are synced the
+// append counts as done, whatever close then says.
 bool appendFileContents(const std::string& path, std::string_view bytes);
 
 // Text mode as the Windows C runtime writes it: every "\n" becomes "\r\n".
 std::string textModeBytes(std::string_view text);
 
 // Test seam: the n-th call (1-based, counting from now) of the write seam (open, write, sync,
-// close, truncate, rename) fails as if the OS refused it. 0 switches the fault off.
+// close, truncate, rename) fails as if the OS refused it; one call only, then the seam works
+// again. 0 switches the fault off.
 void failWriteCallAfter(int n);
 
 }  // namespace platform

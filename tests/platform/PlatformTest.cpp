@@ -220,6 +220,11 @@ TEST(Files, ReadCopyRemoveAndIsDirectory) {
     EXPECT_EQ(read, bytes);
     EXPECT_FALSE(platform::readFile(dir.file("missing"), read));
     EXPECT_EQ(read, bytes);  // untouched on failure
+    // A directory is no file (it once reported a huge size and ended in bad_alloc).
+    EXPECT_FALSE(platform::readFile(dir.path().string(), read));
+    dir.write("empty", "");
+    EXPECT_TRUE(platform::readFile(dir.file("empty"), read));
+    EXPECT_EQ(read, "");
 
     dir.write("out.bin", "longer old contents");
     EXPECT_TRUE(platform::copyFile(dir.path().string() + "\\in.bin", dir.file("out.bin")));

@@ -244,4 +244,6 @@ TEST(CSVFile, StatesOfTheReader) {
     EXPECT_FALSE(file.readLine());
     EXPECT_FALSE(file.open(dir.file("missing.csv")));
     EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(file.open(dir.path().string()));  // a directory given as the file
+    EXPECT_FALSE(file.readLine());
 }
