@@ -23,12 +23,14 @@ const char* const I4WUColumnTitles[102] = {
 
 namespace {
 
-// I4WU logs only the Arecibo feed and keeps no tape version. (Held as strings: assigning the
-// literals trips a false -Wrestrict warning in GCC 12 at -O2.)
+// I4WU exports carry neither receiver nor tape version: every row gets the receiver of the
+// work units of its time and an unknown tape. (Held as strings: assigning the literals trips a
+// false -Wrestrict warning in GCC 12 at -O2.)
 const std::string Receiver = "ao1420";
 const std::string TapeVersion = "?";
 
-// A header row opens with a quoted title; a data row never starts with a quoted letter.
+// A line that opens with a double quote and a letter is a header row; a data row whose first
+// cell is quoted text starting with a letter reads as one too.
 bool isHeaderRow(const std::string& line) {
     if (line.size() < 2 || line[0] != '"') return false;
     const char c = line[1];

@@ -10,7 +10,8 @@ constexpr int TimeStampField = 1;
 constexpr int TimeRecordedField = 9;
 constexpr int BgFftIndField = 34;
 
-// A header row opens with a quoted name; a data row never starts with a quoted letter.
+// A line that opens with a double quote and a letter is a header row; a data row whose first
+// cell is quoted text starting with a letter reads as one too.
 bool isHeaderRow(const std::string& line) {
     if (line.size() < 2 || line[0] != '"') return false;
     const char c = line[1];
