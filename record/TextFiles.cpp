@@ -161,9 +161,20 @@ bool INIFile::readLine() {
 }
 
 bool INIFile::readCrLine() {
-    std::string text;
-    if (!file_.readCrLine(text)) return false;
-    return splitKeyValue(text, key, value);
+    // The line is read into `value` and split in place: no allocation per line once the
+    // two texts have grown.
+    if (!file_.readCrLine(value)) return false;
+    const std::size_t equals = std::string_view(value).substr(0, value.find('\0')).find('=');
+    if (equals == std::string::npos) {
+        key.swap(value);
+        trimBlanks(key);
+        value.clear();
+    } else {
+        key.assign(trimBlanks(std::string_view(value).substr(0, equals)));
+        value.erase(0, equals + 1);
+        trimBlanks(value);
+    }
+    return true;
 }
 
 bool INIFile::splitKeyValue(std::string_view text, std::string& key, std::string& value) {
