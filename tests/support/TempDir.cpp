@@ -60,20 +60,32 @@ void writeBytes(const fs::path& file, const std::string& bytes) {
 }
 
 static std::string quote(const std::string& s) {
-    std::string q = "'";
+    std::string q(1, '\'');
     for (char c : s) {
         if (c == '\'') q += "'\\''";
         else q += c;
     }
-    return q + "'";
+    q += '\'';
+    return q;
 }
 
 RunResult run(const std::string& program, const std::vector<std::string>& args,
               const fs::path& cwd, const std::string& env) {
     TempDir capture;
-    std::string cmd = "cd " + quote(cwd.string()) + " && env " + env + " " + quote(program);
-    for (const auto& a : args) cmd += " " + quote(a);
-    cmd += " </dev/null >" + quote(capture.file("out")) + " 2>" + quote(capture.file("err"));
+    std::string cmd = "cd ";
+    cmd += quote(cwd.string());
+    cmd += " && env ";
+    cmd += env;
+    cmd += ' ';
+    cmd += quote(program);
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += quote(a);
+    }
+    cmd += " </dev/null >";
+    cmd += quote(capture.file("out"));
+    cmd += " 2>";
+    cmd += quote(capture.file("err"));
     RunResult r;
     int raw = std::system(cmd.c_str());
     r.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
