@@ -24,22 +24,22 @@ inputs=(-sh="$samples/client/" -i4wu="$samples/i4wu/*.csv" -sl="$samples/SETILog
 
 echo "== Zarnik (support-data mode) in demo/support"
 cp "$samples/ss_past_data.txt" "$out/support/"
-(cd "$out/support" && "$bin/Zarnik" "${inputs[@]}" "$samples/WUInfo.csv")
+(cd "$out/support" && "$bin/Zarnik" "${inputs[@]}" "$samples/WUInfo.csv" 2>&1)
 
 echo
 echo "== Korvath (WUInfo mode) in demo/wuinfo"
 cp "$samples/WUInfo.csv" "$out/wuinfo/"
-(cd "$out/wuinfo" && "$bin/Korvath" "${inputs[@]}" -ss="$samples/ss_past_data.txt")
+(cd "$out/wuinfo" && "$bin/Korvath" "${inputs[@]}" -ss="$samples/ss_past_data.txt" 2>&1)
 
 echo
 echo "== Quillet: the result page in demo/page"
 cp "$samples/redbit.png" "$out/page/"
-(cd "$out/page" && "$bin/Quillet" "$samples/client/result.sah")
+(cd "$out/page" && "$bin/Quillet" "$samples/client/result.sah" 2>&1)
 
 echo
 echo "== Brellow: the result archived in demo/archive"
 cp "$samples/redbit.png" "$out/archive/"
-(cd "$out/archive" && "$bin/Brellow" "$samples/client/result.sah" "$out/archive/" -html -ss)
+(cd "$out/archive" && "$bin/Brellow" "$samples/client/result.sah" "$out/archive/" -html -ss 2>&1)
 
 echo
 echo "Done. Look at:"
