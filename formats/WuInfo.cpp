@@ -14,6 +14,11 @@ constexpr int UpdateField = 0;
 constexpr int TimeStampField = 1;
 constexpr int TimeRecordedField = 9;
 
+// The file is a Windows text file on every OS. No field can hold a line feed (every reader
+// ends its lines there), so writing CR LF directly equals text-mode output without a second
+// copy of a file that can run to hundreds of megabytes.
+constexpr std::string_view LineEnd = "\r\n";
+
 // 101 fields of up to ~18 characters each: reserving once per row keeps writing a store of
 // thousands of work units to a few allocations.
 constexpr std::size_t BytesPerRow = 1600;
@@ -104,7 +109,7 @@ void appendRow(std::string& out, const WorkUnit& r) {
         comma();
         appendFixed(out, v, 6);
     }
-    out += '\n';
+    out += LineEnd;
 }
 
 // A header line starts with a double quote followed by a letter; data rows start with a
@@ -152,10 +157,9 @@ bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
         if (i > 0) text += ',';
         appendQuoted(text, WorkUnitFieldNames[i]);
     }
-    text += '\n';
+    text += LineEnd;
     for (const WorkUnit& record : store) appendRow(text, record);
-    // The file is a Windows text file on every OS: CR LF line ends.
-    return platform::replaceFileContents(path, platform::textModeBytes(text));
+    return platform::replaceFileContents(path, text);
 }
 
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
