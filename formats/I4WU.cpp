@@ -29,14 +29,6 @@ namespace {
 const std::string Receiver = "ao1420";
 const std::string TapeVersion = "?";
 
-// A line that opens with a double quote and a letter is a header row; a data row whose first
-// cell is quoted text starting with a letter reads as one too.
-bool isHeaderRow(const std::string& line) {
-    if (line.size() < 2 || line[0] != '"') return false;
-    const char c = line[1];
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 }  // namespace
 
 I4WU::I4WU() {
@@ -74,7 +66,7 @@ bool I4WU::readRecord() {
             record.clear();
             return true;
         }
-        if (!isHeaderRow(file_.line)) break;
+        if (!file_.atHeaderRow()) break;
         readHeaderRow();
     }
     record.clear();

@@ -10,14 +10,6 @@ constexpr int TimeStampField = 1;
 constexpr int TimeRecordedField = 9;
 constexpr int BgFftIndField = 34;
 
-// A line that opens with a double quote and a letter is a header row; a data row whose first
-// cell is quoted text starting with a letter reads as one too.
-bool isHeaderRow(const std::string& line) {
-    if (line.size() < 2 || line[0] != '"') return false;
-    const char c = line[1];
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 }  // namespace
 
 SETILog::SETILog() {
@@ -53,7 +45,7 @@ bool SETILog::readRecord() {
             record.clear();
             return true;
         }
-        if (!isHeaderRow(file_.line)) break;
+        if (!file_.atHeaderRow()) break;
         readHeaderRow();
     }
     record.clear();

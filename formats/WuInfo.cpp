@@ -112,14 +112,6 @@ void appendRow(std::string& out, const WorkUnit& r) {
     out += LineEnd;
 }
 
-// A header line starts with a double quote followed by a letter; data rows start with a
-// number, a comma or a quoted name that could start with anything else.
-bool isHeaderLine(std::string_view line) {
-    if (line.size() < 2 || line[0] != '"') return false;
-    char c = line[1];
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 void readHeader(CSVFile& file, WorkUnitList& store) {
     store.columns.clear();
     std::string field;
@@ -167,7 +159,7 @@ bool readWuInfo(WorkUnitList& store, const std::string& path) {
     if (!file.open(path)) return false;
     while (file.readLine()) {
         if (file.line.empty()) continue;
-        if (isHeaderLine(file.line)) readHeader(file, store);
+        if (file.atHeaderRow()) readHeader(file, store);
         else readRow(file, store);
     }
     return true;

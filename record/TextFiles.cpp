@@ -190,3 +190,9 @@ bool INIFile::splitKeyValue(std::string_view text, std::string& key, std::string
     }
     return true;
 }
+
+bool CSVFile::atHeaderRow() const {
+    if (line.size() < 2 || line[0] != '"') return false;
+    const char c = line[1];
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}

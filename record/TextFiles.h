@@ -49,6 +49,10 @@ public:
     bool nextField(std::string& field);
     // The part of `line` not yet split into fields.
     std::string_view remaining() const { return std::string_view(line).substr(pos_); }
+    // Every table these tools read marks its header row the same way: the line opens with a
+    // double quote and a letter. (A data row whose first cell is quoted text starting with a
+    // letter therefore reads as a header too.)
+    bool atHeaderRow() const;
 
 private:
     LineSource file_;
