@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <string_view>
 
 const char* const SpikeKeys[10] = {"name", "ncfft", "chirp_rate", "fft_len", "power",
                                    "ra",   "dec",   "time",       "freq",    nullptr};
@@ -62,6 +65,91 @@ bool stronger(double a, double b) {
     if (std::isnan(a)) return false;
     if (std::isnan(b)) return true;
     return a > b;
+}
+
+// A hash over a signal's fields that agrees with operator==: values that compare equal
+// feed the same bits (0.0 and -0.0 alike, a time by its Julian Date), so an equal signal is
+// always found; each value is mixed so that signals differing in one field rarely collide.
+class SignalHasher {
+public:
+    void text(const std::string& value) { bits(std::hash<std::string_view>{}(value)); }
+    void integer(std::int32_t value) { bits(static_cast<std::uint32_t>(value)); }
+    void real(double value) {
+        if (value == 0.0) value = 0.0;  // -0.0 equals 0.0
+        std::uint64_t raw = 0;
+        std::memcpy(&raw, &value, sizeof raw);
+        bits(raw);
+    }
+    void time(const ATime& value) { real(value.julianDate()); }
+    std::size_t result() const { return static_cast<std::size_t>(state_); }
+
+private:
+    // The splitmix64 finaliser spreads every input bit over the whole word.
+    static std::uint64_t spread(std::uint64_t x) {
+        x += 0x9E3779B97F4A7C15ULL;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+        return x ^ (x >> 31);
+    }
+    void bits(std::uint64_t value) { state_ = spread(state_ ^ spread(value)); }
+    std::uint64_t state_ = 0;
+};
+
+std::size_t hashOf(const Spike& s) {
+    SignalHasher h;
+    h.text(s.name);
+    h.integer(s.ncfft);
+    h.real(s.chirp_rate);
+    h.integer(s.fft_len);
+    h.real(s.power);
+    h.real(s.ra);
+    h.real(s.dec);
+    h.time(s.time);
+    h.real(s.freq);
+    return h.result();
+}
+
+std::size_t hashOf(const Gaussian& g) {
+    SignalHasher h;
+    h.text(g.name);
+    h.integer(g.ncfft);
+    h.real(g.chirprate);
+    h.integer(g.fft_len);
+    h.real(g.peak);
+    h.real(g.mean);
+    h.real(g.ra);
+    h.real(g.dec);
+    h.time(g.time);
+    h.real(g.freq);
+    h.real(g.sigma);
+    h.real(g.chisqr);
+    h.real(g.maxpow);
+    for (std::int32_t value : g.pot) h.integer(value);
+    return h.result();
+}
+
+// Appends `signal` unless the list holds an equal one. The index maps a signal's hash to its
+// positions; only signals of the same hash are compared in full.
+template <typename Signal>
+bool addUnique(std::vector<Signal>& items,
+               std::unordered_multimap<std::size_t, std::size_t>& byHash, const Signal& signal) {
+    if (signal.name.empty()) return false;
+    const std::size_t hash = hashOf(signal);
+    const auto [first, last] = byHash.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+        if (items[it->second] == signal) return false;
+    }
+    items.push_back(signal);
+    byHash.emplace(hash, items.size() - 1);
+    return true;
+}
+
+// After the records moved, the index is rebuilt from their new positions.
+template <typename Signal>
+void rebuildIndex(const std::vector<Signal>& items,
+                  std::unordered_multimap<std::size_t, std::size_t>& byHash) {
+    byHash.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) byHash.emplace(hashOf(items[i]), i);
 }
 
 }  // namespace
@@ -156,19 +244,16 @@ SpikeList::SpikeList() { buildKeyMap(keys_, SpikeKeys); }
 void SpikeList::reset() {
     working.clear();
     items_.clear();
+    byHash_.clear();
 }
 
-bool SpikeList::add(const Spike& spike) {
-    if (spike.name.empty()) return false;
-    if (std::find(items_.begin(), items_.end(), spike) != items_.end()) return false;
-    items_.push_back(spike);
-    return true;
-}
+bool SpikeList::add(const Spike& spike) { return addUnique(items_, byHash_, spike); }
 
 void SpikeList::sort() {
     // Stable: of equally strong spikes the first in the file stays first.
     std::stable_sort(items_.begin(), items_.end(),
                      [](const Spike& a, const Spike& b) { return stronger(a.power, b.power); });
+    rebuildIndex(items_, byHash_);
 }
 
 int SpikeList::keyIndex(const std::string& key) const { return findKey(keys_, key); }
@@ -180,19 +265,16 @@ GaussianList::GaussianList() { buildKeyMap(keys_, GaussianKeys); }
 void GaussianList::reset() {
     working.clear();
     items_.clear();
+    byHash_.clear();
 }
 
-bool GaussianList::add(const Gaussian& gaussian) {
-    if (gaussian.name.empty()) return false;
-    if (std::find(items_.begin(), items_.end(), gaussian) != items_.end()) return false;
-    items_.push_back(gaussian);
-    return true;
-}
+bool GaussianList::add(const Gaussian& gaussian) { return addUnique(items_, byHash_, gaussian); }
 
 void GaussianList::sort() {
     std::stable_sort(items_.begin(), items_.end(), [](const Gaussian& a, const Gaussian& b) {
         return stronger(a.score(), b.score());
     });
+    rebuildIndex(items_, byHash_);
 }
 
 int GaussianList::keyIndex(const std::string& key) const { return findKey(keys_, key); }

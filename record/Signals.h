@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "record/ATime.h"
@@ -65,11 +66,16 @@ public:
 
 // The signals of one work unit, without exact duplicates. `working` is the record a reader
 // fills before handing it to add. sort is stable: equal strength keeps file order.
+// The duplicate check goes through a hash index beside the records, so reading n signals
+// costs about n, not n squared, however many lines a result file holds.
 class SpikeList {
 public:
     SpikeList();
     Spike working;
+    // Empties the working record and the list; the key map stays.
     void reset();
+    // False, storing nothing, for an empty name or a signal equal in every field to one
+    // already held; otherwise appends a copy.
     bool add(const Spike& spike);
     void sort();  // descending power
     std::size_t size() const { return items_.size(); }
@@ -78,9 +84,11 @@ public:
 
 private:
     std::vector<Spike> items_;
+    std::unordered_multimap<std::size_t, std::size_t> byHash_;  // hash of a signal -> position
     std::map<std::string, int> keys_;
 };
 
+// The gaussians of one work unit, with the same contract as SpikeList.
 class GaussianList {
 public:
     GaussianList();
@@ -94,5 +102,6 @@ public:
 
 private:
     std::vector<Gaussian> items_;
+    std::unordered_multimap<std::size_t, std::size_t> byHash_;  // hash of a signal -> position
     std::map<std::string, int> keys_;
 };

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 #include "record/Signals.h"
 
@@ -51,58 +52,153 @@ TEST(SignalKeys, TablesAndLookup) {
     }
 }
 
-TEST(Signals, EqualityComparesTimeByJulianDate) {
-    Gaussian a = gaussian("wu", 5, 2);
-    a.time.setUtc(2000, 3, 0, 0, 0, 0);
-    Gaussian b = a;
-    ASSERT_EQ(a.time.day, 29);
-    b.time.month = 3;  // 2000-03-00 is the same day as 2000-02-29
-    b.time.day = 0;
-    b.time.zoneOffset += 7200;
-    EXPECT_TRUE(a == b);
-    b.pot[63] = 1;
-    EXPECT_FALSE(a == b);
-
-    Spike s = spike("wu", 3);
-    Spike t = s;
-    EXPECT_TRUE(s == t);
-    t.time.setJulian(2451544.5);
-    EXPECT_FALSE(s == t);
-}
-
 TEST(Signals, ScoreGuardsChiSquareZero) {
     EXPECT_EQ(gaussian("wu", 6, 3).score(), 2.0);
     EXPECT_EQ(gaussian("wu", 6, 0).score(), 0.0);
     EXPECT_EQ(gaussian("wu", -6, 3).score(), -2.0);
 }
 
-TEST(SignalLists, AddRefusesEmptyNamesAndExactDuplicates) {
+namespace {
+
+// Adds `base` and `variant` to a fresh list, each twice, and returns the count kept.
+template <typename List, typename Signal>
+std::size_t keptOf(const Signal& base, const Signal& variant) {
+    List list;
+    EXPECT_TRUE(list.add(base));
+    list.add(variant);
+    EXPECT_FALSE(list.add(variant));
+    EXPECT_FALSE(list.add(base));
+    return list.size();
+}
+
+// A gaussian with every field set; ra and mean stay 0 for the -0.0 cases below.
+Gaussian fullGaussian() {
+    Gaussian g = gaussian("wu", 5, 2, 1420.5);
+    g.ncfft = 8;
+    g.chirprate = -1.5;
+    g.fft_len = 64;
+    g.dec = 12.25;
+    g.time.setUtc(2000, 2, 29, 6, 0, 0);
+    g.sigma = 3;
+    g.maxpow = 9.5;
+    for (std::size_t i = 0; i < g.pot.size(); ++i) g.pot[i] = static_cast<std::int32_t>(i * 3);
+    return g;
+}
+
+}  // namespace
+
+TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
+    // Each change touches one field only: the list must keep both signals, whatever its index
+    // does with that field. Equal signals, even with differently spelt values, are refused.
+    using GaussianChange = void (*)(Gaussian&);
+    const std::pair<const char*, GaussianChange> different[] = {
+        {"name", [](Gaussian& g) { g.name = "wv"; }},
+        {"ncfft", [](Gaussian& g) { g.ncfft = 9; }},
+        {"chirprate", [](Gaussian& g) { g.chirprate = 1.5; }},
+        {"fft_len", [](Gaussian& g) { g.fft_len = 128; }},
+        {"peak", [](Gaussian& g) { g.peak = 5.000001; }},
+        {"mean", [](Gaussian& g) { g.mean = 1e-300; }},
+        {"ra", [](Gaussian& g) { g.ra = 1; }},
+        {"dec", [](Gaussian& g) { g.dec = -12.25; }},
+        {"time by a second", [](Gaussian& g) { g.time.setUtc(2000, 2, 29, 6, 0, 1); }},
+        {"freq", [](Gaussian& g) { g.freq = 1420.25; }},
+        {"sigma", [](Gaussian& g) { g.sigma = 4; }},
+        {"chisqr", [](Gaussian& g) { g.chisqr = 3; }},
+        {"maxpow", [](Gaussian& g) { g.maxpow = 10; }},
+        {"pot 0", [](Gaussian& g) { g.pot[0] = 1; }},
+        {"pot 63", [](Gaussian& g) { g.pot[63] = -1; }},
+        {"pots swapped", [](Gaussian& g) { std::swap(g.pot[1], g.pot[2]); }},
+    };
+    const std::pair<const char*, GaussianChange> equal[] = {
+        {"copy", [](Gaussian&) {}},
+        {"-0.0 for 0.0", [](Gaussian& g) { g.mean = -0.0; g.ra = -0.0; }},
+        // 2000-03-00 is 2000-02-29; another zone offset plays no part.
+        {"time spelt otherwise",
+         [](Gaussian& g) { g.time.month = 3; g.time.day = 0; g.time.zoneOffset += 7200; }},
+    };
+    const Gaussian base = fullGaussian();
+    for (const auto& [label, change] : different) {
+        SCOPED_TRACE(label);
+        Gaussian variant = base;
+        change(variant);
+        EXPECT_EQ((keptOf<GaussianList>(base, variant)), 2u);
+    }
+    for (const auto& [label, change] : equal) {
+        SCOPED_TRACE(label);
+        Gaussian variant = base;
+        change(variant);
+        EXPECT_EQ((keptOf<GaussianList>(base, variant)), 1u);
+    }
+
+    using SpikeChange = void (*)(Spike&);
+    const std::pair<const char*, SpikeChange> spikeCases[] = {
+        {"name", [](Spike& s) { s.name = "wv"; }},
+        {"ncfft", [](Spike& s) { s.ncfft = 2; }},
+        {"chirp_rate", [](Spike& s) { s.chirp_rate = 0.5; }},
+        {"fft_len", [](Spike& s) { s.fft_len = 8; }},
+        {"power", [](Spike& s) { s.power = 3.5; }},
+        {"ra", [](Spike& s) { s.ra = 2; }},
+        {"dec", [](Spike& s) { s.dec = 3; }},
+        {"time", [](Spike& s) { s.time.setJulian(2451544.5); }},
+        {"freq", [](Spike& s) { s.freq = 1; }},
+    };
+    const Spike spikeBase = spike("wu", 3);
+    for (const auto& [label, change] : spikeCases) {
+        SCOPED_TRACE(std::string("spike ") + label);
+        Spike variant = spikeBase;
+        change(variant);
+        EXPECT_EQ((keptOf<SpikeList>(spikeBase, variant)), 2u);
+    }
+    Spike negativeZero = spikeBase;
+    negativeZero.chirp_rate = -0.0;
+    negativeZero.time.day = 0;  // the unset value, however its fields read
+    negativeZero.time.month = 1;
+    negativeZero.time.year = 1984;
+    negativeZero.time.zoneOffset = -3600;
+    EXPECT_EQ((keptOf<SpikeList>(spikeBase, negativeZero)), 1u);
+
+    // An empty name is never stored.
+    GaussianList gaussians;
+    SpikeList spikes;
+    EXPECT_FALSE(gaussians.add(gaussian("", 5, 2)));
+    EXPECT_FALSE(spikes.add(spike("", 1)));
+    EXPECT_EQ(gaussians.size() + spikes.size(), 0u);
+}
+
+TEST(SignalLists, DuplicatesAreFoundAfterSortAndForgottenAfterReset) {
+    // Many signals told apart by their last power value only, in mixed strengths.
     GaussianList list;
-    Gaussian g = gaussian("wu", 5, 2);
-    g.time.setJulian(2451544.5);
-    EXPECT_TRUE(list.add(g));
-    EXPECT_FALSE(list.add(g));
-    Gaussian later = g;
-    later.time.setJulian(2451544.6);
-    EXPECT_TRUE(list.add(later));
-    Gaussian otherPot = g;
-    otherPot.pot[0] = 1;
-    EXPECT_TRUE(list.add(otherPot));
-    EXPECT_FALSE(list.add(gaussian("", 5, 2)));
-    EXPECT_EQ(list.size(), 3u);
+    const int count = 3000;
+    for (int i = 0; i < count; ++i) {
+        Gaussian g = fullGaussian();
+        g.peak = i % 7;
+        g.pot[63] = i;
+        ASSERT_TRUE(list.add(g)) << i;
+    }
+    list.sort();
+    ASSERT_EQ(list.size(), static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Gaussian copy = list[i];
+        ASSERT_FALSE(list.add(copy)) << i;
+    }
+    Gaussian fresh = fullGaussian();
+    fresh.pot[63] = count;
+    EXPECT_TRUE(list.add(fresh));
+    EXPECT_EQ(list.size(), static_cast<std::size_t>(count + 1));
+
+    list.working = fresh;
+    list.reset();
+    EXPECT_EQ(list.size(), 0u);
+    EXPECT_TRUE(list.working.name.empty());
+    EXPECT_TRUE(list.add(fresh));
+    EXPECT_EQ(list.keyIndex("pot 63"), 76);  // the key map survives a reset
 
     SpikeList spikes;
-    EXPECT_TRUE(spikes.add(spike("wu", 1)));
-    EXPECT_FALSE(spikes.add(spike("wu", 1)));
-    EXPECT_TRUE(spikes.add(spike("wu", 1, 0.5)));
-    EXPECT_FALSE(spikes.add(spike("", 1)));
-    EXPECT_EQ(spikes.size(), 2u);
-
-    spikes.working = spike("wu", 9);
+    for (double power : {1.0, 3.0, 2.0}) ASSERT_TRUE(spikes.add(spike("wu", power)));
+    spikes.sort();
+    EXPECT_FALSE(spikes.add(spike("wu", 1.0)));
     spikes.reset();
-    EXPECT_EQ(spikes.size(), 0u);
-    EXPECT_TRUE(spikes.working.name.empty());
-    EXPECT_EQ(spikes.keyIndex("power"), 4);  // the key map survives a reset
+    EXPECT_TRUE(spikes.add(spike("wu", 1.0)));
 }
 
 TEST(SignalLists, SortIsStrongestFirstAndStable) {
