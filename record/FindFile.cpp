@@ -5,8 +5,10 @@
 #include "platform/platform.h"
 
 std::string FindFile::find(const std::string& searchPattern) {
-    name.clear();
+    // The pattern is taken before `name` is emptied: the caller may pass this object's own
+    // name (a full path kept there), which would otherwise be searched as an empty pattern.
     pattern = searchPattern;
+    name.clear();
     // Both separators count, so ../data/*.csv names files in ../data/ and not here.
     const std::size_t cut = pattern.find_last_of("\\/");
     directory = cut == std::string::npos ? std::string(".\\") : pattern.substr(0, cut + 1);

@@ -48,7 +48,10 @@ public:
     // trimUnquote; false when the line is used up or no file is open.
     bool nextField(std::string& field);
     // The part of `line` not yet split into fields.
-    std::string_view remaining() const { return std::string_view(line).substr(pos_); }
+    // (Empty when `line` was replaced by a shorter text since the last readLine.)
+    std::string_view remaining() const {
+        return pos_ < line.size() ? std::string_view(line).substr(pos_) : std::string_view();
+    }
     // Every table these tools read marks its header row the same way: the line opens with a
     // double quote and a letter. (A data row whose first cell is quoted text starting with a
     // letter therefore reads as a header too.)

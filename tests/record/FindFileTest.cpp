@@ -94,6 +94,10 @@ TEST(FindFile, YieldsRegularFilesInByteOrder) {
     // A new search ends the old one.
     ASSERT_EQ(finder.find(base + "/n*"), "notes.txt");
     EXPECT_EQ(finder.find(), "");
+    // The pattern may be one of the finder's own texts, here a full path kept in `name`.
+    finder.name = base + "/b.csv";
+    EXPECT_EQ(finder.find(finder.name), "b.csv");
+    EXPECT_EQ(finder.pattern, base + "/b.csv");
     finder.close();
     EXPECT_EQ(finder.handle, -1);
 }

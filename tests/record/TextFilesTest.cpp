@@ -233,6 +233,10 @@ TEST(CSVFile, StatesOfTheReader) {
     ASSERT_TRUE(file.readLine());
     ASSERT_TRUE(file.nextField(field));
     EXPECT_EQ(file.remaining(), "b");
+    const std::string current = file.line;
+    file.line = "x";  // a caller replaced the line with a shorter one: nothing left, no throw
+    EXPECT_EQ(file.remaining(), "");
+    file.line = current;
     EXPECT_FALSE(file.readLine());  // end of the data empties the line
     EXPECT_EQ(file.line, "");
     EXPECT_FALSE(file.nextField(field));
