@@ -310,6 +310,10 @@ TEST(ATime, ParseFieldsLayouts) {
         // Month first: the month lands in the day, is overwritten, and the year stays 0.
         {"01/05/00", true, {0, 5, 0, 0, 0, 0}},
         {"2000/xx/05", true, {2000, 0, 5, 0, 0, 0}},
+        // Two closing characters in a row make an empty token, which reads nothing.
+        {"2000//05", true, {2000, 0, 5, 0, 0, 0}},
+        // In the word layout the third token is the day whatever its length.
+        {"Wed Jan 2000", true, {0, 1, 2000, 0, 0, 0}},
         {"2000/01/05 12:34:56 99 98", true, {2000, 1, 5, 12, 34, 56}},
         {"Wed Jan 05 12:34:56 2000 1999", true, {2000, 1, 5, 12, 34, 56}},
         {"hello", true, {0, 0, 0, 0, 0, 0}},

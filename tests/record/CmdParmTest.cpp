@@ -20,20 +20,6 @@ std::string CmdParm::*slotOf(const std::string& name) {
 
 }  // namespace
 
-TEST(CmdParm, ResetGivesTheDefaults) {
-    CmdParm parm;
-    parm.parse("-ss=x", 31);
-    parm.parse("-sh=dir", 31);
-    parm.reset();
-    EXPECT_EQ(parm.kind, 0);
-    EXPECT_EQ(parm.reportDir, ".\\");
-    EXPECT_EQ(parm.clientDir, ".\\");
-    EXPECT_EQ(parm.supportFiles, "");
-    EXPECT_EQ(parm.i4wuFiles, "");
-    EXPECT_EQ(parm.setiLogFiles, "");
-    EXPECT_EQ(parm.htmlFile, "");
-}
-
 TEST(CmdParm, KindsAndValues) {
     struct Case {
         const char* argument;
@@ -96,8 +82,20 @@ TEST(CmdParm, KindAccumulatesUntilReset) {
     EXPECT_EQ(parm.kind, KindSupport | KindHtml);
     EXPECT_EQ(parm.setiLogFiles, "c");
 
-    // -ob alone leaves kind AND 17 non-zero, as -html does.
+    // Reset brings back every default, ".\" for the two directories.
+    parm.parse("-sh=dir", 31);
+    parm.parse("-ob=dir", 31);
+    parm.parse("-i4wu=x", 31);
     parm.reset();
+    EXPECT_EQ(parm.kind, 0);
+    EXPECT_EQ(parm.reportDir, ".\\");
+    EXPECT_EQ(parm.clientDir, ".\\");
+    for (const std::string* text :
+         {&parm.i4wuFiles, &parm.setiLogFiles, &parm.supportFiles, &parm.htmlFile}) {
+        EXPECT_EQ(*text, "");
+    }
+
+    // -ob alone leaves kind AND 17 non-zero, as -html does.
     parm.parse("-ob=x", 25);
     EXPECT_NE(parm.kind & KindHtml, 0);
     EXPECT_EQ(parm.kind, KindReport);
