@@ -34,11 +34,10 @@ void applyHeaderValue(const std::map<std::string, int>& headerKeys, WorkUnit& re
     record.setField(found->second, value);
 }
 
-ResFile::ResFile() : headerKeys_(makeHeaderKeys()) {
+ResFile::ResFile() : HeaderKeys(makeHeaderKeys()) {
     for (int i = 2; GaussianKeys[i] != nullptr; ++i) gaussianKeys_.emplace(GaussianKeys[i], i);
     gaussianKeys_.emplace("pot", 77);
     for (int i = 2; SpikeKeys[i] != nullptr; ++i) spikeKeys_.emplace(SpikeKeys[i], i);
-    contextKeys_ = {{"ncfft", 0}, {"cr", 1}, {"fl", 2}};
 }
 
 ResFile::ResFile(const std::string& path) : ResFile() { open(path); }
@@ -82,5 +81,5 @@ void ResFile::close() {
 }
 
 void ResFile::applyHeaderValue(const std::string& key, const std::string& value) {
-    ::applyHeaderValue(headerKeys_, record, key, value);
+    ::applyHeaderValue(HeaderKeys, record, key, value);
 }

@@ -36,6 +36,10 @@ public:
     double cr = 0;
     std::int32_t ncfft = 0;
     std::int32_t fl = 0;
+    // Header key to field index (see makeHeaderKeys); fixed once the reader is built.
+    const std::map<std::string, int> HeaderKeys;
+    // Context line key to its slot: "ncfft" 0, "cr" 1, "fl" 2.
+    const std::map<std::string, int> ContextKeys{{"ncfft", 0}, {"cr", 1}, {"fl", 2}};
 
     // Finds the file (directories do not count), takes its last-write time into Update and
     // TimeStamp, and opens it as text.
@@ -55,8 +59,6 @@ private:
     void parseSpikeLine(std::string_view rest);
 
     INIFile file_;
-    std::map<std::string, int> headerKeys_;
     std::map<std::string, int> gaussianKeys_;
     std::map<std::string, int> spikeKeys_;
-    std::map<std::string, int> contextKeys_;
 };

@@ -96,8 +96,8 @@ void ResFile::parseContextLine(std::string_view rest) {
     cr = 0.0;
     fl = 0;
     splitTokens(rest, [this](const std::string& key, std::string_view value) {
-        const auto found = contextKeys_.find(key);
-        if (found == contextKeys_.end()) return;
+        const auto found = ContextKeys.find(key);
+        if (found == ContextKeys.end()) return;
         switch (found->second) {
             case 0: readInt(value, ncfft); break;
             case 1: readReal(value, cr); break;

@@ -4,7 +4,7 @@
 #include "clientfiles/ResFile.h"
 #include "record/FindFile.h"
 
-SHLog::SHLog() : headerKeys_(makeHeaderKeys()) {}
+SHLog::SHLog() : HeaderKeys(makeHeaderKeys()) {}
 
 SHLog::SHLog(const std::string& directory) : SHLog() { open(directory); }
 
@@ -65,7 +65,7 @@ bool SHLog::readHeader() {
             if (file_.key == "end_seti_header") break;
             continue;
         }
-        applyHeaderValue(headerKeys_, record, file_.key, file_.value);
+        applyHeaderValue(HeaderKeys, record, file_.key, file_.value);
     }
     return true;
 }

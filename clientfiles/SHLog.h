@@ -21,6 +21,8 @@ public:
     std::string dir;  // the client directory, expected to end in a separator; "" is the current one
     ATime openedAt;   // when open was last called; unset before that
     WorkUnit record;  // the work unit made by read
+    // The result file's header key map (makeHeaderKeys), fixed once the reader is built.
+    const std::map<std::string, int> HeaderKeys;
 
     // Forgets any earlier directory and remembers this one; the time of the call becomes the
     // Update of a record that has no result. Always true.
@@ -40,5 +42,4 @@ private:
     bool readHeaderFile(const std::string& fileName);
 
     INIFile file_;
-    std::map<std::string, int> headerKeys_;
 };
