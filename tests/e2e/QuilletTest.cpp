@@ -113,12 +113,13 @@ TEST(QuilletTest, MissingResultFile) {
 }
 
 // The page of a result with signals, named after the work unit in the current directory.
-// The zone is east of Greenwich so the received time must come back to UTC.
+// The zone is east of Greenwich and on summer time at the file's date, so the received time
+// must come back to UTC through the standard offset.
 TEST(QuilletTest, PageWithSignalsMatchesGolden) {
     TempDir dir;
     dir.write("result.sah", SignalsResult);
     setModified(dir.file("result.sah"), 1083779859);  // 2004-05-05 17:57:39 UTC
-    const RunResult r = runQuillet(dir, {"result.sah"}, "TZ=JST-9");
+    const RunResult r = runQuillet(dir, {"result.sah"}, "TZ=CET-1CEST,M3.5.0,M10.5.0/3");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
