@@ -363,6 +363,8 @@ TEST(SignalConversion, SpikeRoundTrip) {
     w.start_ra = 1;
     w.start_dec = 2;
     w.subband_base = 3;
+    w.time_recorded.setJulian(2451544.75);
+    w.TimeStamp.setJulian(2451600.5);
     Spike s;
     s.fromWorkUnit(w);
     EXPECT_EQ(s.name, "wu");
@@ -373,7 +375,7 @@ TEST(SignalConversion, SpikeRoundTrip) {
     EXPECT_EQ(s.ra, 1);
     EXPECT_EQ(s.dec, 2);
     EXPECT_EQ(s.freq, 3);
-    EXPECT_FALSE(s.time.isSet());
+    EXPECT_EQ(s.time.julianDate(), 2451544.75);  // the recording time, not the arrival
 
     s.power = 30;
     s.ncfft = 4;

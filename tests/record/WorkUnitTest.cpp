@@ -36,6 +36,26 @@ void giveFullGaussian(WorkUnit& w, double base) {
     w.bg_chirp_rate = base + 10;
 }
 
+// A reading of "wu" with every other field set from `value`, and the three date-times set.
+WorkUnit readingWith(const char* value, double julianDate) {
+    WorkUnit w;
+    for (int index = 2; index < WorkUnitFieldCount; ++index) w.setField(index, value);
+    w.name = "wu";
+    w.Update.setJulian(julianDate);
+    w.TimeStamp.setJulian(julianDate + 1);
+    w.time_recorded.setJulian(julianDate + 2);
+    return w;
+}
+
+// True when a and b agree in the field of one declaration number.
+bool sameField(const WorkUnit& a, const WorkUnit& b, int declarationNumber) {
+    const int saved = sortField();
+    setSortField(declarationNumber);
+    const bool same = !lessByField(a, b) && !lessByField(b, a);
+    setSortField(saved);
+    return same;
+}
+
 }  // namespace
 
 TEST(WorkUnitFields, TableHoldsTheKeysInOrder) {
@@ -173,17 +193,11 @@ TEST(WorkUnitFields, SetFieldConversionsAndRefusals) {
 }
 
 TEST(WorkUnit, ClearRestoresDefaults) {
-    WorkUnit w = reading("wu", 0.5);
-    giveFullGaussian(w, 1);
-    w.receiver = "r";
-    w.TimeStamp.setJulian(2451544.5);
+    WorkUnit w = readingWith("3", 2451544.5);
     w.clear();
-    EXPECT_TRUE(w.name.empty());
-    EXPECT_TRUE(w.receiver.empty());
-    EXPECT_EQ(w.prog, 0.0);
-    EXPECT_EQ(w.bg_pot[5], 0.0);
-    EXPECT_EQ(w.bg_fft_len, 0);
-    EXPECT_FALSE(w.TimeStamp.isSet());
+    const WorkUnit fresh;
+    for (int field = 0; field < 37; ++field) EXPECT_TRUE(sameField(w, fresh, field)) << field;
+    EXPECT_EQ(w.bg_pot, fresh.bg_pot);
 }
 
 TEST(WorkUnit, GaussianTests) {
@@ -213,46 +227,20 @@ TEST(WorkUnit, GaussianTests) {
 }
 
 TEST(WorkUnitMerge, FurtherReadingBringsProgressSpikeGaussianAndUpdate) {
-    WorkUnit target = reading("wu", 0.25);
-    target.TimeStamp.setJulian(2451544.5);
-    target.Update.setJulian(2451545.5);
-    target.version = 3;
-    target.receiver = "first";
-    target.start_ra = 1.0;
-    WorkUnit source = reading("wu", 0.75);
-    source.TimeStamp.setJulian(2451600.5);
-    source.Update.setJulian(2451601.5);
-    source.version = 4;
-    source.receiver = "second";
-    source.start_ra = 2.0;
-    source.cpu = 100;
-    source.bs_score = 1;
-    source.bs_power = 2;
-    source.bs_chirp_rate = 3;
-    source.bs_bin = 4;
-    source.bs_fft_ind = 5;
-    source.bs_fft_len = 6;
-    giveFullGaussian(source, 10);
+    // Two readings of one work unit that differ in every other field; the second is further
+    // along. Field by field (declaration numbers), Update and 20 to 36 come from it, the
+    // header stays the first's.
+    const WorkUnit first = readingWith("1", 2451544.5);
+    const WorkUnit second = readingWith("2", 2451600.5);
+    ASSERT_TRUE(second.hasFullGaussian());
+    WorkUnit merged = first;
+    ASSERT_TRUE(merged.mergeFrom(second));
 
-    ASSERT_TRUE(target.mergeFrom(source));
-    EXPECT_EQ(target.prog, 0.75);
-    EXPECT_EQ(target.cpu, 100);
-    EXPECT_EQ(target.Update, source.Update);
-    EXPECT_EQ(target.bs_score, 1);
-    EXPECT_EQ(target.bs_power, 2);
-    EXPECT_EQ(target.bs_chirp_rate, 3);
-    EXPECT_EQ(target.bs_bin, 4);
-    EXPECT_EQ(target.bs_fft_ind, 5);
-    EXPECT_EQ(target.bs_fft_len, 6);
-    EXPECT_EQ(target.bg_score, 11);
-    EXPECT_EQ(target.bg_pot, source.bg_pot);
-    EXPECT_EQ(target.bg_chirp_rate, 20);
-    EXPECT_EQ(target.bg_bin, 17);
-    // The first reading keeps its header for good.
-    EXPECT_EQ(target.TimeStamp.julianDate(), 2451544.5);
-    EXPECT_EQ(target.version, 3);
-    EXPECT_EQ(target.receiver, "first");
-    EXPECT_EQ(target.start_ra, 1.0);
+    for (int field = 0; field < 37; ++field) {
+        const WorkUnit& expected = field == 0 || field >= 20 ? second : first;
+        EXPECT_TRUE(sameField(merged, expected, field)) << "declaration number " << field;
+    }
+    EXPECT_EQ(merged.bg_pot, second.bg_pot);
 }
 
 TEST(WorkUnitMerge, GaussianGroupRule) {
