@@ -88,30 +88,6 @@ const std::string SignalsResult =
 
 }  // namespace
 
-// A wrong number of arguments prints only the usage text.
-TEST(QuilletTest, WrongArgumentCountPrintsUsageOnly) {
-    const std::vector<std::vector<std::string>> cases = {{}, {"a.sah", "b.html", "c"}};
-    for (const auto& args : cases) {
-        SCOPED_TRACE(std::to_string(args.size()) + " arguments");
-        TempDir dir;
-        const RunResult r = runQuillet(dir, args);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Usage);
-        EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(entries(dir).empty());
-    }
-}
-
-// A result file that does not exist: the message, then the usage text.
-TEST(QuilletTest, MissingResultFile) {
-    TempDir dir;
-    const RunResult r = runQuillet(dir, {"client\\result.sah"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "File not found: client\\result.sah\n");
-    EXPECT_EQ(r.out, Usage);
-    EXPECT_TRUE(entries(dir).empty());
-}
-
 // The page of a result with signals, named after the work unit in the current directory.
 // The zone is east of Greenwich and on summer time at the file's date, so the received time
 // must come back to UTC through the standard offset.
@@ -162,60 +138,62 @@ TEST(QuilletTest, EmptyDestinationUsesNameAndReplacesOldPage) {
     EXPECT_EQ(page.substr(page.size() - 9), "</HTML>\r\n");
 }
 
-// Names from inside the file that would make an unsafe default page name are refused, and
-// nothing is written; with an explicit page path the same file is fine.
-TEST(QuilletTest, UnsafeDefaultPageNameIsRefused) {
-    const std::vector<std::string> names = {"..", ".", "..\\..\\evil", "../evil", "C:evil",
-                                            "two\x01parts"};
-    for (const auto& name : names) {
-        SCOPED_TRACE(name);
-        TempDir dir;
-        dir.write("in.sah", "name=" + name + "\nend_seti_header\n");
-        RunResult r = runQuillet(dir, {"in.sah"});
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.err, "Illegal File: in.sah\n");
-        EXPECT_EQ(r.out, Usage);
-        EXPECT_EQ(entries(dir), std::vector<std::string>{"in.sah"});
-
-        r = runQuillet(dir, {"in.sah", "page.html"});
-        EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(dir.exists("page.html"));
-    }
-}
-
-// A result that gives no work-unit name is refused even with a page path: an empty file, and
-// the later client's XML result from the real-data folder.
-TEST(QuilletTest, ResultWithoutNameIsRefused) {
-    TempDir dir;
-    dir.write("empty.sah", "");
-    RunResult r = runQuillet(dir, {"empty.sah", "page.html"});
-    EXPECT_EQ(r.err, "Illegal File: empty.sah\n");
-    EXPECT_EQ(r.out, Usage);
-
+// Every refusal: the message on standard error, the usage text unless only the page failed,
+// and no file written. Default page names from inside the file are checked; the same file
+// with a page path of its own is fine. A result without a name is refused either way.
+TEST(QuilletTest, Refusals) {
     const std::string xml = std::string(SETI_REALDATA_DIR) + "/later_xml_result.sah";
-    if (!fs::exists(xml)) GTEST_SKIP() << "no real-data folder at " << xml;
-    r = runQuillet(dir, {xml});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Illegal File: " + xml + "\n");
-    EXPECT_EQ(r.out, Usage);
-    r = runQuillet(dir, {xml, "page.html"});
-    EXPECT_EQ(r.err, "Illegal File: " + xml + "\n");
-    EXPECT_EQ(entries(dir), std::vector<std::string>{"empty.sah"});
-}
-
-// A page path that cannot be written (a directory, a missing directory): the message with
-// the page path, and no usage text.
-TEST(QuilletTest, UnwritablePageIsReported) {
-    const std::vector<std::string> targets = {"pages", "missing\\page.html"};
-    for (const auto& target : targets) {
-        SCOPED_TRACE(target);
+    struct Case {
+        const char* what;
+        std::string content;  // of in.sah; "-" for no file
+        std::vector<std::string> args;
+        std::string err;  // empty, and no usage text: the run writes page.html
+        bool usage;
+    };
+    const auto named = [](const std::string& name) {
+        return "name=" + name + "\nend_seti_header\n";
+    };
+    const std::string refused = "Illegal File: in.sah\n";
+    std::vector<Case> cases = {
+        {"no argument", "-", {}, "", true},
+        {"three arguments", "-", {"in.sah", "b.html", "c"}, "", true},
+        {"missing result", "-", {"client\\result.sah"}, "File not found: client\\result.sah\n",
+         true},
+        {"empty result", "", {"in.sah", "page.html"}, refused, true},
+        {"name ..", named(".."), {"in.sah"}, refused, true},
+        {"name .", named("."), {"in.sah"}, refused, true},
+        {"name with backslashes", named("..\\..\\evil"), {"in.sah"}, refused, true},
+        {"name with a slash", named("../evil"), {"in.sah"}, refused, true},
+        {"name with a colon", named("C:evil"), {"in.sah"}, refused, true},
+        {"name with a control byte", named("two\x01parts"), {"in.sah"}, refused, true},
+        {"unsafe name, own page path", named("../evil"), {"in.sah", "page.html"}, "", false},
+        {"page is a directory", named("wu1"), {"in.sah", "pages"}, "Illegal File: pages\n", false},
+        {"page in a missing directory", named("wu1"), {"in.sah", "missing\\page.html"},
+         "Illegal File: missing\\page.html\n", false},
+    };
+    if (fs::exists(xml)) {
+        cases.push_back({"later client's XML", "-", {xml}, "Illegal File: " + xml + "\n", true});
+        cases.push_back({"later client's XML with a page path", "-", {xml, "page.html"},
+                         "Illegal File: " + xml + "\n", true});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempDir dir;
-        dir.write("result.sah", "name=wu1\nend_seti_header\n");
         fs::create_directory(dir.path() / "pages");
-        const RunResult r = runQuillet(dir, {"result.sah", target});
+        std::vector<std::string> before = {"pages"};
+        if (c.content != "-") {
+            dir.write("in.sah", c.content);
+            before.insert(before.begin(), "in.sah");
+        }
+        const RunResult r = runQuillet(dir, c.args);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.err, "Illegal File: " + target + "\n");
-        EXPECT_EQ(r.out, "");
-        EXPECT_TRUE(fs::is_empty(dir.path() / "pages"));
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, c.usage ? Usage : "");
+        if (c.err.empty() && !c.usage) {
+            EXPECT_TRUE(dir.exists("page.html"));
+        } else {
+            EXPECT_EQ(entries(dir), before);
+            EXPECT_TRUE(fs::is_empty(dir.path() / "pages"));
+        }
     }
 }
