@@ -23,6 +23,7 @@ void applyHeaderValue(const std::map<std::string, int>& headerKeys, WorkUnit& re
 class ResFile {
 public:
     ResFile();
+    // Opens the file at once (see open); isOpen or read tells whether that worked.
     explicit ResFile(const std::string& path);
     ResFile(const ResFile&) = delete;
     ResFile& operator=(const ResFile&) = delete;
@@ -42,7 +43,8 @@ public:
     const std::map<std::string, int> ContextKeys{{"ncfft", 0}, {"cr", 1}, {"fl", 2}};
 
     // Finds the file (directories do not count), takes its last-write time into Update and
-    // TimeStamp, and opens it as text.
+    // TimeStamp, and opens it as text. False when there is no such file (record cleared) or it
+    // does not open (the times stay).
     bool open(const std::string& path);
     bool isOpen() const { return file_.isOpen(); }
     // Header, then the signal section; always ends with the file closed. False when no file
@@ -50,6 +52,7 @@ public:
     bool read();
     // Closes the file and clears what a read produced.
     void close();
+    // The free applyHeaderValue with this reader's HeaderKeys and record.
     void applyHeaderValue(const std::string& key, const std::string& value);
 
 private:

@@ -168,7 +168,7 @@ TEST_F(ResFileTest, ContextLinesApplyToFollowingSignals) {
              "<ogt ncfft=16 cr=5.0 fl=64>\n"
              "spike: power=3 fft_len=512 chirp_rate=1.25\n"
              "<ogh  ncfft=4 fl=2048>\n"
-             "gaussian: peak=1 chisqr=1\n"
+             "gaussian: peak=1 chisqr=1 name=x ncfft=99\n"  // keys of no signal line
              "<ogh cr=-3.5e+000>\n"
              "spike: power=4\n");
     ASSERT_EQ(reader.spikes.size(), 4u);
@@ -188,6 +188,7 @@ TEST_F(ResFileTest, ContextLinesApplyToFollowingSignals) {
     EXPECT_EQ(s1.ncfft, 0);
     EXPECT_EQ(s1.fft_len, 0);
     ASSERT_EQ(reader.gaussians.size(), 1u);
+    EXPECT_EQ(reader.gaussians[0].name, "wu");
     EXPECT_EQ(reader.gaussians[0].ncfft, 4);
     EXPECT_EQ(reader.gaussians[0].fft_len, 2048);
     EXPECT_EQ(reader.gaussians[0].chirprate, 0.0);
