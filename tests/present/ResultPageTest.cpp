@@ -64,6 +64,9 @@ TEST(ResultPageTest, CpuTimeFormat) {
         {1234567.125, "342 hr 56 min 7.125 sec"},
         {-3725.5, "-1 hr -2 min -5.5 sec"},  {1e-300, "0 hr 0 min 1e-300 sec"},
         {36000000.0, "10000 hr 0 min 0 sec"},
+        // %g: six significant digits, two-digit exponents, so 59.9999999 rounds up to 60.
+        {0.00001, "0 hr 0 min 1e-05 sec"},  {119.9999999, "0 hr 1 min 60 sec"},
+        {25316.734375, "7 hr 1 min 56.7344 sec"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
