@@ -2,7 +2,9 @@
 // single carriage return, each record opened by a line "!".
 #include "formats/SupportData.h"
 
+#include <array>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/platform.h"
 #include "record/Numbers.h"
@@ -60,19 +62,40 @@ const ATime& printable(const ATime& value) {
     return value.isSet() ? value : unset;
 }
 
+// Key of a line to its field index: the WorkUnitFieldNames keys without "Update" and
+// "TimeStamp", "started_time" for TimeStamp, "pos" for a sky position, and the power values
+// numbered from 1 as the writer numbers them ("bg_pot 1" is element 0, index 37).
+using KeyIndex = std::unordered_map<std::string_view, int>;
+
+const KeyIndex& keyIndex() {
+    // A hash map over views: a line's key is looked up without a copy, at one hash and one
+    // compare instead of the seven string compares of an ordered map.
+    static const KeyIndex keys = [] {
+        // The file numbers the power values from 1: "bg_pot 1" is element 0.
+        static const std::array<std::string, 64> potKeys = [] {
+            std::array<std::string, 64> texts;
+            for (std::size_t i = 0; i < texts.size(); ++i)
+                texts[i] = "bg_pot " + std::to_string(i + 1);
+            return texts;
+        }();
+        KeyIndex map;
+        map.reserve(2 * (WorkUnitFieldCount + 2));
+        for (int i = 0; i < FirstPotField; ++i) {
+            if (i == 0 || i == TimeStampField) continue;
+            map.emplace(WorkUnitFieldNames[i], i);
+        }
+        map.emplace("started_time", TimeStampField);
+        map.emplace("pos", PosField);
+        for (std::size_t i = 0; i < potKeys.size(); ++i)
+            map.emplace(potKeys[i], FirstPotField + static_cast<int>(i));
+        return map;
+    }();
+    return keys;
+}
+
 }  // namespace
 
-SSLog::SSLog() {
-    for (int i = 0; i < WorkUnitFieldCount; ++i) {
-        if (i == 0 || i == TimeStampField || i >= FirstPotField) continue;
-        keyIndex_[WorkUnitFieldNames[i]] = i;
-    }
-    keyIndex_["started_time"] = TimeStampField;
-    keyIndex_["pos"] = PosField;
-    // The file numbers the power values from 1: "bg_pot 1" is element 0.
-    for (int i = 0; i < 64; ++i) keyIndex_["bg_pot " + std::to_string(i + 1)] = FirstPotField + i;
-    record.clear();
-}
+SSLog::SSLog() { record.clear(); }
 
 SSLog::SSLog(const std::string& path) : SSLog() { open(path); }
 
@@ -93,6 +116,7 @@ bool SSLog::readRecord() {
     record.Update = openTime_;
     record.receiver = "ao1420";
     record.tape_version = "?";
+    const KeyIndex& keys = keyIndex();
     bool seen = false;
     while (file_.readCrLine()) {
         const std::string& key = file_.key;
@@ -107,8 +131,8 @@ bool SSLog::readRecord() {
             continue;
         }
         seen = true;
-        auto found = keyIndex_.find(key);
-        if (found == keyIndex_.end()) continue;
+        const auto found = keys.find(key);
+        if (found == keys.end()) continue;
         switch (found->second) {
             case TimeStampField: record.TimeStamp.parseUtc(value); break;
             case TimeRecordedField: record.time_recorded.parseUtc(value); break;

@@ -2,7 +2,6 @@
 // Lines end with a single carriage return; records open with a line "!".
 #pragma once
 
-#include <map>
 #include <string>
 
 #include "record/ATime.h"
@@ -13,17 +12,23 @@
 class SSLog {
 public:
     SSLog();
+    // Opens at once (see open).
     explicit SSLog(const std::string& path);
-    WorkUnit record;
+    WorkUnit record;  // the record the last readRecord produced
 
-    bool open(const std::string& path);  // binary mode; Update of every record = open time
+    // Closes any open file, takes the current time as the Update of every record it will
+    // give, and opens the file in binary mode. True when it is open.
+    bool open(const std::string& path);
     bool isOpen() const { return file_.isOpen(); }
+    // Reads the next record into `record`: the lines up to the "!" that opens the record
+    // after it, or to the end of the file. Lines before the first "!" form a record of their
+    // own. False when no file is open or nothing is left.
     bool readRecord();
+    // Closes the file and clears `record`.
     void close();
 
 private:
     INIFile file_;
-    std::map<std::string, int> keyIndex_;
     ATime openTime_;
 };
 

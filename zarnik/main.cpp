@@ -94,16 +94,23 @@ public:
     // Reads the database of the mode from the current directory; a missing one counts as no
     // source.
     void readDatabase() {
+        bool read = false;
         if (mode_ == Mode::SupportData) {
             SSLog log(SupportDatabase);
-            if (!log.isOpen()) return;
-            ++importCount_;
-            message("Reading File: ", SupportDatabase);
-            addAll(log, store_);
+            if (log.isOpen()) {
+                read = true;
+                ++importCount_;
+                message("Reading File: ", SupportDatabase);
+                addAll(log, store_);
+            }
         } else {
             message("Reading File: ", WuInfoDatabase);
-            if (readWuInfo(store_, WuInfoDatabase)) ++importCount_;
+            read = readWuInfo(store_, WuInfoDatabase);
+            if (read) ++importCount_;
         }
+        // A database that is there but would not read (no permission, a read error) holds
+        // records this run never saw: rewriting it would throw them away.
+        databaseUnreadable_ = !read && exists(databaseOf(mode_));
     }
 
     // Reads the sources one command-line argument names.
@@ -126,7 +133,8 @@ public:
     }
 
     // Reports the count, sorts by arrival time and rewrites the database; with nothing read
-    // at all the database is left alone.
+    // at all the database is left alone, and one that is there but would not read is never
+    // replaced (the export is reported as failed).
     void finish() {
         if (importCount_ < 1) {
             message("No Import File");
@@ -138,12 +146,20 @@ public:
         store_.sort(1);  // TimeStamp
         const char* database = databaseOf(mode_);
         message("Export All Data to File: ", database);
-        const bool written = mode_ == Mode::SupportData ? SSExport::exportAll(database, store_)
-                                                        : writeWuInfo(store_, database);
+        const bool written = !databaseUnreadable_ && (mode_ == Mode::SupportData
+                                                          ? SSExport::exportAll(database, store_)
+                                                          : writeWuInfo(store_, database));
         if (!written) message("Fail Export File: ", database);
     }
 
 private:
+    // True when the name finds an entry that is not a directory.
+    bool exists(const std::string& name) {
+        const bool found = !finder_.find(name).empty();
+        finder_.close();
+        return found;
+    }
+
     void importClientDirectory(const std::string& directory) {
         const std::string files = directory + "*.sah";
         message("Append SETI@home System FIles: ", files);
@@ -218,6 +234,7 @@ private:
     Mode mode_;
     WorkUnitList store_;
     int importCount_ = 0;
+    bool databaseUnreadable_ = false;  // there, but not read: never to be replaced
     FindFile finder_;
 };
 

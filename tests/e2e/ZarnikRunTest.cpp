@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,7 @@ TEST(ZarnikRun, BuiltProgramsAndTheirUsage) {
 }
 
 TEST(ZarnikRun, EveryFailureMessage) {
-    // Nothing reads, but the report directory counts even when it fails, so the (empty)
+    // Nothing reads, but a report directory counts even when it fails, so the (empty)
     // database is written.
     TempDir t;
     fs::create_directories(t.path() / "run");
@@ -108,7 +109,8 @@ TEST(ZarnikRun, EveryFailureMessage) {
     t.write("in/notes.txt", "not a log\n");
     const auto r = testsupport::run(testsupport::programPath("Zarnik"),
                                     {"-x=1", "-SS=x", "nomatch*.csv", "-html=page.html", "../in",
-                                     "-sh=../empty/", "-ob=../nowhere/", "../in/notes.txt"},
+                                     "-sh=../empty/", "-ob=../nowhere/", "-ob",
+                                     "../in/notes.txt"},
                                     t.path() / "run");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -123,8 +125,11 @@ TEST(ZarnikRun, EveryFailureMessage) {
                   "Fail Import Files: ../empty/*.sah",
                   "Append Orbelle Format File: ../nowhere/WUInfo.csv",
                   "Fail Import File: ../nowhere/WUInfo.csv",
+                  // Without a value the report directory is empty: the bare name is read.
+                  "Append Orbelle Format File: WUInfo.csv",
+                  "Fail Import File: WUInfo.csv",
                   "No kind of SETI@home Apprication data: ../in/notes.txt",
-                  "1 File(s) are done",
+                  "2 File(s) are done",
                   "Export All Data to File: ss_past_data.txt",
               }));
     EXPECT_EQ(t.read("run/ss_past_data.txt"), "");
@@ -196,5 +201,51 @@ TEST(ZarnikRun, FailedExportKeepsTheOldDatabase) {
                   }));
         EXPECT_EQ(t.read("run/" + std::string(c.database)), c.bytes);
         EXPECT_EQ(entries(t.path() / "run"), (std::vector<std::string>{c.database}));
+    }
+}
+
+TEST(ZarnikRun, DatabaseThatWillNotReadIsNeverReplaced) {
+    // The database is there but cannot be read: it holds records the run never saw, so the
+    // run reads its sources and reports the export as failed instead of rewriting it.
+    struct Case {
+        const char* program;
+        const char* database;
+        // A link to a missing file (an unmounted drive, say), else a file without read permission.
+        bool asLink;
+    };
+    const Case cases[] = {{"Zarnik", "ss_past_data.txt", true},
+                          {"Korvath", "WUInfo.csv", true},
+                          {"Zarnik", "ss_past_data.txt", false},
+                          {"Korvath", "WUInfo.csv", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + (c.asLink ? ": dangling link" : ": unreadable"));
+        TempDir t;
+        t.write("in/export1.csv", OneUnitExport);
+        const fs::path database = t.path() / "run" / c.database;
+        if (c.asLink) {
+            fs::create_directories(database.parent_path());
+            fs::create_symlink("../gone/db", database);
+        } else {
+            t.write(std::string("run/") + c.database, "!\rname=old.unit\rprog=0.5\r\r");
+            fs::permissions(database, fs::perms::owner_write);
+            // With privileges that read every file this case shows nothing: leave it out.
+            if (std::ifstream(database).is_open()) continue;
+        }
+        const auto r = testsupport::run(testsupport::programPath(c.program), {"../in/export1.csv"},
+                                        t.path() / "run");
+        std::vector<std::string> expectedErr;
+        if (std::string(c.program) == "Korvath") expectedErr.push_back("Reading File: WUInfo.csv");
+        expectedErr.push_back("Append I4WU Format File: ../in/export1.csv");
+        expectedErr.push_back("1 File(s) are done");
+        expectedErr.push_back(std::string("Export All Data to File: ") + c.database);
+        expectedErr.push_back(std::string("Fail Export File: ") + c.database);
+        EXPECT_EQ(testsupport::lines(r.err), expectedErr);
+        EXPECT_EQ(entries(t.path() / "run"), (std::vector<std::string>{c.database}));
+        if (c.asLink) {
+            EXPECT_TRUE(fs::is_symlink(database));
+        } else {
+            fs::permissions(database, fs::perms::owner_read | fs::perms::owner_write);
+            EXPECT_EQ(t.read(std::string("run/") + c.database), "!\rname=old.unit\rprog=0.5\r\r");
+        }
     }
 }

@@ -40,16 +40,12 @@ TEST(I4WU, HeaderAndOneRow) {
     dir.write("e.csv", "\"Unit Name\",\"Progress\"\n00ab12cd.1234.5678.9.10.11,0.5\n");
     const auto rows = readAll(dir, "e.csv");
     ASSERT_EQ(rows.size(), 1u);
-    WorkUnit expected;
-    expected.name = "00ab12cd.1234.5678.9.10.11";
-    expected.prog = 0.5;
-    expected.receiver = "ao1420";
-    expected.tape_version = "?";
     const WorkUnit& r = rows[0];
-    EXPECT_EQ(r.name, expected.name);
-    EXPECT_EQ(r.prog, expected.prog);
-    EXPECT_EQ(r.receiver, expected.receiver);
-    EXPECT_EQ(r.tape_version, expected.tape_version);
+    EXPECT_EQ(r.name, "00ab12cd.1234.5678.9.10.11");
+    EXPECT_EQ(r.prog, 0.5);
+    // I4WU carries neither: every row gets the receiver of its time and an unknown tape.
+    EXPECT_EQ(r.receiver, "ao1420");
+    EXPECT_EQ(r.tape_version, "?");
     EXPECT_EQ(r.cpu, 0);
     EXPECT_FALSE(r.Update.isSet());
     EXPECT_FALSE(r.TimeStamp.isSet());

@@ -36,7 +36,8 @@ TEST(SETILog, DateChainsIntoTheNextRowsTimeStamp) {
                               "\"date\",\"name\",\"prog\"\n"
                               "2004/01/15 20:00:00,wu.1,0.5\n"
                               "\n"  // an empty line leaves the chain alone
-                              "2004/02/10 06:15:00,wu.2,0.25\n"
+                              // A row without a name still passes its date on.
+                              "2004/02/10 06:15:00,,0.25\n"
                               "2004/03/01 00:00:30,wu.3,1\n");
     ASSERT_EQ(rows.size(), 4u);
     const ATime d1 = localTime(2004, 1, 15, 20, 0, 0);
@@ -45,6 +46,8 @@ TEST(SETILog, DateChainsIntoTheNextRowsTimeStamp) {
     EXPECT_EQ(rows[0].Update.julianDate(), d1.julianDate());
     EXPECT_FALSE(rows[0].TimeStamp.isSet());
     EXPECT_EQ(rows[1].name, "");
+    EXPECT_FALSE(rows[1].Update.isSet());
+    EXPECT_EQ(rows[2].name, "");
     EXPECT_EQ(rows[2].Update.julianDate(), d2.julianDate());
     EXPECT_EQ(rows[2].TimeStamp.julianDate(), d1.julianDate());
     EXPECT_EQ(rows[3].Update.julianDate(), d3.julianDate());

@@ -113,76 +113,91 @@ std::vector<WorkUnit> readAll(const std::string& path) {
     return records;
 }
 
-TEST(SSExportTest, RecordWithoutFullGaussianHasTwentySixLinesAndTheEmptyOne) {
-    std::string out;
-    SSExport::writeRecord(out, sampleRecord());
-    EXPECT_EQ(out, goldenWithoutPot + "\r");
-}
-
-TEST(SSExportTest, RecordWithFullGaussianCarriesPowerValuesNumberedFromOne) {
-    WorkUnit r = sampleRecord();
+WorkUnit withPowerValues(WorkUnit r) {
     r.bg_pot[0] = 1.5;
     r.bg_pot[9] = 100.0625;
     r.bg_pot[63] = -0.25;
-    std::string out;
-    SSExport::writeRecord(out, r);
-    EXPECT_EQ(out, goldenWithoutPot + goldenPotLines() + "\r");
+    return r;
 }
 
-TEST(SSExportTest, UnsetDatesPrintFromTheDefaultFields) {
+// A record with nothing but a name; its date-times are unset. TimeStamp's fields normalise to
+// the default's Julian Date (as reading "(1984/01/00 00:00:00)" back leaves them), so it is
+// unset too and must print the same, or every rewrite of a file would flip between two texts.
+WorkUnit bareRecord() {
     WorkUnit r;
     r.name = "x";
-    // Fields that normalise to the default's Julian Date are unset too and must print the
-    // same, or every rewrite of a file would flip between two texts.
     r.TimeStamp.year = 1983;
     r.TimeStamp.month = 12;
     r.TimeStamp.day = 31;
-    ASSERT_FALSE(r.TimeStamp.isSet());
-    std::string out;
-    SSExport::writeRecord(out, r);
-    EXPECT_EQ(out,
-              "!\rname=x\rstart_ra=0.000000\rstart_dec=0.000000\rend_ra=0.000000\r"
-              "end_dec=0.000000\rsubband_base=0.000000\r"
-              "time_recorded=(1984/01/00 00:00:00)\r"
-              "bs_power=0.000000\rbs_score=0.000000\rbs_bin=0\rbs_fft_ind=0\r"
-              "bs_chirp_rate=0.000000\rbs_fft_len=0\rbg_power=0.000000\rbg_chisq=0.000000\r"
-              "bg_score=0.000000\rbg_true_mean=0.000000\rbg_sigma=0.000000\rbg_bin=0\r"
-              "bg_fft_ind=0\rbg_chirp_rate=0.000000\rbg_fft_len=0\rprog=0.000000\r"
-              "cpu=0.000000\rstarted_time=00/01/1984:00:00:00\r\r");
+    return r;
 }
 
-TEST(SSExportTest, RewritingWhatWasReadGivesTheSameBytes) {
-    TempDir dir;
-    WorkUnitList store;
-    WorkUnit full = sampleRecord();
-    full.bg_pot[5] = 0.1234567;
-    full.bg_pot[6] = -1e-7;  // prints as -0.000000 and must keep doing so
-    store.add(full);
-    WorkUnit bare;
-    bare.name = "no.dates";
-    store.add(bare);
-    const std::string first = dir.file("first.txt");
-    ASSERT_TRUE(SSExport::exportAll(first, store));
-
-    WorkUnitList reread;
-    for (const WorkUnit& r : readAll(first)) reread.add(r);
-    ASSERT_EQ(reread.size(), 2u);
-    const std::string second = dir.file("second.txt");
-    ASSERT_TRUE(SSExport::exportAll(second, reread));
-    EXPECT_EQ(dir.read("first.txt"), dir.read("second.txt"));
+TEST(SSExportTest, RecordBytes) {
+    struct Case {
+        const char* what;
+        WorkUnit record;
+        std::string bytes;
+    };
+    const std::vector<Case> cases = {
+        {"no power values: 26 lines and the empty one", sampleRecord(), goldenWithoutPot + "\r"},
+        {"full gaussian: power values keyed from 1 to 64", withPowerValues(sampleRecord()),
+         goldenWithoutPot + goldenPotLines() + "\r"},
+        {"unset dates print from the default fields", bareRecord(),
+         "!\rname=x\rstart_ra=0.000000\rstart_dec=0.000000\rend_ra=0.000000\r"
+         "end_dec=0.000000\rsubband_base=0.000000\r"
+         "time_recorded=(1984/01/00 00:00:00)\r"
+         "bs_power=0.000000\rbs_score=0.000000\rbs_bin=0\rbs_fft_ind=0\r"
+         "bs_chirp_rate=0.000000\rbs_fft_len=0\rbg_power=0.000000\rbg_chisq=0.000000\r"
+         "bg_score=0.000000\rbg_true_mean=0.000000\rbg_sigma=0.000000\rbg_bin=0\r"
+         "bg_fft_ind=0\rbg_chirp_rate=0.000000\rbg_fft_len=0\rprog=0.000000\r"
+         "cpu=0.000000\rstarted_time=00/01/1984:00:00:00\r\r"},
+    };
+    ASSERT_FALSE(bareRecord().TimeStamp.isSet());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string out;
+        SSExport::writeRecord(out, c.record);
+        EXPECT_EQ(out, c.bytes);
+    }
 }
 
-TEST(SSExportTest, ExportedRecordsReadBackIntoTheSameFields) {
+TEST(SSExportTest, PowerValuesOnlyWithAFullGaussian) {
+    struct Case {
+        const char* what;
+        double WorkUnit::*zeroed;  // a gaussian field set to 0, or none
+        bool potLines;
+    };
+    const Case cases[] = {
+        {"full gaussian", nullptr, true},
+        {"no sigma", &WorkUnit::bg_sigma, false},
+        {"no chisq", &WorkUnit::bg_chisq, false},
+        {"no score", &WorkUnit::bg_score, false},
+        {"power and mean do not count", &WorkUnit::bg_power, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WorkUnit r = withPowerValues(sampleRecord());
+        if (c.zeroed != nullptr) r.*c.zeroed = 0.0;
+        std::string out;
+        SSExport::writeRecord(out, r);
+        EXPECT_EQ(out.find("bg_pot") != std::string::npos, c.potLines);
+    }
+}
+
+TEST(SSExportTest, ExportReadsBackIntoTheSameFieldsAndRewritesIdentically) {
     TempDir dir;
     WorkUnit full = sampleRecord();
     for (std::size_t i = 0; i < 64; ++i) full.bg_pot[i] = static_cast<double>(i) + 0.5;
+    full.bg_pot[5] = 0.1234567;
+    full.bg_pot[6] = -1e-7;  // prints as -0.000000 and must keep doing so
     WorkUnitList store;
     store.add(full);
-    const std::string path = dir.file("ss_past_data.txt");
-    ASSERT_TRUE(SSExport::exportAll(path, store));
+    store.add(bareRecord());
+    const std::string first = dir.file("first.txt");
+    ASSERT_TRUE(SSExport::exportAll(first, store));
 
-    std::vector<WorkUnit> back = readAll(path);
-    ASSERT_EQ(back.size(), 1u);
+    const std::vector<WorkUnit> back = readAll(first);
+    ASSERT_EQ(back.size(), 2u);
     const WorkUnit& r = back[0];
     EXPECT_EQ(r.name, full.name);
     EXPECT_DOUBLE_EQ(r.start_ra, 12.5);
@@ -199,11 +214,24 @@ TEST(SSExportTest, ExportedRecordsReadBackIntoTheSameFields) {
     EXPECT_DOUBLE_EQ(r.bg_chisq, 1.5);
     EXPECT_EQ(r.bg_fft_len, -16);
     EXPECT_DOUBLE_EQ(r.cpu, 3725.5);
-    for (std::size_t i = 0; i < 64; ++i) EXPECT_DOUBLE_EQ(r.bg_pot[i], i + 0.5) << "element " << i;
+    // The same 64 power values in the same elements (keys bg_pot 1 to 64 on both sides).
+    for (std::size_t i = 0; i < 64; ++i) {
+        if (i != 5 && i != 6) {
+            EXPECT_DOUBLE_EQ(r.bg_pot[i], i + 0.5) << "element " << i;
+        }
+    }
+    EXPECT_DOUBLE_EQ(r.bg_pot[5], 0.123457);
     // Fields the file does not carry come back as the reader's defaults.
     EXPECT_EQ(r.version, 0);
     EXPECT_EQ(r.receiver, "ao1420");
     EXPECT_EQ(r.tape_version, "?");
+    EXPECT_FALSE(back[1].TimeStamp.isSet());
+    EXPECT_FALSE(back[1].time_recorded.isSet());
+
+    WorkUnitList reread;
+    for (const WorkUnit& each : back) reread.add(each);
+    ASSERT_TRUE(SSExport::exportAll(dir.file("second.txt"), reread));
+    EXPECT_EQ(dir.read("first.txt"), dir.read("second.txt"));
 }
 
 TEST(SSExportTest, EmptyStoreGivesAnEmptyFile) {
@@ -352,6 +380,10 @@ TEST(SSLogTest, RecordBoundaries) {
         {"a record without a name line is still returned", "!\rprog=0.5\r!\rname=b\r",
          {"", "b"}},
         {"keys without values do not start a record", "name=\rprog=\r!\rname=a\r", {"a"}},
+        {"a value without a key does not start a record", "=lead\r!\rname=a\r", {"a"}},
+        {"\"!\" with a value is a key line, not a record mark", "!\rname=a\r!=x\rprog=1\r",
+         {"a"}},
+        {"blanks around \"!\" still mark a record", "!\rname=a\r \t! \rname=b\r", {"a", "b"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -79,29 +79,38 @@ std::string sampleRow() {
     return row + ",-0.250000\r\n";
 }
 
-TEST(WuInfoTest, WritesTheHeaderAndRowsAsCrLfLines) {
-    TempDir dir;
-    WorkUnitList store;
-    store.add(sampleRecord());
-    WorkUnit zero;
-    zero.name = "z";
-    store.add(zero);
-    ASSERT_TRUE(writeWuInfo(store, dir.file("WUInfo.csv")));
-
-    std::string zeroRow = ",,0,\"z\",0x0";
-    for (int i = 5; i <= 8; ++i) zeroRow += ",0.000000";
-    zeroRow += ",";  // time_recorded unset
-    zeroRow += ",0.000000,0.000000,0.000000,0,0.000000,0,0,0,\"\",\"\"";
-    zeroRow += ",0.000000,0.000000,0.000000,0.000000,0,0,0.000000,0";
-    zeroRow += ",0.000000,0.000000,0.000000,0.000000,0.000000,0,0,0.000000,0";
-    for (int i = 0; i < 64; ++i) zeroRow += ",0.000000";
-    EXPECT_EQ(dir.read("WUInfo.csv"), header() + sampleRow() + zeroRow + "\r\n");
+// Every number form of a row written by hand: empty unset dates, 0x0, quoted empty texts.
+std::string zeroRow() {
+    std::string row = ",,0,\"z\",0x0";
+    for (int i = 5; i <= 8; ++i) row += ",0.000000";
+    row += ",";  // time_recorded unset
+    row += ",0.000000,0.000000,0.000000,0,0.000000,0,0,0,\"\",\"\"";
+    row += ",0.000000,0.000000,0.000000,0.000000,0,0,0.000000,0";
+    row += ",0.000000,0.000000,0.000000,0.000000,0.000000,0,0,0.000000,0";
+    for (int i = 0; i < 64; ++i) row += ",0.000000";
+    return row + "\r\n";
 }
 
-TEST(WuInfoTest, EmptyStoreWritesTheHeaderOnly) {
-    TempDir dir;
-    ASSERT_TRUE(writeWuInfo(WorkUnitList(), dir.file("WUInfo.csv")));
-    EXPECT_EQ(dir.read("WUInfo.csv"), header());
+TEST(WuInfoTest, WritesTheHeaderAndRowsAsCrLfLines) {
+    WorkUnit zero;
+    zero.name = "z";
+    struct Case {
+        const char* what;
+        std::vector<WorkUnit> records;
+        std::string bytes;
+    };
+    const std::vector<Case> cases = {
+        {"empty store: the header only", {}, header()},
+        {"rows in store order", {sampleRecord(), zero}, header() + sampleRow() + zeroRow()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WorkUnitList store;
+        for (const WorkUnit& r : c.records) store.add(r);
+        ASSERT_TRUE(writeWuInfo(store, dir.file("WUInfo.csv")));
+        EXPECT_EQ(dir.read("WUInfo.csv"), c.bytes);
+    }
 }
 
 TEST(WuInfoTest, WrittenFileReadsBackAndRewritesByteIdentical) {
@@ -151,22 +160,14 @@ TEST(WuInfoTest, WrittenFileReadsBackAndRewritesByteIdentical) {
         EXPECT_NEAR(b.bg_pot[i], i * 1.000001, 5e-7) << "element " << i;
 
     ASSERT_TRUE(writeWuInfo(back, dir.file("second.csv")));
+    // The row that reading loses nothing of comes back byte for byte.
+    const std::string unchanged = header() + sampleRow();
+    EXPECT_EQ(dir.read("second.csv").substr(0, unchanged.size()), unchanged);
     WorkUnitList again;
     ASSERT_TRUE(readWuInfo(again, dir.file("second.csv")));
     ASSERT_TRUE(writeWuInfo(again, dir.file("third.csv")));
     // The first rewrite drops what reading loses (the quote); from then on the file is stable.
     EXPECT_EQ(dir.read("second.csv"), dir.read("third.csv"));
-}
-
-TEST(WuInfoTest, RewriteOfReadableTextsIsByteIdentical) {
-    TempDir dir;
-    WorkUnitList store;
-    store.add(sampleRecord());
-    ASSERT_TRUE(writeWuInfo(store, dir.file("first.csv")));
-    WorkUnitList back;
-    ASSERT_TRUE(readWuInfo(back, dir.file("first.csv")));
-    ASSERT_TRUE(writeWuInfo(back, dir.file("second.csv")));
-    EXPECT_EQ(dir.read("first.csv"), dir.read("second.csv"));
 }
 
 TEST(WuInfoTest, HeadersInAnyOrderWithForeignColumns) {
