@@ -23,9 +23,15 @@ constexpr std::string_view LineEnd = "\r\n";
 // thousands of work units to a few allocations.
 constexpr std::size_t BytesPerRow = 1600;
 
+// A text between double quotes, as it is, except for the two bytes at which reading stops: a
+// NUL ends its row and byte 26 ends the whole file in text mode. A text that came in holding
+// one (the support data file is read in binary) would otherwise cost every field after it,
+// or every row after it, on the next run.
 void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
-    out += text;
+    for (char c : text) {
+        if (c != '\0' && c != '\x1a') out += c;
+    }
     out += '"';
 }
 

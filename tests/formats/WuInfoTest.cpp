@@ -170,6 +170,32 @@ TEST(WuInfoTest, WrittenFileReadsBackAndRewritesByteIdentical) {
     EXPECT_EQ(dir.read("second.csv"), dir.read("third.csv"));
 }
 
+TEST(WuInfoTest, BytesThatStopReadingAreNotWritten) {
+    // A NUL ends a row and byte 26 ends a text-mode file: a text holding one (the support data
+    // file is read in binary) would cost the fields or the rows after it on the next run.
+    TempDir dir;
+    WorkUnitList store;
+    const std::vector<std::string> names = {std::string("eof\x1a.unit", 9),
+                                            std::string("nul\0.unit", 9), "later.unit"};
+    for (const std::string& name : names) {
+        WorkUnit r = sampleRecord();
+        r.name = name;
+        r.receiver = std::string("ao\x1a\0", 4);
+        store.add(r);
+    }
+    ASSERT_TRUE(writeWuInfo(store, dir.file("WUInfo.csv")));
+    WorkUnitList back;
+    ASSERT_TRUE(readWuInfo(back, dir.file("WUInfo.csv")));
+    ASSERT_EQ(back.size(), 3u);
+    const char* const expected[] = {"eof.unit", "nul.unit", "later.unit"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(expected[i]);
+        EXPECT_EQ(back[i].name, expected[i]);
+        EXPECT_EQ(back[i].receiver, "ao");
+        EXPECT_DOUBLE_EQ(back[i].bg_pot[63], -0.25);  // the row's last field
+    }
+}
+
 TEST(WuInfoTest, HeadersInAnyOrderWithForeignColumns) {
     TempDir dir;
     // Names start with a digit: a line that starts with a quote and a letter is a header.
