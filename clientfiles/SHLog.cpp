@@ -30,7 +30,10 @@ bool SHLog::read() {
     bool resultFound = false;
     {
         ResFile result(dir + "result.sah");
-        if (result.read()) {
+        // A result that names no work unit (an empty file, the later client's XML result) is
+        // no result: the store would refuse its record, and taking it would hide the work
+        // unit in progress that work_unit.sah and state.sah describe.
+        if (result.read() && !result.record.name.empty()) {
             record = result.record;
             resultFound = true;
         }

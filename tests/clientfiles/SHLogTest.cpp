@@ -111,6 +111,37 @@ TEST(SHLog, EveryCombinationOfTheClientFiles) {
     }
 }
 
+TEST(SHLog, ResultWithoutANameCountsAsNoResult) {
+    // Before, such a result hid the work unit in progress: the merge tool counted the
+    // directory as read while its store refused the nameless record.
+    const char* const results[] = {"", "<result>\n<header>\n</header>\n</result>\n"};
+    for (const char* result : results) {
+        SCOPED_TRACE(std::string("result.sah: ") + result);
+        TempDir dir;
+        dir.write("result.sah", result);
+        dir.write("work_unit.sah", WorkUnitSah);
+        dir.write("state.sah", StateSah);
+        SHLog client(dir.path().string() + "/");
+        ASSERT_TRUE(client.read());
+        EXPECT_EQ(client.record.name, "wu.unit.1");
+        EXPECT_EQ(client.record.nsamples, 1048576);
+        EXPECT_EQ(client.record.prog, 0.4);
+        EXPECT_EQ(client.record.Update.julianDate(), client.openedAt.julianDate());
+    }
+}
+
+TEST(SHLog, RealLaterClientResultBesideOurWorkUnit) {
+    const fs::path real = fs::path(SETI_REALDATA_DIR) / "later_xml_result.sah";
+    if (!fs::exists(real)) GTEST_SKIP() << "no real client data at " << real;
+    TempDir dir;
+    fs::copy_file(real, dir.path() / "result.sah");
+    dir.write("work_unit.sah", WorkUnitSah);
+    SHLog client(dir.path().string() + "/");
+    ASSERT_TRUE(client.read());
+    EXPECT_EQ(client.record.name, "wu.unit.1");
+    EXPECT_EQ(client.record.start_ra, 2.5);
+}
+
 TEST(SHLog, ReadsAgainAndForgetsOnClose) {
     TempDir dir;
     dir.write("state.sah", StateSah);
