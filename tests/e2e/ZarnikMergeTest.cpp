@@ -3,6 +3,7 @@
 // bytes are compared with expectations written by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -160,187 +161,82 @@ const std::string OrbelleTable =
     "\"TimeStamp\",\"name\",\"prog\",\"cpu\",\"start_ra\",\"time_recorded\",\"bs_power\"\r\n"
     "2453036.5,\"" + NameF + "\",0.125,4500.5,22.5,2453035.25,3.75\r\n";
 
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+// One record of the support data file as the tool writes it: every key in file order with the
+// text an all-zero record carries, then the power values when given; `values` replaces the
+// texts of the keys it names and adds the "bg_pot" lines.
+std::string supportRecord(const Values& values) {
+    Values lines = {
+        {"name", ""}, {"start_ra", "0.000000"}, {"start_dec", "0.000000"},
+        {"end_ra", "0.000000"}, {"end_dec", "0.000000"}, {"subband_base", "0.000000"},
+        {"time_recorded", "(1984/01/00 00:00:00)"}, {"bs_power", "0.000000"},
+        {"bs_score", "0.000000"}, {"bs_bin", "0"}, {"bs_fft_ind", "0"},
+        {"bs_chirp_rate", "0.000000"}, {"bs_fft_len", "0"}, {"bg_power", "0.000000"},
+        {"bg_chisq", "0.000000"}, {"bg_score", "0.000000"}, {"bg_true_mean", "0.000000"},
+        {"bg_sigma", "0.000000"}, {"bg_bin", "0"}, {"bg_fft_ind", "0"},
+        {"bg_chirp_rate", "0.000000"}, {"bg_fft_len", "0"}, {"prog", "0.000000"},
+        {"cpu", "0.000000"}, {"started_time", "00/01/1984:00:00:00"}};
+    for (const auto& [key, value] : values) {
+        auto line = std::find_if(lines.begin(), lines.end(),
+                                 [&key](const auto& l) { return l.first == key; });
+        if (line != lines.end()) line->second = value;
+        else lines.emplace_back(key, value);
+    }
+    std::string out = "!\r";
+    for (const auto& [key, value] : lines) out += key + "=" + value + "\r";
+    return out + "\r";
+}
+
 // The merged database: sorted by arrival, E (no arrival time) first.
 std::string mergedDatabase() {
-    std::vector<std::string> e = {
-        "!",
-        "name=" + NameE,
-        "start_ra=1.250000",
-        "start_dec=2.500000",
-        "end_ra=1.500000",
-        "end_dec=2.750000",
-        "subband_base=1418760000.000000",
-        "time_recorded=(2004/04/30 23:59:59)",
-        "bs_power=5.000000",
-        "bs_score=0.500000",
-        "bs_bin=77",
-        "bs_fft_ind=1",
-        "bs_chirp_rate=0.125000",
-        "bs_fft_len=8",
-        "bg_power=2.000000",
-        "bg_chisq=1.250000",
-        "bg_score=1.600000",
-        "bg_true_mean=0.250000",
-        "bg_sigma=3.000000",
-        "bg_bin=10",
-        "bg_fft_ind=2",
-        "bg_chirp_rate=-0.500000",
-        "bg_fft_len=1024",
-        "prog=0.500000",
-        "cpu=12345.678901",
-        "started_time=00/01/1984:00:00:00",
-    };
-    for (int i = 0; i < 64; ++i) e.push_back("bg_pot " + std::to_string(i + 1) + "=" + potValue(i));
-    e.push_back("");
+    Values e = {{"name", NameE}, {"start_ra", "1.250000"}, {"start_dec", "2.500000"},
+                {"end_ra", "1.500000"}, {"end_dec", "2.750000"},
+                {"subband_base", "1418760000.000000"}, {"time_recorded", "(2004/04/30 23:59:59)"},
+                {"bs_power", "5.000000"}, {"bs_score", "0.500000"}, {"bs_bin", "77"},
+                {"bs_fft_ind", "1"}, {"bs_chirp_rate", "0.125000"}, {"bs_fft_len", "8"},
+                {"bg_power", "2.000000"}, {"bg_chisq", "1.250000"}, {"bg_score", "1.600000"},
+                {"bg_true_mean", "0.250000"}, {"bg_sigma", "3.000000"}, {"bg_bin", "10"},
+                {"bg_fft_ind", "2"}, {"bg_chirp_rate", "-0.500000"}, {"bg_fft_len", "1024"},
+                {"prog", "0.500000"}, {"cpu", "12345.678901"}};
+    for (int i = 0; i < 64; ++i) e.emplace_back("bg_pot " + std::to_string(i + 1), potValue(i));
     // A: the database's header and arrival, the result's progress and best signals.
-    const std::vector<std::string> a = {
-        "!",
-        "name=" + NameA,
-        "start_ra=3.500000",
-        "start_dec=17.250000",
-        "end_ra=3.750000",
-        "end_dec=17.500000",
-        "subband_base=1418750000.000000",
-        "time_recorded=(2004/01/03 06:00:00)",
-        "bs_power=21.500000",
-        "bs_score=1.250000",
-        "bs_bin=4000",
-        "bs_fft_ind=6",
-        "bs_chirp_rate=-2.500000",
-        "bs_fft_len=131072",
-        "bg_power=3.500000",
-        "bg_chisq=1.500000",
-        "bg_score=2.250000",
-        "bg_true_mean=0.500000",
-        "bg_sigma=6.500000",
-        "bg_bin=300",
-        "bg_fft_ind=12",
-        "bg_chirp_rate=1.750000",
-        "bg_fft_len=16384",
-        "prog=1.000000",
-        "cpu=36000.500000",
-        "started_time=08/01/2004:00:00:00",
-        "",
-    };
+    const Values a = {
+        {"name", NameA}, {"start_ra", "3.500000"}, {"start_dec", "17.250000"},
+        {"end_ra", "3.750000"}, {"end_dec", "17.500000"}, {"subband_base", "1418750000.000000"},
+        {"time_recorded", "(2004/01/03 06:00:00)"}, {"bs_power", "21.500000"},
+        {"bs_score", "1.250000"}, {"bs_bin", "4000"}, {"bs_fft_ind", "6"},
+        {"bs_chirp_rate", "-2.500000"}, {"bs_fft_len", "131072"}, {"bg_power", "3.500000"},
+        {"bg_chisq", "1.500000"}, {"bg_score", "2.250000"}, {"bg_true_mean", "0.500000"},
+        {"bg_sigma", "6.500000"}, {"bg_bin", "300"}, {"bg_fft_ind", "12"},
+        {"bg_chirp_rate", "1.750000"}, {"bg_fft_len", "16384"}, {"prog", "1.000000"},
+        {"cpu", "36000.500000"}, {"started_time", "08/01/2004:00:00:00"}};
     // C: SETILog's arrival is A's row date, 20:00 at nine hours east.
-    const std::vector<std::string> c = {
-        "!",
-        "name=" + NameC,
-        "start_ra=15.750000",
-        "start_dec=0.000000",
-        "end_ra=0.000000",
-        "end_dec=0.000000",
-        "subband_base=0.000000",
-        "time_recorded=(2004/01/26 00:00:00)",
-        "bs_power=0.000000",
-        "bs_score=0.000000",
-        "bs_bin=0",
-        "bs_fft_ind=0",
-        "bs_chirp_rate=0.000000",
-        "bs_fft_len=0",
-        "bg_power=0.000000",
-        "bg_chisq=0.000000",
-        "bg_score=0.000000",
-        "bg_true_mean=0.000000",
-        "bg_sigma=0.000000",
-        "bg_bin=0",
-        "bg_fft_ind=9",
-        "bg_chirp_rate=0.000000",
-        "bg_fft_len=0",
-        "prog=0.625000",
-        "cpu=22500.500000",
-        "started_time=15/01/2004:11:00:00",
-        "",
-    };
-    const std::vector<std::string> f = {
-        "!",
-        "name=" + NameF,
-        "start_ra=22.500000",
-        "start_dec=0.000000",
-        "end_ra=0.000000",
-        "end_dec=0.000000",
-        "subband_base=0.000000",
-        "time_recorded=(2004/01/30 18:00:00)",
-        "bs_power=3.750000",
-        "bs_score=0.000000",
-        "bs_bin=0",
-        "bs_fft_ind=0",
-        "bs_chirp_rate=0.000000",
-        "bs_fft_len=0",
-        "bg_power=0.000000",
-        "bg_chisq=0.000000",
-        "bg_score=0.000000",
-        "bg_true_mean=0.000000",
-        "bg_sigma=0.000000",
-        "bg_bin=0",
-        "bg_fft_ind=0",
-        "bg_chirp_rate=0.000000",
-        "bg_fft_len=0",
-        "prog=0.125000",
-        "cpu=4500.500000",
-        "started_time=01/02/2004:00:00:00",
-        "",
-    };
+    const Values c = {{"name", NameC}, {"start_ra", "15.750000"},
+                      {"time_recorded", "(2004/01/26 00:00:00)"}, {"bg_fft_ind", "9"},
+                      {"prog", "0.625000"}, {"cpu", "22500.500000"},
+                      {"started_time", "15/01/2004:11:00:00"}};
+    const Values f = {{"name", NameF}, {"start_ra", "22.500000"},
+                      {"time_recorded", "(2004/01/30 18:00:00)"}, {"bs_power", "3.750000"},
+                      {"prog", "0.125000"}, {"cpu", "4500.500000"},
+                      {"started_time", "01/02/2004:00:00:00"}};
     // B: "Received" 12:00 local is 03:00 UTC; "Time(UT)" stays as it was.
-    const std::vector<std::string> b = {
-        "!",
-        "name=" + NameB,
-        "start_ra=7.125000",
-        "start_dec=33.500000",
-        "end_ra=0.000000",
-        "end_dec=0.000000",
-        "subband_base=1418800000.250000",
-        "time_recorded=(2004/01/28 16:30:00)",
-        "bs_power=11.250000",
-        "bs_score=0.812500",
-        "bs_bin=0",
-        "bs_fft_ind=0",
-        "bs_chirp_rate=0.000000",
-        "bs_fft_len=0",
-        "bg_power=0.000000",
-        "bg_chisq=2.500000",
-        "bg_score=1.125000",
-        "bg_true_mean=0.000000",
-        "bg_sigma=0.000000",
-        "bg_bin=0",
-        "bg_fft_ind=0",
-        "bg_chirp_rate=0.000000",
-        "bg_fft_len=0",
-        "prog=0.875000",
-        "cpu=31000.750000",
-        "started_time=05/02/2004:03:00:00",
-        "",
-    };
-    const std::vector<std::string> d = {
-        "!",
-        "name=" + NameD,
-        "start_ra=20.125000",
-        "start_dec=-10.500000",
-        "end_ra=20.250000",
-        "end_dec=-10.750000",
-        "subband_base=1419000000.500000",
-        "time_recorded=(2004/02/27 13:14:15)",
-        "bs_power=15.500000",
-        "bs_score=0.625000",
-        "bs_bin=1234",
-        "bs_fft_ind=3",
-        "bs_chirp_rate=4.250000",
-        "bs_fft_len=65536",
-        "bg_power=0.000000",
-        "bg_chisq=0.000000",
-        "bg_score=0.000000",
-        "bg_true_mean=0.000000",
-        "bg_sigma=0.000000",
-        "bg_bin=0",
-        "bg_fft_ind=0",
-        "bg_chirp_rate=0.000000",
-        "bg_fft_len=0",
-        "prog=1.000000",
-        "cpu=40000.000000",
-        "started_time=01/03/2004:00:00:00",
-        "",
-    };
-    return crLines(e) + crLines(a) + crLines(c) + crLines(f) + crLines(b) + crLines(d);
+    const Values b = {{"name", NameB}, {"start_ra", "7.125000"}, {"start_dec", "33.500000"},
+                      {"subband_base", "1418800000.250000"},
+                      {"time_recorded", "(2004/01/28 16:30:00)"}, {"bs_power", "11.250000"},
+                      {"bs_score", "0.812500"}, {"bg_chisq", "2.500000"},
+                      {"bg_score", "1.125000"}, {"prog", "0.875000"}, {"cpu", "31000.750000"},
+                      {"started_time", "05/02/2004:03:00:00"}};
+    const Values d = {{"name", NameD}, {"start_ra", "20.125000"}, {"start_dec", "-10.500000"},
+                      {"end_ra", "20.250000"}, {"end_dec", "-10.750000"},
+                      {"subband_base", "1419000000.500000"},
+                      {"time_recorded", "(2004/02/27 13:14:15)"}, {"bs_power", "15.500000"},
+                      {"bs_score", "0.625000"}, {"bs_bin", "1234"}, {"bs_fft_ind", "3"},
+                      {"bs_chirp_rate", "4.250000"}, {"bs_fft_len", "65536"},
+                      {"prog", "1.000000"}, {"cpu", "40000.000000"},
+                      {"started_time", "01/03/2004:00:00:00"}};
+    return supportRecord(e) + supportRecord(a) + supportRecord(c) + supportRecord(f) +
+           supportRecord(b) + supportRecord(d);
 }
 
 // Every source of the merge under in/, the database in run/.
