@@ -154,13 +154,14 @@ std::string textModeBytes(std::string_view text) {
 bool replaceFileContents(const std::string& path, std::string_view bytes) {
     // The temporary file sits beside the target so the rename never crosses file systems.
     // One left behind by a crashed run is removed first.
-    const std::string temporary = path + ".tmp~";
+    const std::string target = detail::replaceTarget(path);
+    const std::string temporary = target + ".tmp~";
     removeFile(temporary);
     OutFile out;
     if (!out.openNew(temporary)) return false;
-    const bool written = out.write(bytes) && out.sync();
+    const bool written = out.keepAccessOf(target) && out.write(bytes) && out.sync();
     const bool closed = out.close();
-    if (!written || !closed || !renameReplace(temporary, path)) {
+    if (!written || !closed || !renameReplace(temporary, target)) {
         removeFile(temporary);
         return false;
     }

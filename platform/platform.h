@@ -10,8 +10,8 @@ namespace platform {
 
 // One entry of a directory search.
 struct DirEntry {
-    std::string name;             // bare name, no directory part
-    bool isDirectory = false;     // "." and ".." and links to directories count as directories
+    std::string name;               // bare name, no directory part
+    bool isDirectory = false;       // "." and ".." and links to directories count as directories
     std::int64_t lastWriteUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
 };
 
@@ -19,7 +19,9 @@ struct DirEntry {
 // findFirst returns a handle (>= 0) and the first entry, or -1 when nothing matches.
 // POSIX: wildcards only in the last component, matched case-sensitively; entries come in
 // byte order of their names (as NTFS yields them); a pattern without wildcards finds that
-// one entry; a last component "*.*" matches every name, as on Windows.
+// one entry; a last component "*.*" matches every name, as on Windows. A name that holds a
+// backslash is passed over: every backslash of a path is a separator here, so such a file
+// could not be named again.
 // Windows: FindFirstFileA / FindNextFileA.
 // Every function that takes a path hands it to the OS through nativePath.
 int findFirst(const std::string& pattern, DirEntry& entry);
@@ -55,8 +57,11 @@ constexpr const char* ExecutableSuffix = "";
 // directory; `bytes` is then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
-// Copies a file, replacing the target when it exists. True when the copy is complete.
-// POSIX refuses to copy a file onto itself (Windows fails that too).
+// Copies a file, replacing the target when it exists (CopyFileA with fail-if-exists off on
+// Windows). True when the copy is complete. A copy that fails after the target was opened
+// removes the partial target, as CopyFileA does, so no cut-off copy passes for a whole one.
+// POSIX refuses to copy a file onto itself (Windows fails that too). The target's open, every
+// write and its close go through the write seam (on Windows the one CopyFileA call).
 bool copyFile(const std::string& from, const std::string& to);
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode
@@ -77,6 +82,13 @@ public:
     bool openNew(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     bool write(std::string_view bytes);
+    // Gives this newly made file the access rights of the existing file at `path`, so that a
+    // replace changes no one's access. POSIX: its permission bits, and its owner and group
+    // where the OS allows; when the group cannot be kept the group gets no rights (they were
+    // granted to the old group). False when `path` exists but this process may not write it,
+    // as an in-place write could not (Windows leaves that refusal to MoveFileExA), or when the
+    // rights cannot be set. A missing `path` leaves the defaults and is no failure.
+    bool keepAccessOf(const std::string& path);
     // Flushes the OS buffers to the disk (fsync / FlushFileBuffers).
     bool sync();
     bool close();
@@ -89,18 +101,23 @@ private:
     std::int64_t sizeAtOpen_ = 0;
 };
 
-// Renames `from` over `to` in one step and makes the rename durable (the directory is
-// synced on POSIX; MoveFileExA with MOVEFILE_REPLACE_EXISTING on Windows). The target is
-// never deleted first.
+// Renames `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
+// MOVEFILE_WRITE_THROUGH on Windows); the target is never deleted first. True once renamed.
+// POSIX then syncs the directory so the rename survives a crash; that sync is a step of the
+// write seam, but its failure cannot undo the rename and does not count as one: after a crash
+// the target holds either the old or the new bytes, whole.
 bool renameReplace(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
 // True when the path names an existing directory.
 bool isDirectory(const std::string& path);
 
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
-// over the target only after every byte was written, synced and closed. On any failure the
-// target keeps its old bytes and the temporary file ("<path>.tmp~"; one left by a crashed run
-// is removed first) is removed.
+// over the target only after every byte was written, synced and closed. The new file keeps
+// the old one's access rights (see OutFile::keepAccessOf); a target this process may not
+// write is refused. On POSIX a symbolic link at `path` stays a link: the file it points to is
+// the one replaced. On any failure the target keeps its old bytes and the temporary file
+// ("<target>.tmp~"; one left by a crashed run is removed first) is removed. True once the new
+// bytes are in place, even when the directory sync after the rename failed.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
 
 // Appends `bytes` to `path` (created when missing). On a failed write or sync the file is cut
@@ -111,9 +128,10 @@ bool appendFileContents(const std::string& path, std::string_view bytes);
 // Text mode as the Windows C runtime writes it: every "\n" becomes "\r\n".
 std::string textModeBytes(std::string_view text);
 
-// Test seam: the n-th call (1-based, counting from now) of the write seam (open, write, sync,
-// close, truncate, rename) fails as if the OS refused it; one call only, then the seam works
-// again. 0 switches the fault off.
+// Test seam: the n-th call (1-based, counting from now) of the write seam (open, access,
+// write, sync, close, truncate, rename, directory sync, and copyFile's steps) fails as if the
+// OS refused it; one call only, then the seam works again. A failing write first writes half
+// its bytes, as a write that meets a full disk does. 0 switches the fault off.
 void failWriteCallAfter(int n);
 
 }  // namespace platform

@@ -1,5 +1,5 @@
 // POSIX half of the platform layer: directory search, time zone, paths and the write seam
-// on open / write / fsync / close / ftruncate / rename.
+// on open / fchmod / write / fsync / close / ftruncate / rename / directory fsync.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -59,7 +60,7 @@ bool describe(const std::string& path, DirEntry& entry) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return false;
     entry.isDirectory = S_ISDIR(info.st_mode);
-    entry.lastWriteUtc = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    entry.lastWriteUtc = static_cast<std::int64_t>(info.st_mtime);
     return true;
 }
 
@@ -95,12 +96,35 @@ bool seamFails() {
     return true;
 }
 
+// Writes every byte, going on after short writes and interrupted calls.
+bool writeFully(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+}
+
+// One write call of the seam. An injected fault first writes half the bytes, as a write
+// that meets a full disk does, so the callers' clean-up of a partial write is tested too.
+bool seamWrite(int fd, std::string_view bytes) {
+    if (seamFails()) {
+        writeFully(fd, bytes.substr(0, bytes.size() / 2));
+        errno = EIO;
+        return false;
+    }
+    return writeFully(fd, bytes);
+}
+
 }  // namespace
 
 int findFirst(const std::string& pattern, DirEntry& entry) {
     const std::string native = nativePath(pattern);
     const std::size_t cut = native.find_last_of('/');
-    const std::string dirPart = cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
+    const std::string dirPart =
+        cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
     std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
     if (last.empty()) return -1;
 
@@ -117,7 +141,7 @@ int findFirst(const std::string& pattern, DirEntry& entry) {
         if (dir == nullptr) return -1;
         while (const dirent* item = readdir(dir)) {
             std::string name = item->d_name;
-            if (!wildcardMatch(last, name)) continue;
+            if (name.find('\\') != std::string::npos || !wildcardMatch(last, name)) continue;
             DirEntry found;
             found.name = std::move(name);
             if (describe(dirPart + found.name, found)) search->entries.push_back(std::move(found));
@@ -168,12 +192,13 @@ bool copyFile(const std::string& from, const std::string& to) {
     // Copying a file onto itself would cut it to nothing before reading it.
     if (fstat(in, &sourceInfo) != 0 || S_ISDIR(sourceInfo.st_mode) ||
         (stat(target.c_str(), &targetInfo) == 0 && targetInfo.st_dev == sourceInfo.st_dev &&
-         targetInfo.st_ino == sourceInfo.st_ino)) {
+         targetInfo.st_ino == sourceInfo.st_ino) ||
+        seamFails()) {
         close(in);
         return false;
     }
-    const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                         sourceInfo.st_mode & 0777);
+    const int out =
+        open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, sourceInfo.st_mode & 0777);
     if (out < 0) {
         close(in);
         return false;
@@ -187,16 +212,23 @@ bool copyFile(const std::string& from, const std::string& to) {
             ok = got == 0;
             break;
         }
-        for (ssize_t done = 0; ok && done < got;) {
-            const ssize_t put = write(out, block.data() + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) ok = false;
-            else done += put;
+        if (!seamWrite(out, std::string_view(block.data(), static_cast<std::size_t>(got)))) {
+            ok = false;
+            break;
         }
-        if (!ok) break;
     }
     close(in);
-    if (close(out) != 0) ok = false;
+    // The old contents went with O_TRUNC; a cut-off copy left behind would pass for a whole
+    // one. Only a regular file is removed: the target may be a device such as /dev/null.
+    struct stat written {};
+    const bool regular = fstat(out, &written) == 0 && S_ISREG(written.st_mode);
+    if (seamFails()) {
+        close(out);
+        ok = false;
+    } else if (close(out) != 0) {
+        ok = false;
+    }
+    if (!ok && regular) unlink(target.c_str());
     return ok;
 }
 
@@ -233,14 +265,27 @@ bool OutFile::openNew(const std::string& path) {
 }
 
 bool OutFile::write(std::string_view bytes) {
+    if (fd_ < 0) return false;
+    return seamWrite(fd_, bytes);
+}
+
+bool OutFile::keepAccessOf(const std::string& path) {
     if (fd_ < 0 || seamFails()) return false;
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(put));
+    const std::string native = nativePath(path);
+    struct stat old {};
+    if (stat(native.c_str(), &old) != 0) return errno == ENOENT;
+    // Only a file's rights are carried over; renaming over anything else fails later anyway.
+    if (!S_ISREG(old.st_mode)) return true;
+    // A database the user made read-only stays as it is, as with an in-place write.
+    if (faccessat(AT_FDCWD, native.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    mode_t mode = old.st_mode & 0777;
+    // Owner and group first: changing them may clear bits that fchmod then sets. Only root
+    // may give the file away; an owner may pick any group it belongs to.
+    if (fchown(fd_, old.st_uid, old.st_gid) != 0 &&
+        fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        mode &= static_cast<mode_t>(~S_IRWXG);
     }
-    return true;
+    return fchmod(fd_, mode) == 0;
 }
 
 bool OutFile::sync() {
@@ -268,16 +313,36 @@ bool renameReplace(const std::string& from, const std::string& to) {
     if (seamFails()) return false;
     const std::string target = nativePath(to);
     if (rename(nativePath(from).c_str(), target.c_str()) != 0) return false;
-    // Sync the directory so the rename itself survives a crash. A directory that cannot be
-    // opened for reading cannot be synced by us; some file systems refuse with EINVAL.
+    // Sync the directory so the rename itself survives a crash. The new bytes are in place
+    // whatever this does: a directory we cannot open or sync (some file systems refuse with
+    // EINVAL) at worst brings the whole old file back after a crash, so it is no failure, and
+    // calling it one would tell the user that the old file was kept when it was not.
+    if (seamFails()) return true;
     const int dir = open(parentDirectory(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return true;
-    const bool synced = fsync(dir) == 0 || errno == EINVAL;
-    close(dir);
-    return synced;
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
 }
 
 bool removeFile(const std::string& path) { return unlink(nativePath(path).c_str()) == 0; }
+
+namespace detail {
+
+std::string replaceTarget(const std::string& path) {
+    const std::string native = nativePath(path);
+    struct stat info {};
+    if (lstat(native.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return native;
+    // A link that leads nowhere is replaced as it stands, as rename would do.
+    char* resolved = realpath(native.c_str(), nullptr);
+    if (resolved == nullptr) return native;
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
+}  // namespace detail
 
 bool isDirectory(const std::string& path) {
     struct stat info {};

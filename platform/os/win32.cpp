@@ -1,5 +1,6 @@
 // Windows half of the platform layer: FindFirstFileA directory search, the C runtime's zone,
-// CopyFileA, and the write seam on CreateFileA / WriteFile / FlushFileBuffers / MoveFileExA.
+// CopyFileA, and the write seam on CreateFileA / WriteFile / FlushFileBuffers / SetEndOfFile /
+// MoveFileExA. Paths go to the ANSI (A) functions as given, backslashes and all.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -71,6 +72,19 @@ bool seamFails() {
     return true;
 }
 
+// Writes every byte, going on after short writes.
+bool writeFully(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        // WriteFile takes a 32-bit length: 1 GiB steps.
+        const DWORD chunk =
+            static_cast<DWORD>(bytes.size() < (1u << 30) ? bytes.size() : (1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
 // Opens `path` for writing with the given creation rule; -1 when it fails.
 int openForWriting(const std::string& path, DWORD creation) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
@@ -116,6 +130,8 @@ int zoneOffsetSeconds() {
 std::string nativePath(const std::string& path) { return path; }
 
 bool copyFile(const std::string& from, const std::string& to) {
+    // CopyFileA fails a copy onto the same file and removes a target it could not finish.
+    if (seamFails()) return false;
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
@@ -159,13 +175,25 @@ bool OutFile::openNew(const std::string& path) {
 
 bool OutFile::write(std::string_view bytes) {
     HANDLE file = handleOf(fileHandles(), fd_);
-    if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
-    while (!bytes.empty()) {
-        // WriteFile takes a 32-bit length: 1 GiB steps.
-        const DWORD chunk = static_cast<DWORD>(bytes.size() < (1u << 30) ? bytes.size() : (1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-        bytes.remove_prefix(written);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    if (seamFails()) {
+        // As a write that meets a full disk: part of the bytes land before the failure.
+        writeFully(file, bytes.substr(0, bytes.size() / 2));
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return writeFully(file, bytes);
+}
+
+bool OutFile::keepAccessOf(const std::string& path) {
+    if (handleOf(fileHandles(), fd_) == INVALID_HANDLE_VALUE || seamFails()) return false;
+    // The new file takes the rights its directory hands down. A read-only target is refused
+    // here, as MoveFileExA would refuse it after all the writing.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
     }
     return true;
 }
@@ -204,6 +232,13 @@ bool renameReplace(const std::string& from, const std::string& to) {
 }
 
 bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+namespace detail {
+
+// MoveFileExA replaces a symbolic link itself; such links are rare on Windows data folders.
+std::string replaceTarget(const std::string& path) { return path; }
+
+}  // namespace detail
 
 bool isDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
