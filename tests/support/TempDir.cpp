@@ -2,6 +2,7 @@
 #include "support/TempDir.h"
 
 #include <atomic>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -62,18 +63,26 @@ void writeBytes(const fs::path& file, const std::string& bytes) {
 static std::string quote(const std::string& s) {
     std::string q(1, '\'');
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     q += '\'';
     return q;
 }
 
-RunResult run(const std::string& program, const std::vector<std::string>& args,
-              const fs::path& cwd, const std::string& env) {
+RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
+              const std::string& env, const std::string& setup) {
     TempDir capture;
-    std::string cmd = "cd ";
+    // The shell itself writes the exit status to a file, so nothing here depends on how the
+    // C library encodes the value std::system returns.
+    std::string cmd = "(cd ";
     cmd += quote(cwd.string());
+    if (!setup.empty()) {
+        cmd += " && ";
+        cmd += setup;
+    }
     cmd += " && env ";
     cmd += env;
     cmd += ' ';
@@ -86,9 +95,16 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
     cmd += quote(capture.file("out"));
     cmd += " 2>";
     cmd += quote(capture.file("err"));
+    cmd += "); echo $? >";
+    cmd += quote(capture.file("status"));
     RunResult r;
-    int raw = std::system(cmd.c_str());
-    r.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    if (std::system(cmd.c_str()) != -1) {
+        const std::string status = capture.read("status");
+        int value = 0;
+        const auto [end, error] =
+            std::from_chars(status.data(), status.data() + status.size(), value);
+        if (error == std::errc() && end != status.data()) r.status = value;
+    }
     r.out = capture.read("out");
     r.err = capture.read("err");
     return r;

@@ -1,5 +1,6 @@
 // Test helpers: a scoped temporary directory, whole-file read and write, and running a built
-// program with its output captured.
+// program with its output captured. The tests are built on Linux only (see tests/CMakeLists.txt):
+// programs run through /bin/sh.
 #pragma once
 
 #include <filesystem>
@@ -33,15 +34,19 @@ std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 
 struct RunResult {
-    int status = -1;   // exit status
-    std::string out;   // standard output
-    std::string err;   // standard error
+    int status = -1;  // exit status
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 
-// Runs `program` (a path) with `args` in directory `cwd` through the shell, with each
+// Runs `program` (a path) with `args` in directory `cwd` through the POSIX shell, with each
 // argument single-quoted, and `env` (like "TZ=UTC") set for it. Standard input is empty.
+// `setup` is shell text run first in the program's own subshell (like "ulimit -f 16").
+// The status is the exit status as the shell reports it (128 + N after signal N), or -1 when
+// the shell could not run the command at all.
 RunResult run(const std::string& program, const std::vector<std::string>& args,
-              const std::filesystem::path& cwd, const std::string& env = "TZ=UTC");
+              const std::filesystem::path& cwd, const std::string& env = "TZ=UTC",
+              const std::string& setup = "");
 
 // A built program of this project: SETI_BIN_DIR / name.
 std::string programPath(const std::string& name);
