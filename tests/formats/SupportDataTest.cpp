@@ -172,7 +172,7 @@ TEST(SSExportTest, PowerValuesOnlyWithAFullGaussian) {
         {"no sigma", &WorkUnit::bg_sigma, false},
         {"no chisq", &WorkUnit::bg_chisq, false},
         {"no score", &WorkUnit::bg_score, false},
-        {"power and mean do not count", &WorkUnit::bg_power, true},
+        {"power does not count", &WorkUnit::bg_power, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
