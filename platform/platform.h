@@ -19,9 +19,9 @@ struct DirEntry {
 // findFirst returns a handle (>= 0) and the first entry, or -1 when nothing matches.
 // POSIX: wildcards only in the last component, matched case-sensitively; entries come in
 // byte order of their names (as NTFS yields them); a pattern without wildcards finds that
-// one entry; a last component "*.*" matches every name, as on Windows. A name that holds a
-// backslash is passed over: every backslash of a path is a separator here, so such a file
-// could not be named again.
+// one entry; a last ".*" also matches the end of a name without a dot, as on Windows ("*.*"
+// matches every name, "z*.*" also "zfile"). A name that holds a backslash is passed over:
+// every backslash of a path is a separator here, so such a file could not be named again.
 // Windows: FindFirstFileA / FindNextFileA.
 // Every function that takes a path hands it to the OS through nativePath.
 int findFirst(const std::string& pattern, DirEntry& entry);

@@ -54,6 +54,15 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
+// As on Windows, a pattern that ends in ".*" also matches a name without any dot: "*.*"
+// takes every name, "z*.*" takes "zfile" too.
+bool lastComponentMatch(const std::string& pattern, const std::string& name) {
+    if (wildcardMatch(pattern, name)) return true;
+    const std::size_t size = pattern.size();
+    return size >= 2 && pattern.compare(size - 2, 2, ".*") == 0 &&
+           name.find('.') == std::string::npos && wildcardMatch(pattern.substr(0, size - 2), name);
+}
+
 // Fills the directory flag and time of `entry` from the file at `path`; a link counts as
 // what it points to, a broken link as itself. False when the entry is gone.
 bool describe(const std::string& path, DirEntry& entry) {
@@ -125,7 +134,7 @@ int findFirst(const std::string& pattern, DirEntry& entry) {
     const std::size_t cut = native.find_last_of('/');
     const std::string dirPart =
         cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
-    std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
+    const std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
     if (last.empty()) return -1;
 
     auto search = std::make_unique<Search>();
@@ -135,13 +144,11 @@ int findFirst(const std::string& pattern, DirEntry& entry) {
         if (!describe(native, one)) return -1;
         search->entries.push_back(std::move(one));
     } else {
-        // As on Windows, "*.*" also matches names without a dot.
-        if (last == "*.*") last = "*";
         DIR* dir = opendir(dirPart.empty() ? "." : dirPart.c_str());
         if (dir == nullptr) return -1;
         while (const dirent* item = readdir(dir)) {
             std::string name = item->d_name;
-            if (name.find('\\') != std::string::npos || !wildcardMatch(last, name)) continue;
+            if (name.find('\\') != std::string::npos || !lastComponentMatch(last, name)) continue;
             DirEntry found;
             found.name = std::move(name);
             if (describe(dirPart + found.name, found)) search->entries.push_back(std::move(found));

@@ -91,7 +91,7 @@ TEST(DirectorySearch, YieldsMatchesInByteOrderWithDirectoriesFlagged) {
     TempDir dir;
     // A name with a backslash cannot be named again through a path here: passed over.
     for (const char* name : {"b.csv", "a.csv", "C.csv", "a.CSV", "\xc3\xa9.csv", "z.txt", "ab.csv",
-                             "back\\slash.csv"}) {
+                             "zfile", "back\\slash.csv"}) {
         dir.write(name, "x");
     }
     fs::create_directory(dir.path() / "sub.csv");
@@ -119,7 +119,11 @@ TEST(DirectorySearch, YieldsMatchesInByteOrderWithDirectoriesFlagged) {
         {"nothing matches", base + "/*.xyz", {}},
         {"missing directory", base + "/nowhere/*", {}},
         {"trailing separator", base + "/", {}},
-        {"star dot star takes names without a dot", base + "/z*.*", {"z.txt"}},
+        // As on Windows, a last ".*" also matches the end of a name without a dot.
+        {"star dot star takes names without a dot", base + "/z*.*", {"z.txt", "zfile"}},
+        {"name dot star", base + "/zfile.*", {"zfile"}},
+        {"dot star needs a dot there", base + "/a.*", {"a.CSV", "a.csv"}},
+        {"a name with a dot elsewhere needs the dot", base + "/*v.*", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
