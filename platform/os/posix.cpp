@@ -226,9 +226,13 @@ bool copyFile(const std::string& from, const std::string& to) {
     }
     close(in);
     // The old contents went with O_TRUNC; a cut-off copy left behind would pass for a whole
-    // one. Only a regular file is removed: the target may be a device such as /dev/null.
+    // one. Only the regular file written is removed, never a device such as /dev/null nor a
+    // link that led to the file.
     struct stat written {};
-    const bool regular = fstat(out, &written) == 0 && S_ISREG(written.st_mode);
+    struct stat named {};
+    const bool regular = fstat(out, &written) == 0 && S_ISREG(written.st_mode) &&
+                         lstat(target.c_str(), &named) == 0 && named.st_dev == written.st_dev &&
+                         named.st_ino == written.st_ino;
     if (seamFails()) {
         close(out);
         ok = false;

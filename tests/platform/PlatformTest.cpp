@@ -340,6 +340,15 @@ TEST(Copy, AnyFailingStepLeavesNoCutOffCopy) {
             EXPECT_FALSE(dir.exists("copy.bin"));
         }
     }
+    // Only the file written is removed, not a link that led to it.
+    TempDir dir;
+    dir.write("source.bin", source);
+    dir.write("elsewhere.bin", old);
+    fs::create_symlink(dir.path() / "elsewhere.bin", dir.path() / "copy.bin");
+    platform::failWriteCallAfter(2);
+    EXPECT_FALSE(platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")));
+    platform::failWriteCallAfter(0);
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "copy.bin"));
 }
 
 TEST(SafeReplace, WritesNewFilesAndReplacesOldOnes) {
