@@ -293,9 +293,16 @@ TEST(Files, ReadCopyRemoveAndIsDirectory) {
     EXPECT_EQ(dir.read("out.bin"), bytes);
     EXPECT_FALSE(platform::copyFile(dir.file("missing"), dir.file("x")));
     EXPECT_FALSE(dir.exists("x"));
-    // Onto itself: refused, and the file keeps its bytes.
-    EXPECT_FALSE(platform::copyFile(dir.file("in.bin"), dir.file("in.bin")));
-    EXPECT_EQ(dir.read("in.bin"), bytes);
+    // Onto itself, however it is named: refused, and the file keeps its bytes (a copy would
+    // cut it to nothing before reading it).
+    fs::create_hard_link(dir.path() / "in.bin", dir.path() / "hard.bin");
+    fs::create_symlink(dir.path() / "in.bin", dir.path() / "soft.bin");
+    for (const std::string& same : {dir.file("in.bin"), dir.path().string() + "\\in.bin",
+                                    dir.file("hard.bin"), dir.file("soft.bin")}) {
+        SCOPED_TRACE(same);
+        EXPECT_FALSE(platform::copyFile(dir.file("in.bin"), same));
+        EXPECT_EQ(dir.read("in.bin"), bytes);
+    }
 
     EXPECT_TRUE(platform::isDirectory(dir.path().string()));
     EXPECT_FALSE(platform::isDirectory(dir.file("in.bin")));
