@@ -3,6 +3,8 @@
 // byte for byte with expectations written by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -271,6 +273,21 @@ TEST(BrellowTest, ASecondRunReplacesTheCopyAndAppendsAgain) {
     }
     EXPECT_EQ(ws.dir.read("out/" + Copy), resultFile());
     EXPECT_EQ(ws.dir.read("ss_past_data.txt"), old + supportRecord() + supportRecord());
+}
+
+TEST(BrellowTest, DiskFullDuringAppendKeepsTheOldRecords) {
+    // The disk fills in the middle of the appended record: the part that got written is cut
+    // off again and the run says so.
+    Workspace ws;
+    const std::string old(1000, '\r');
+    ws.dir.write("ss_past_data.txt", old);
+    const testsupport::RunResult r =
+        testsupport::run(testsupport::programPath("Brellow"), {"in/result.sah", "out", "-ss"},
+                         ws.dir.path(), "TZ=UTC", "ulimit -f 2 && trap '' XFSZ");
+    const std::vector<std::string> err = testsupport::lines(r.err);
+    EXPECT_NE(std::find(err.begin(), err.end(), "Illegal File: ss_past_data.txt"), err.end())
+        << r.err;
+    EXPECT_EQ(ws.dir.read("ss_past_data.txt"), old);
 }
 
 TEST(BrellowTest, RefusesWorkUnitNamesThatAreNoPlainFileNames) {

@@ -12,14 +12,6 @@
 #include "platform/platform.h"
 #include "support/TempDir.h"
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#define SETI_HAVE_FORK 1
-#endif
-
 namespace {
 
 using testsupport::TempDir;
@@ -301,50 +293,6 @@ TEST(SSExportTest, ExportIntoAMissingDirectoryFails) {
     EXPECT_FALSE(dir.exists("missing"));
 }
 
-#ifdef SETI_HAVE_FORK
-// Runs `write` in a child whose file-size limit is `limit` bytes (SIGXFSZ ignored, so the
-// write call fails with EFBIG as on a full disk) and tells whether the child's write failed.
-bool failsUnderFileSizeLimit(rlim_t limit, const std::function<bool()>& write) {
-    pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit rl{limit, limit};
-        setrlimit(RLIMIT_FSIZE, &rl);
-        _exit(write() ? 1 : 0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-TEST(SSExportTest, DiskFullDuringExportKeepsTheOldFile) {
-    TempDir dir;
-    const std::string old = "!\rname=keep.me\rprog=0.9\r\r";
-    dir.write("ss.txt", old);
-    WorkUnitList store;
-    for (int i = 0; i < 20; ++i) {
-        WorkUnit r = sampleRecord();
-        r.name += std::to_string(i);
-        store.add(r);
-    }
-    const std::string path = dir.file("ss.txt");
-    EXPECT_TRUE(failsUnderFileSizeLimit(4096, [&] { return SSExport::exportAll(path, store); }));
-    EXPECT_EQ(dir.read("ss.txt"), old);
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"ss.txt"});
-}
-
-TEST(SSExportTest, DiskFullDuringAppendKeepsTheOldRecords) {
-    TempDir dir;
-    const std::string old(1000, '\r');
-    dir.write("ss.txt", old);
-    const std::string path = dir.file("ss.txt");
-    // Room for part of the record only: the part that got written must be cut off again.
-    EXPECT_TRUE(failsUnderFileSizeLimit(1200, [&] {
-        return SSExport::appendRecord(path, sampleRecord());
-    }));
-    EXPECT_EQ(dir.read("ss.txt"), old);
-}
-#endif
 
 TEST(SSLogTest, LineEndStylesReadAlike) {
     const std::vector<std::string> lines = {"!", "name=first", "prog=0.25", "", "!",
