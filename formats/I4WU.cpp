@@ -1,6 +1,8 @@
 // The I4WU export reader: title table, header rows and the conversion of each cell.
 #include "formats/I4WU.h"
 
+#include "formats/TableRows.h"
+
 const char* const I4WUColumnTitles[102] = {
     "Update", "Received", "SETI Version", "Unit Name", "Splitter Version",
     "From(RA)", "From(Dec)", "To(RA)", "To(Dec)", "Time(UT)",
@@ -59,17 +61,10 @@ void I4WU::close() {
 }
 
 bool I4WU::readRecord() {
-    if (!file_.isOpen()) return false;
-    for (;;) {
-        if (!file_.readLine()) return false;
-        if (file_.line.empty()) {
-            record.clear();
-            return true;
-        }
-        if (!file_.atHeaderRow()) break;
-        readHeaderRow();
-    }
+    const TableLine line = nextTableLine(file_, keyIndex, columns, cell_);
+    if (line == TableLine::End) return false;
     record.clear();
+    if (line == TableLine::Empty) return true;  // an empty record, which the store refuses
     record.receiver = Receiver;
     record.tape_version = TapeVersion;
     for (int column : columns) {
@@ -77,14 +72,6 @@ bool I4WU::readRecord() {
         storeCell(column, cell_);
     }
     return true;
-}
-
-void I4WU::readHeaderRow() {
-    columns.clear();
-    while (file_.nextField(cell_)) {
-        auto found = keyIndex.find(cell_);
-        columns.push_back(found == keyIndex.end() ? -1 : found->second);
-    }
 }
 
 void I4WU::storeCell(int column, const std::string& cell) {

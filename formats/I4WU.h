@@ -44,7 +44,6 @@ public:
     void close();
 
 private:
-    void readHeaderRow();
     void storeCell(int column, const std::string& cell);
 
     CSVFile file_;

@@ -1,6 +1,7 @@
 // The SETILog export reader: its column names, the date chain and the conversion of each cell.
 #include "formats/SETILog.h"
 
+#include "formats/TableRows.h"
 #include "record/Numbers.h"
 
 namespace {
@@ -38,17 +39,10 @@ void SETILog::close() {
 }
 
 bool SETILog::readRecord() {
-    if (!file_.isOpen()) return false;
-    for (;;) {
-        if (!file_.readLine()) return false;
-        if (file_.line.empty()) {
-            record.clear();
-            return true;
-        }
-        if (!file_.atHeaderRow()) break;
-        readHeaderRow();
-    }
+    const TableLine line = nextTableLine(file_, keyIndex, columns, cell_);
+    if (line == TableLine::End) return false;
     record.clear();
+    if (line == TableLine::Empty) return true;  // an empty record, which the store refuses
     // SETILog keeps no arrival time; the date of the row before, when the unit before this
     // one was logged, stands in for it.
     record.TimeStamp = lastDate;
@@ -60,14 +54,6 @@ bool SETILog::readRecord() {
         storeCell(column, cell_);
     }
     return true;
-}
-
-void SETILog::readHeaderRow() {
-    columns.clear();
-    while (file_.nextField(cell_)) {
-        auto found = keyIndex.find(cell_);
-        columns.push_back(found == keyIndex.end() ? -1 : found->second);
-    }
 }
 
 void SETILog::storeCell(int column, const std::string& cell) {
