@@ -130,6 +130,8 @@ TEST(BrellowTest, CopiesAndWritesOnRequest) {
         {"missing directory: the copy fails and the run goes on",
          {"in/result.sah", "nodir", "-ss"}, "Illegal File: nodir\\" + Copy + "\n", false,
          {{"ss_past_data.txt", Support}}},
+        {"missing directory with slash", {"in/result.sah", "nodir/"},
+         "Illegal File: nodir/" + Copy + "\n", false, {}},
         {"-ss and -html without values, before the plain arguments",
          {"-ss", "-html", "in/result.sah", "out"}, "", false,
          with({{"ss_past_data.txt", Support}, {Name + ".html", Page}})},

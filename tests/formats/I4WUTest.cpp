@@ -139,5 +139,6 @@ TEST(I4WU, ReaderStatesAndColumnsThatOutliveTheFile) {
     ASSERT_TRUE(reader.readRecord());
     EXPECT_EQ(reader.record.name, "wu.2");
     reader.close();
+    EXPECT_EQ(reader.fileName, "");
     EXPECT_EQ(reader.record.name, "");
 }

@@ -203,11 +203,6 @@ TEST(SSLogTest, KeysOfTheFile) {
     EXPECT_EQ(r.time_recorded, expected);
     EXPECT_FALSE(r.Update < before);
     EXPECT_FALSE(after < r.Update);
-
-    const WorkUnit unset = readOne({"name=u", "time_recorded=(1984/01/00 00:00:00)",
-                                    "started_time=00/01/1984:00:00:00"});
-    EXPECT_FALSE(unset.time_recorded.isSet());
-    EXPECT_FALSE(unset.TimeStamp.isSet());
 }
 
 TEST(SSLogTest, PositionSetsTheStartCoordinates) {
