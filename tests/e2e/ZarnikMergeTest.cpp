@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -67,12 +66,6 @@ const std::string ExportSetiLog = "\"date\",\"name\",\"prog\",\"time_recorded\",
                                   "2004/01/15 20:00:00," + NameA + ",0.5,2453007.75,7\n"
                                   "2004/02/10 06:15:00," + NameC + ",0.625,2453030.5,9\n";
 
-std::string potValue(int i) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6f", i * 0.25);
-    return text;
-}
-
 // Another support data file holding E, with a full gaussian and no arrival time, written
 // with CR LF line ends.
 std::string otherSupportFile() {
@@ -80,7 +73,7 @@ std::string otherSupportFile() {
                       "\r\nbg_chisq=1.25\r\nbg_score=1.6\r\nbg_sigma=3\r\nprog=0.5\r\n"
                       "cpu=12345.678901\r\n";
     for (int i = 0; i < 64; ++i)
-        out += "bg_pot " + std::to_string(i + 1) + "=" + potValue(i) + "\r\n";
+        out += "bg_pot " + std::to_string(i + 1) + "=" + std::to_string(i) + "\r\n";
     return out + "\r\n";
 }
 
@@ -93,7 +86,8 @@ const std::string OrbelleTable = "\"TimeStamp\",\"name\",\"prog\",\"time_recorde
 std::string mergedDatabase() {
     KeyValues e = {{"name", NameE}, {"bg_chisq", "1.250000"}, {"bg_score", "1.600000"},
                    {"bg_sigma", "3.000000"}, {"prog", "0.500000"}, {"cpu", "12345.678901"}};
-    for (int i = 0; i < 64; ++i) e.emplace_back("bg_pot " + std::to_string(i + 1), potValue(i));
+    for (int i = 0; i < 64; ++i)
+        e.emplace_back("bg_pot " + std::to_string(i + 1), std::to_string(i) + ".000000");
     // A: the database's header and arrival, the result's progress and best signals.
     const KeyValues a = {{"name", NameA}, {"start_ra", "3.500000"},
                          {"time_recorded", "(2004/01/03 06:00:00)"}, {"bs_power", "21.500000"},
