@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "record/ATime.h"
@@ -28,41 +29,26 @@ std::string show(const ATime& t) {
     return show(Fields{t.year, t.month, t.day, t.hour, t.minute, t.second});
 }
 
-ATime utc(int year, int month, int day, int hour, int minute, int second) {
+ATime utc(const Fields& f) {
     ATime t;
-    t.setUtc(year, month, day, hour, minute, second);
+    t.setUtc(f.year, f.month, f.day, f.hour, f.minute, f.second);
     return t;
 }
 
-bool isLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 int daysIn(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeap(year) ? 29 : days[month - 1];
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
 }
 
-const ATime Sample = utc(2003, 7, 14, 9, 8, 7);
+const ATime Sample = utc({2003, 7, 14, 9, 8, 7});
+const char* const Unset = "1984-01-00 00:00:00";
 
 }  // namespace
 
-TEST(ATime, DefaultIsUnset) {
-    ATime t;
-    EXPECT_EQ(show(t), "1984-01-00 00:00:00");
-    EXPECT_EQ(t.julianDate(), 2445699.5);
-    EXPECT_FALSE(t.isSet());
-    EXPECT_EQ(t.zoneOffset, platform::zoneOffsetSeconds());
-
-    ATime changed = Sample;
-    changed.clear();
-    EXPECT_EQ(show(changed), "1984-01-00 00:00:00");
-}
-
 TEST(ATime, DayNumbersAgreeWithAnIndependentCalendar) {
-    // Walk every day of the years the range check admits, and a margin around them, counting
-    // days by month lengths alone; both directions of the day-number formula must agree.
+    // Every day of 1900 to 2100, counted by month lengths alone; both directions must agree.
     EXPECT_EQ(ATime::mjd(1858, 11, 17), 0);
-    EXPECT_EQ(ATime::mjd(2000, 1, 1), 51544);
-    EXPECT_EQ(ATime::mjd(1984, 1, 0), 45699);
     std::int64_t n = ATime::mjd(1900, 1, 1);
     EXPECT_EQ(n, 15020);
     for (int year = 1900; year <= 2100; ++year) {
@@ -71,162 +57,93 @@ TEST(ATime, DayNumbersAgreeWithAnIndependentCalendar) {
                 ASSERT_EQ(ATime::mjd(year, month, day), n) << year << "-" << month << "-" << day;
                 std::int32_t y = 0, m = 0, d = 0;
                 ATime::civilFromMjd(n, y, m, d);
-                ASSERT_EQ(y, year) << n;
-                ASSERT_EQ(m, month) << n;
-                ASSERT_EQ(d, day) << n;
+                ASSERT_EQ(show(Fields{y, m, d, 0, 0, 0}), show(Fields{year, month, day, 0, 0, 0}));
             }
         }
     }
-}
-
-TEST(ATime, DayArithmeticStaysDefinedForAbsurdInput) {
-    // Clamped rather than overflowing. The inverse formula gives calendar-shaped dates only
-    // from Julian Day 0 on (4713 BC); before that it is merely defined.
-    const std::int64_t extremes[] = {INT64_MAX, INT64_MIN, std::int64_t{1} << 50,
-                                     -(std::int64_t{1} << 50)};
-    for (std::int64_t x : extremes) {
+    // Absurd arguments are clamped rather than overflowing.
+    for (std::int64_t x : {INT64_MAX, INT64_MIN}) {
         SCOPED_TRACE(x);
         std::int32_t y = 0, m = 0, d = 0;
         ATime::civilFromMjd(x, y, m, d);
-        if (x > 0) {
-            EXPECT_GE(m, 1);
-            EXPECT_LE(m, 12);
-            EXPECT_GE(d, 1);
-            EXPECT_LE(d, 31);
-        }
         EXPECT_EQ(x > 0, y > 2000);
-        std::int64_t day = ATime::mjd(x, x, x);
-        EXPECT_EQ(x > 0, day > 0);
+        EXPECT_EQ(x > 0, ATime::mjd(x, x, x) > 0);
     }
 }
 
-TEST(ATime, SetUtcNormalises) {
-    struct Case {
-        Fields in;
-        const char* expected;
-    };
-    const Case cases[] = {
+TEST(ATime, SetUtcNormalisesAndChecksTheRange) {
+    const std::pair<Fields, const char*> cases[] = {
         {{2000, 3, 0, 0, 0, 0}, "2000-02-29 00:00:00"},
         {{2001, 3, 0, 0, 0, 0}, "2001-02-28 00:00:00"},
-        {{2000, 12, 31, 23, 59, 60}, "2001-01-01 00:00:00"},
-        {{2000, 2, 30, 0, 0, 0}, "2000-03-01 00:00:00"},
         {{2001, 2, 30, 0, 0, 0}, "2001-03-02 00:00:00"},
-        {{2000, 1, 1, 0, 0, 75}, "2000-01-01 00:01:15"},
+        {{2000, 12, 31, 23, 59, 60}, "2001-01-01 00:00:00"},
         {{2000, 1, 1, 0, 0, -1}, "1999-12-31 23:59:59"},
         {{2000, 1, 1, 23, 59, 86400 * 3}, "2000-01-04 23:59:00"},
+        {{2010, 6, -5, 12, 0, 0}, "2010-05-26 12:00:00"},
         {{1984, 1, 1, 0, 0, 0}, "1984-01-01 00:00:00"},
         {{2049, 12, 31, 23, 59, 59}, "2049-12-31 23:59:59"},
-        {{2010, 6, -5, 12, 0, 0}, "2010-05-26 12:00:00"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(show(c.in));
-        EXPECT_EQ(show(utc(c.in.year, c.in.month, c.in.day, c.in.hour, c.in.minute, c.in.second)),
-                  c.expected);
-    }
-}
-
-TEST(ATime, RangeCheckKeepsOrResets) {
+    for (const auto& [in, expected] : cases) EXPECT_EQ(show(utc(in)), expected) << show(in);
+    // Out of range: setUtc keeps the value, setLocal resets it to unset.
     const Fields outOfRange[] = {
-        {2050, 1, 1, 0, 0, 0},   {1983, 12, 31, 23, 59, 59}, {2000, 0, 1, 0, 0, 0},
-        {2000, 13, 1, 0, 0, 0},  {2000, 1, 1, 24, 0, 0},     {2000, 1, 1, -1, 0, 0},
-        {2000, 1, 1, 0, 60, 0},  {2000, 1, 1, 0, -1, 0},     {INT_MIN, INT_MIN, 1, 0, 0, 0},
+        {2050, 1, 1, 0, 0, 0},  {1983, 12, 31, 23, 59, 59}, {2000, 0, 1, 0, 0, 0},
+        {2000, 13, 1, 0, 0, 0}, {2000, 1, 1, 24, 0, 0},     {2000, 1, 1, -1, 0, 0},
+        {2000, 1, 1, 0, 60, 0}, {2000, 1, 1, 0, -1, 0},     {INT_MIN, INT_MIN, 1, 0, 0, 0},
     };
     for (const Fields& f : outOfRange) {
         SCOPED_TRACE(show(f));
-        EXPECT_FALSE(ATime::inRange(f.year, f.month, f.hour, f.minute));
         ATime kept = Sample;
         kept.setUtc(f.year, f.month, f.day, f.hour, f.minute, f.second);
         EXPECT_EQ(show(kept), show(Sample));
         ATime reset = Sample;
         reset.setLocal(f.year, f.month, f.day, f.hour, f.minute, f.second);
-        EXPECT_FALSE(reset.isSet());
-        EXPECT_EQ(show(reset), "1984-01-00 00:00:00");
+        EXPECT_EQ(show(reset), Unset);
     }
     // Day and second have no limit; extreme ones still land on a calendar date.
-    ATime far = utc(2000, 1, INT_MAX, 23, 59, INT_MAX);
-    EXPECT_GT(far.year, 5000000);
-    ATime early = utc(2000, 1, INT_MIN, 0, 0, INT_MIN);
-    EXPECT_LT(early.year, -5000000);
-}
+    EXPECT_GT(utc({2000, 1, INT_MAX, 23, 59, INT_MAX}).year, 5000000);
+    EXPECT_LT(utc({2000, 1, INT_MIN, 0, 0, INT_MIN}).year, -5000000);
 
-TEST(ATime, SetLocalShiftsByTheZone) {
-    struct Case {
-        int zone;
-        Fields local;
-        const char* utcText;
-    };
-    const Case cases[] = {
-        {32400, {2000, 1, 1, 8, 0, 0}, "1999-12-31 23:00:00"},
-        {32400, {2000, 3, 1, 0, 30, 0}, "2000-02-29 15:30:00"},
-        {-18000, {2000, 1, 1, 20, 0, 0}, "2000-01-02 01:00:00"},
-        {0, {2000, 1, 1, 20, 0, 0}, "2000-01-01 20:00:00"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.zone) + " " + show(c.local));
-        ATime t;
-        t.zoneOffset = c.zone;
-        t.setLocal(c.local.year, c.local.month, c.local.day, c.local.hour, c.local.minute,
-                   c.local.second);
-        EXPECT_EQ(show(t), c.utcText);
-        EXPECT_EQ(t.zoneOffset, c.zone);
-    }
+    // Local fields are shifted by minus the zone offset, which the value keeps.
+    ATime east;
+    east.zoneOffset = 32400;
+    east.setLocal(2000, 3, 1, 0, 30, 0);
+    EXPECT_EQ(show(east), "2000-02-29 15:30:00");
+    EXPECT_EQ(east.zoneOffset, 32400);
+    ATime west;
+    west.zoneOffset = -18000;
+    west.setLocal(2000, 1, 1, 20, 0, 0);
+    EXPECT_EQ(show(west), "2000-01-02 01:00:00");
 }
 
 TEST(ATime, SetJulianRoundsToTheSecond) {
-    struct Case {
-        double jd;
-        const char* expected;
-    };
     const double second = 1.0 / 86400.0;
-    const Case cases[] = {
-        {2451544.5, "2000-01-01 00:00:00"},
+    const std::pair<double, const char*> cases[] = {
         {2451545.0, "2000-01-01 12:00:00"},
         {2451544.5 + 0.4 * second, "2000-01-01 00:00:00"},
         {2451544.5 + 0.6 * second, "2000-01-01 00:00:01"},
-        {2451544.5 + 3723 * second, "2000-01-01 01:02:03"},
         // A time of day that rounds up to a whole day carries into the next one.
-        {2451545.5 - 0.3 * second, "2000-01-02 00:00:00"},
-        {2451575.5 - 0.2 * second, "2000-02-01 00:00:00"},
         {2455197.5 - 0.1 * second, "2010-01-01 00:00:00"},
-        {2445700.5, "1984-01-01 00:00:00"},
+        {0.0, Unset},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.jd));
-        ATime t;
-        t.setJulian(c.jd);
-        EXPECT_EQ(show(t), c.expected);
+    for (const auto& [jd, expected] : cases) {
+        ATime t = Sample;
+        t.setJulian(jd);
+        EXPECT_EQ(show(t), expected) << std::to_string(jd);
     }
-}
-
-TEST(ATime, SetJulianZeroResetsAndNonsenseKeeps) {
-    ATime t = Sample;
-    t.setJulian(0.0);
-    EXPECT_FALSE(t.isSet());
-    EXPECT_EQ(show(t), "1984-01-00 00:00:00");
-
-    const double nonsense[] = {std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(),
-                               std::numeric_limits<double>::quiet_NaN(),
-                               1e300,
-                               -1e300,
-                               9.3e18,
-                               -9.3e18,
-                               2415020.5 /* 1900, outside the range */,
-                               2469807.5 /* 2050-01-01 */,
-                               -0.25,
-                               1.0};
-    for (double jd : nonsense) {
-        SCOPED_TRACE(jd);
+    // Non-finite, absurd (beyond int64 once in seconds) or out-of-range dates keep the value.
+    for (double jd : {std::numeric_limits<double>::infinity(),
+                      std::numeric_limits<double>::quiet_NaN(), 1e300, -9.3e18,
+                      2469807.5 /* 2050-01-01 */, 1.0}) {
         ATime kept = Sample;
         kept.setJulian(jd);
-        EXPECT_EQ(show(kept), show(Sample));
+        EXPECT_EQ(show(kept), show(Sample)) << jd;
     }
 }
 
 TEST(ATime, JulianDateRoundTripsEverySecondOfADay) {
     // What the writers print with six and five decimals reads back to the same second.
     for (int s = 0; s < 86400; s += 7) {
-        ATime t = utc(2004, 2, 29, 0, 0, s);
+        ATime t = utc({2004, 2, 29, 0, 0, s});
         for (int decimals : {6, 5}) {
             std::string text;
             appendFixed(text, t.julianDate(), decimals);
@@ -239,8 +156,16 @@ TEST(ATime, JulianDateRoundTripsEverySecondOfADay) {
     }
 }
 
-TEST(ATime, ComparesByJulianDateAlone) {
-    ATime a = utc(2000, 2, 29, 0, 0, 0);
+TEST(ATime, ComparesAndCountsAsSetByJulianDateAlone) {
+    ATime unset;
+    EXPECT_EQ(show(unset), Unset);
+    EXPECT_EQ(unset.julianDate(), 2445699.5);
+    EXPECT_FALSE(unset.isSet());
+    ATime cleared = Sample;
+    cleared.clear();
+    EXPECT_EQ(show(cleared), Unset);
+
+    ATime a = utc({2000, 2, 29, 0, 0, 0});
     ATime b;
     b.year = 2000;
     b.month = 3;
@@ -248,113 +173,79 @@ TEST(ATime, ComparesByJulianDateAlone) {
     b.zoneOffset = a.zoneOffset + 3600;
     EXPECT_TRUE(a == b);
     EXPECT_FALSE(a < b);
-    ATime later = utc(2000, 2, 29, 0, 0, 1);
+    ATime later = utc({2000, 2, 29, 0, 0, 1});
     EXPECT_TRUE(a < later);
     EXPECT_FALSE(later < a);
 
     // The default fields read back through the setters move to 1983-12-31, still unset.
-    ATime normalised;
-    normalised.year = 1984;
-    normalised.month = 1;
-    normalised.day = 0;
-    normalised.setUtc(1984, 1, 0, 0, 0, 0);
+    ATime normalised = utc({1984, 1, 0, 0, 0, 0});
     EXPECT_EQ(show(normalised), "1983-12-31 00:00:00");
     EXPECT_FALSE(normalised.isSet());
-    EXPECT_TRUE(utc(1984, 1, 1, 0, 0, 0).isSet());
-    EXPECT_TRUE(utc(1984, 1, 0, 0, 0, 1).isSet());
+    EXPECT_TRUE(utc({1984, 1, 0, 0, 0, 1}).isSet());
 }
 
 TEST(ATime, SetNowFollowsTheClock) {
     ATime t;
     t.zoneOffset = 12345;
-    std::int64_t before = platform::nowUtc();
+    const std::int64_t before = platform::nowUtc();
     t.setNow();
-    std::int64_t after = platform::nowUtc();
+    const std::int64_t after = platform::nowUtc();
     EXPECT_EQ(t.zoneOffset, platform::zoneOffsetSeconds());
-    double jdBefore = static_cast<double>(before) / 86400.0 + 2440587.5;
-    double jdAfter = static_cast<double>(after) / 86400.0 + 2440587.5;
-    EXPECT_GE(t.julianDate(), jdBefore - 1e-9);
-    EXPECT_LE(t.julianDate(), jdAfter + 1e-9);
-    EXPECT_GE(t.hour, 0);
-    EXPECT_LE(t.hour, 23);
+    EXPECT_GE(t.julianDate(), static_cast<double>(before) / 86400.0 + 2440587.5 - 1e-9);
+    EXPECT_LE(t.julianDate(), static_cast<double>(after) / 86400.0 + 2440587.5 + 1e-9);
 }
 
 TEST(ATime, ParseFieldsLayouts) {
-    struct Case {
-        const char* text;
-        bool ok;
-        Fields expected;
-    };
-    const Case cases[] = {
-        {"2000/01/05", true, {2000, 1, 5, 0, 0, 0}},
-        {"2000/01/05 12:34:56", true, {2000, 1, 5, 12, 34, 56}},
-        {"2000.01.05 12:34:56", true, {2000, 1, 5, 12, 34, 56}},
-        {"(2000/01/05 12:34:56)", true, {2000, 1, 5, 12, 34, 56}},
-        {"[ {2000/01/05 12:34:56}]", true, {2000, 1, 5, 12, 34, 56}},
-        {"(1984/01/00 00:00:00)", true, {1984, 1, 0, 0, 0, 0}},
-        {"05/01/2000 12:34:56", true, {2000, 1, 5, 12, 34, 56}},
-        {"5/1/2000 1:2:3", true, {2000, 1, 5, 1, 2, 3}},
-        {"Wed Jan 05 12:34:56 2000", true, {2000, 1, 5, 12, 34, 56}},
-        {"(Wed Jan 05 12:34:56 2000)", true, {2000, 1, 5, 12, 34, 56}},
-        {"Wed Jan  5 12:34:56 2000\n", true, {2000, 1, 5, 12, 34, 56}},
-        {"\tSun Dec 31 23:59:59 2049\n", true, {2049, 12, 31, 23, 59, 59}},
-        {"Wed Nov 01 00:00:00 2000", true, {2000, 11, 1, 0, 0, 0}},
-        {"wed nov 01 00:00:00 2000", true, {2000, 0, 1, 0, 0, 0}},
-        {"Wed JAN 01 00:00:00 2000", true, {2000, 0, 1, 0, 0, 0}},
-        {"Wed Janx 01 00:00:00 2000", true, {2000, 0, 1, 0, 0, 0}},
+    const std::pair<const char*, Fields> cases[] = {
+        {"2000/01/05", {2000, 1, 5, 0, 0, 0}}, {"5/1/2000 1:2:3", {2000, 1, 5, 1, 2, 3}},
+        {"2000.01.05 12:34:56", {2000, 1, 5, 12, 34, 56}},
+        {"[ {2000/01/05 12:34:56}]", {2000, 1, 5, 12, 34, 56}},
+        {"(1984/01/00 00:00:00)", {1984, 1, 0, 0, 0, 0}},
+        // The C library's time stamp: two blanks before a one-digit day, a newline at the end.
+        {"Wed Jan  5 12:34:56 2000\n", {2000, 1, 5, 12, 34, 56}},
+        {"(Sun Dec 31 23:59:59 2049)", {2049, 12, 31, 23, 59, 59}},
+        // Month names are exact and case-sensitive.
+        {"wed nov 01 00:00:00 2000", {2000, 0, 1, 0, 0, 0}},
+        {"Wed Janx 01 00:00:00 2000", {2000, 0, 1, 0, 0, 0}},
         // Hyphens end no token: the first token is the year, the rest shifts along.
-        {"2000-01-05 12:34:56", true, {2000, 12, 34, 56, 0, 0}},
+        {"2000-01-05 12:34:56", {2000, 12, 34, 56, 0, 0}},
         // Month first: the month lands in the day, is overwritten, and the year stays 0.
-        {"01/05/00", true, {0, 5, 0, 0, 0, 0}},
-        {"2000/xx/05", true, {2000, 0, 5, 0, 0, 0}},
-        // Two closing characters in a row make an empty token, which reads nothing.
-        {"2000//05", true, {2000, 0, 5, 0, 0, 0}},
+        {"01/05/00", {0, 5, 0, 0, 0, 0}},
+        // An empty, non-numeric or overflowing token reads nothing; signs are read.
+        {"2000//05", {2000, 0, 5, 0, 0, 0}},
+        {"-7/+3/99999999999", {0, 3, -7, 0, 0, 0}},
         // In the word layout the third token is the day whatever its length.
-        {"Wed Jan 2000", true, {0, 1, 2000, 0, 0, 0}},
-        {"2000/01/05 12:34:56 99 98", true, {2000, 1, 5, 12, 34, 56}},
-        {"Wed Jan 05 12:34:56 2000 1999", true, {2000, 1, 5, 12, 34, 56}},
-        {"hello", true, {0, 0, 0, 0, 0, 0}},
-        {"42", true, {0, 0, 42, 0, 0, 0}},
-        {"-7/+3/2000", true, {2000, 3, -7, 0, 0, 0}},
-        {"99999999999/1/2000", true, {2000, 1, 0, 0, 0, 0}},
-        {"", false, {0, 0, 0, 0, 0, 0}},
-        {" ([{\t}", true, {0, 0, 0, 0, 0, 0}},
-        {" ([{\t", false, {0, 0, 0, 0, 0, 0}},
+        {"Wed Jan 2000", {0, 1, 2000, 0, 0, 0}},
+        {"2000/01/05 12:34:56 99 98", {2000, 1, 5, 12, 34, 56}},
+        {"Wed Jan 05 12:34:56 2000 1999", {2000, 1, 5, 12, 34, 56}},
+        {"42", {0, 0, 42, 0, 0, 0}}, {" ([{\t}", {0, 0, 0, 0, 0, 0}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("text \"") + c.text + "\"");
+    for (const auto& [text, expected] : cases) {
         int f[6] = {-1, -1, -1, -1, -1, -1};
-        ASSERT_EQ(ATime::parseFields(c.text, f), c.ok);
-        if (!c.ok) continue;
-        EXPECT_EQ(show(Fields{f[0], f[1], f[2], f[3], f[4], f[5]}), show(c.expected));
+        ASSERT_TRUE(ATime::parseFields(text, f)) << text;
+        EXPECT_EQ(show(Fields{f[0], f[1], f[2], f[3], f[4], f[5]}), show(expected)) << text;
     }
+    int f[6];
+    EXPECT_FALSE(ATime::parseFields("", f));
+    EXPECT_FALSE(ATime::parseFields(" ([{\t", f));
 }
 
 TEST(ATime, ParseUtcAndLocal) {
     ATime t = Sample;
     t.parseUtc("Wed Jan  5 12:34:56 2000\n");
     EXPECT_EQ(show(t), "2000-01-05 12:34:56");
-
-    // Empty text: unchanged through both.
-    ATime empty = Sample;
-    empty.parseUtc("");
-    EXPECT_EQ(show(empty), show(Sample));
-    empty.parseLocal("  ");
-    EXPECT_EQ(show(empty), show(Sample));
-
-    // Text with no usable date: unchanged through parseUtc, unset through parseLocal.
-    for (const char* text : {"hello", "42", "2000-01-05 12:34:56", "wed nov 01 00:00:00 2000"}) {
-        SCOPED_TRACE(text);
-        ATime kept = Sample;
-        kept.parseUtc(text);
-        EXPECT_EQ(show(kept), show(Sample));
-        ATime reset = Sample;
-        reset.parseLocal(text);
-        EXPECT_FALSE(reset.isSet());
-    }
-
     ATime local;
     local.zoneOffset = 3600;
     local.parseLocal("(2000/01/01 00:30:00)");
     EXPECT_EQ(show(local), "1999-12-31 23:30:00");
+
+    // Empty text changes nothing; text without a usable date is kept by parseUtc and unset by
+    // parseLocal.
+    ATime kept = Sample;
+    kept.parseUtc("");
+    kept.parseLocal("  ");
+    kept.parseUtc("2000-01-05 12:34:56");
+    EXPECT_EQ(show(kept), show(Sample));
+    kept.parseLocal("2000-01-05 12:34:56");
+    EXPECT_EQ(show(kept), Unset);
 }

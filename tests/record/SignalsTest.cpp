@@ -1,66 +1,28 @@
-// Tests of the signal records: key tables, equality, the conversions to and from the work
-// unit's best signals (with their guarded divisions), and the lists' duplicates and order.
+// Tests of the signal records: key lookup, equality and the duplicate index, the conversions to
+// and from the work unit's best signals (with their guarded divisions), and the lists' order.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "record/Signals.h"
 
-namespace {
-
-Gaussian gaussian(const std::string& name, double peak, double chisqr, double freq = 0) {
-    Gaussian g;
-    g.name = name;
-    g.peak = peak;
-    g.chisqr = chisqr;
-    g.freq = freq;
-    return g;
-}
-
-Spike spike(const std::string& name, double power, double freq = 0) {
-    Spike s;
-    s.name = name;
-    s.power = power;
-    s.freq = freq;
-    return s;
-}
-
-}  // namespace
-
-TEST(SignalKeys, TablesAndLookup) {
-    EXPECT_EQ(SpikeKeys[9], nullptr);
-    EXPECT_EQ(GaussianKeys[77], nullptr);
-    EXPECT_STREQ(SpikeKeys[2], "chirp_rate");
-    EXPECT_STREQ(GaussianKeys[2], "chirprate");
-    EXPECT_STREQ(GaussianKeys[12], "maxpow");
-    for (int i = 0; i < 64; ++i) {
-        EXPECT_EQ(GaussianKeys[13 + i], "pot " + std::to_string(i));
-    }
-    SpikeList spikes;
-    GaussianList gaussians;
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(spikes.keyIndex(SpikeKeys[i]), i);
-    for (int i = 0; i < 77; ++i) EXPECT_EQ(gaussians.keyIndex(GaussianKeys[i]), i);
-    for (const char* key : {"chirprate", "Power", "pot 0", "", "power "}) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(spikes.keyIndex(key), -1);
-    }
-    for (const char* key : {"chirp_rate", "pot 64", "pot 07", "Peak", "pot"}) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(gaussians.keyIndex(key), -1);
-    }
-}
-
-TEST(Signals, ScoreGuardsChiSquareZero) {
-    EXPECT_EQ(gaussian("wu", 6, 3).score(), 2.0);
-    EXPECT_EQ(gaussian("wu", 6, 0).score(), 0.0);
-    EXPECT_EQ(gaussian("wu", -6, 3).score(), -2.0);
-}
+// Designated initializers name only the fields a case sets; the others keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
-// Adds `base` and `variant` to a fresh list, each twice, and returns the count kept.
+Gaussian gaussian(double peak, double chisqr, double freq = 0) {
+    return Gaussian{.name = "wu", .peak = peak, .freq = freq, .chisqr = chisqr};
+}
+
+Spike spike(double power, double freq = 0) {
+    return Spike{.name = "wu", .power = power, .freq = freq};
+}
+
+// Adds `base` and `variant` to a fresh list, then both again, and returns the count kept.
 template <typename List, typename Signal>
 std::size_t keptOf(const Signal& base, const Signal& variant) {
     List list;
@@ -71,311 +33,230 @@ std::size_t keptOf(const Signal& base, const Signal& variant) {
     return list.size();
 }
 
-// A gaussian with every field set; ra and mean stay 0 for the -0.0 cases below.
-Gaussian fullGaussian() {
-    Gaussian g = gaussian("wu", 5, 2, 1420.5);
-    g.ncfft = 8;
-    g.chirprate = -1.5;
-    g.fft_len = 64;
-    g.dec = 12.25;
-    g.time.setUtc(2000, 2, 29, 6, 0, 0);
-    g.sigma = 3;
-    g.maxpow = 9.5;
-    for (std::size_t i = 0; i < g.pot.size(); ++i) g.pot[i] = static_cast<std::int32_t>(i * 3);
-    return g;
+// Copies of `base`, each with one field changed by `change`.
+template <typename Signal, typename Field, typename Change>
+void addVariants(std::vector<Signal>& out, const Signal& base,
+                 std::initializer_list<Field Signal::*> fields, Change change) {
+    for (Field Signal::*field : fields) {
+        out.push_back(base);
+        change(out.back().*field);
+    }
 }
 
 }  // namespace
 
-TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
-    // Each change touches one field only: the list must keep both signals, whatever its index
-    // does with that field. Equal signals, even with differently spelt values, are refused.
-    using GaussianChange = void (*)(Gaussian&);
-    const std::pair<const char*, GaussianChange> different[] = {
-        {"name", [](Gaussian& g) { g.name = "wv"; }},
-        {"ncfft", [](Gaussian& g) { g.ncfft = 9; }},
-        {"chirprate", [](Gaussian& g) { g.chirprate = 1.5; }},
-        {"fft_len", [](Gaussian& g) { g.fft_len = 128; }},
-        {"peak", [](Gaussian& g) { g.peak = 5.000001; }},
-        {"mean", [](Gaussian& g) { g.mean = 1e-300; }},
-        {"ra", [](Gaussian& g) { g.ra = 1; }},
-        {"dec", [](Gaussian& g) { g.dec = -12.25; }},
-        {"time by a second", [](Gaussian& g) { g.time.setUtc(2000, 2, 29, 6, 0, 1); }},
-        {"freq", [](Gaussian& g) { g.freq = 1420.25; }},
-        {"sigma", [](Gaussian& g) { g.sigma = 4; }},
-        {"chisqr", [](Gaussian& g) { g.chisqr = 3; }},
-        {"maxpow", [](Gaussian& g) { g.maxpow = 10; }},
-        {"pot 0", [](Gaussian& g) { g.pot[0] = 1; }},
-        {"pot 63", [](Gaussian& g) { g.pot[63] = -1; }},
-        {"pots swapped", [](Gaussian& g) { std::swap(g.pot[1], g.pot[2]); }},
-    };
-    const std::pair<const char*, GaussianChange> equal[] = {
-        {"copy", [](Gaussian&) {}},
-        {"-0.0 for 0.0", [](Gaussian& g) { g.mean = -0.0; g.ra = -0.0; }},
-        // 2000-03-00 is 2000-02-29; another zone offset plays no part.
-        {"time spelt otherwise",
-         [](Gaussian& g) { g.time.month = 3; g.time.day = 0; g.time.zoneOffset += 7200; }},
-    };
-    const Gaussian base = fullGaussian();
-    for (const auto& [label, change] : different) {
-        SCOPED_TRACE(label);
-        Gaussian variant = base;
-        change(variant);
-        EXPECT_EQ((keptOf<GaussianList>(base, variant)), 2u);
+TEST(SignalKeys, LookupIsExact) {
+    SpikeList spikes;
+    GaussianList gaussians;
+    for (int i = 0; SpikeKeys[i] != nullptr; ++i) EXPECT_EQ(spikes.keyIndex(SpikeKeys[i]), i);
+    for (int i = 0; GaussianKeys[i] != nullptr; ++i) {
+        EXPECT_EQ(gaussians.keyIndex(GaussianKeys[i]), i);
     }
-    for (const auto& [label, change] : equal) {
-        SCOPED_TRACE(label);
-        Gaussian variant = base;
-        change(variant);
-        EXPECT_EQ((keptOf<GaussianList>(base, variant)), 1u);
+    // The two chirp-rate keys are spelt differently; power values are "pot 0" to "pot 63".
+    EXPECT_EQ(spikes.keyIndex("chirp_rate"), 2);
+    EXPECT_EQ(gaussians.keyIndex("chirprate"), 2);
+    EXPECT_EQ(gaussians.keyIndex("pot 63"), 76);
+    for (const char* key : {"chirprate", "Power", "power "}) EXPECT_EQ(spikes.keyIndex(key), -1);
+    for (const char* key : {"chirp_rate", "pot 64", "pot 07"}) {
+        EXPECT_EQ(gaussians.keyIndex(key), -1) << key;
     }
+}
 
-    using SpikeChange = void (*)(Spike&);
-    const std::pair<const char*, SpikeChange> spikeCases[] = {
-        {"name", [](Spike& s) { s.name = "wv"; }},
-        {"ncfft", [](Spike& s) { s.ncfft = 2; }},
-        {"chirp_rate", [](Spike& s) { s.chirp_rate = 0.5; }},
-        {"fft_len", [](Spike& s) { s.fft_len = 8; }},
-        {"power", [](Spike& s) { s.power = 3.5; }},
-        {"ra", [](Spike& s) { s.ra = 2; }},
-        {"dec", [](Spike& s) { s.dec = 3; }},
-        {"time", [](Spike& s) { s.time.setJulian(2451544.5); }},
-        {"freq", [](Spike& s) { s.freq = 1; }},
-    };
-    const Spike spikeBase = spike("wu", 3);
-    for (const auto& [label, change] : spikeCases) {
-        SCOPED_TRACE(std::string("spike ") + label);
-        Spike variant = spikeBase;
-        change(variant);
-        EXPECT_EQ((keptOf<SpikeList>(spikeBase, variant)), 2u);
+TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
+    // Each variant differs from the base in one field only: the list must keep both, whatever
+    // its hash index does with that field. Equal signals, even spelt otherwise, are refused.
+    Gaussian base{.name = "wu", .ncfft = 8, .chirprate = -1.5, .fft_len = 64, .peak = 5,
+                  .dec = 12.25, .freq = 1420.5, .sigma = 3, .chisqr = 2, .maxpow = 9.5};
+    base.time.setUtc(2000, 2, 29, 6, 0, 0);
+    for (std::size_t i = 0; i < base.pot.size(); ++i) base.pot[i] = static_cast<int>(i * 3);
+    std::vector<Gaussian> different;
+    addVariants<Gaussian, double>(different, base,
+                                  {&Gaussian::chirprate, &Gaussian::peak, &Gaussian::mean,
+                                   &Gaussian::ra, &Gaussian::dec, &Gaussian::freq,
+                                   &Gaussian::sigma, &Gaussian::chisqr, &Gaussian::maxpow},
+                                  [](double& v) { v += 1e-6; });
+    addVariants<Gaussian, std::int32_t>(different, base, {&Gaussian::ncfft, &Gaussian::fft_len},
+                                        [](std::int32_t& v) { ++v; });
+    addVariants<Gaussian, std::string>(different, base, {&Gaussian::name},
+                                       [](std::string& v) { v = "wv"; });
+    addVariants<Gaussian, ATime>(different, base, {&Gaussian::time},
+                                 [](ATime& v) { v.setUtc(2000, 2, 29, 6, 0, 1); });
+    for (std::size_t pot : {0, 63}) {
+        different.push_back(base);
+        different.back().pot[pot] = -1;
+    }
+    different.push_back(base);
+    std::swap(different.back().pot[1], different.back().pot[2]);
+    for (std::size_t i = 0; i < different.size(); ++i) {
+        EXPECT_FALSE(base == different[i]) << "variant " << i;
+        EXPECT_EQ((keptOf<GaussianList>(base, different[i])), 2u) << "variant " << i;
+    }
+    Gaussian equal = base;
+    equal.mean = -0.0;     // equals 0.0
+    equal.time.month = 3;  // 2000-03-00 is 2000-02-29; the zone offset plays no part
+    equal.time.day = 0;
+    equal.time.zoneOffset += 7200;
+    EXPECT_EQ((keptOf<GaussianList>(base, equal)), 1u);
+
+    const Spike spikeBase = spike(3);
+    std::vector<Spike> spikes;
+    addVariants<Spike, double>(spikes, spikeBase,
+                               {&Spike::chirp_rate, &Spike::power, &Spike::ra, &Spike::dec,
+                                &Spike::freq},
+                               [](double& v) { v += 0.5; });
+    addVariants<Spike, std::int32_t>(spikes, spikeBase, {&Spike::ncfft, &Spike::fft_len},
+                                     [](std::int32_t& v) { ++v; });
+    addVariants<Spike, std::string>(spikes, spikeBase, {&Spike::name},
+                                    [](std::string& v) { v = "wv"; });
+    addVariants<Spike, ATime>(spikes, spikeBase, {&Spike::time},
+                              [](ATime& v) { v.setJulian(2451544.5); });
+    for (std::size_t i = 0; i < spikes.size(); ++i) {
+        EXPECT_FALSE(spikeBase == spikes[i]) << "spike variant " << i;
+        EXPECT_EQ((keptOf<SpikeList>(spikeBase, spikes[i])), 2u) << "spike variant " << i;
     }
     Spike negativeZero = spikeBase;
     negativeZero.chirp_rate = -0.0;
-    negativeZero.time.day = 0;  // the unset value, however its fields read
-    negativeZero.time.month = 1;
-    negativeZero.time.year = 1984;
     negativeZero.time.zoneOffset = -3600;
     EXPECT_EQ((keptOf<SpikeList>(spikeBase, negativeZero)), 1u);
 
     // An empty name is never stored.
-    GaussianList gaussians;
-    SpikeList spikes;
-    EXPECT_FALSE(gaussians.add(gaussian("", 5, 2)));
-    EXPECT_FALSE(spikes.add(spike("", 1)));
-    EXPECT_EQ(gaussians.size() + spikes.size(), 0u);
+    EXPECT_FALSE(GaussianList().add(Gaussian{.peak = 5, .chisqr = 2}));
+    EXPECT_FALSE(SpikeList().add(Spike{.power = 1}));
 }
 
-TEST(SignalLists, DuplicatesAreFoundAfterSortAndForgottenAfterReset) {
-    // Many signals told apart by their last power value only, in mixed strengths.
-    GaussianList list;
-    const int count = 3000;
-    for (int i = 0; i < count; ++i) {
-        Gaussian g = fullGaussian();
-        g.peak = i % 7;
-        g.pot[63] = i;
-        ASSERT_TRUE(list.add(g)) << i;
-    }
-    list.sort();
-    ASSERT_EQ(list.size(), static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Gaussian copy = list[i];
-        ASSERT_FALSE(list.add(copy)) << i;
-    }
-    Gaussian fresh = fullGaussian();
-    fresh.pot[63] = count;
-    EXPECT_TRUE(list.add(fresh));
-    EXPECT_EQ(list.size(), static_cast<std::size_t>(count + 1));
-
-    list.working = fresh;
-    list.reset();
-    EXPECT_EQ(list.size(), 0u);
-    EXPECT_TRUE(list.working.name.empty());
-    EXPECT_TRUE(list.add(fresh));
-    EXPECT_EQ(list.keyIndex("pot 63"), 76);  // the key map survives a reset
-
-    SpikeList spikes;
-    for (double power : {1.0, 3.0, 2.0}) ASSERT_TRUE(spikes.add(spike("wu", power)));
-    spikes.sort();
-    EXPECT_FALSE(spikes.add(spike("wu", 1.0)));
-    spikes.reset();
-    EXPECT_TRUE(spikes.add(spike("wu", 1.0)));
-}
-
-TEST(SignalLists, SortIsStrongestFirstAndStable) {
-    // Enough signals that an unstable sort would show: equal strengths keep file order,
-    // told apart by freq, which holds the insertion number.
+TEST(SignalLists, SortIsStrongestFirstAndStableAndDuplicatesAreStillFound) {
+    // Enough signals that an unstable sort would show: equal strengths keep file order, told
+    // apart by freq, which holds the insertion number. After the sort moved them, the
+    // duplicate index must still find each one.
     GaussianList gaussians;
     SpikeList spikes;
     const double strengths[] = {1, 3, 2, 3, 0, 1};
-    for (int i = 0; i < 120; ++i) {
-        double s = strengths[i % 6];
+    const int count = 1200;
+    for (int i = 0; i < count; ++i) {
+        const double s = strengths[i % 6];
         // chisqr 0 gives score 0 even with a large peak.
-        Gaussian g = s == 0 ? gaussian("wu", 1000, 0, i) : gaussian("wu", s * 2, 2, i);
-        ASSERT_TRUE(gaussians.add(g));
-        ASSERT_TRUE(spikes.add(spike("wu", s, i)));
+        ASSERT_TRUE(gaussians.add(s == 0 ? gaussian(1000, 0, i) : gaussian(s * 2, 2, i)));
+        ASSERT_TRUE(spikes.add(spike(s, i)));
     }
     gaussians.sort();
     spikes.sort();
-    ASSERT_EQ(gaussians.size(), 120u);
+    ASSERT_EQ(gaussians.size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(gaussians[0].freq, 1);  // the first of the strongest in the file
+    EXPECT_EQ(gaussians[count - 1].peak, 1000);
     for (std::size_t i = 1; i < gaussians.size(); ++i) {
         SCOPED_TRACE(i);
         const Gaussian& before = gaussians[i - 1];
         const Gaussian& after = gaussians[i];
         ASSERT_GE(before.score(), after.score());
-        if (before.score() == after.score()) {
-            ASSERT_LT(before.freq, after.freq);
-        }
+        ASSERT_TRUE(before.score() != after.score() || before.freq < after.freq);
         ASSERT_GE(spikes[i - 1].power, spikes[i].power);
-        if (spikes[i - 1].power == spikes[i].power) {
-            ASSERT_LT(spikes[i - 1].freq, spikes[i].freq);
-        }
+        ASSERT_TRUE(spikes[i - 1].power != spikes[i].power || spikes[i - 1].freq < spikes[i].freq);
     }
-    EXPECT_EQ(gaussians[0].freq, 1);  // the first of the strongest in the file
-    EXPECT_EQ(gaussians[119].peak, 1000);
-    EXPECT_EQ(gaussians[119].score(), 0.0);
+    for (std::size_t i = 0; i < gaussians.size(); ++i) {
+        const Gaussian gaussianCopy = gaussians[i];
+        const Spike spikeCopy = spikes[i];
+        ASSERT_FALSE(gaussians.add(gaussianCopy)) << i;
+        ASSERT_FALSE(spikes.add(spikeCopy)) << i;
+    }
+    EXPECT_TRUE(gaussians.add(gaussian(1, 1, count)));
+
+    // Reset forgets the signals and the working record, and keeps the key map.
+    gaussians.working = gaussians[0];
+    gaussians.reset();
+    EXPECT_EQ(gaussians.size(), 0u);
+    EXPECT_TRUE(gaussians.working.name.empty());
+    EXPECT_TRUE(gaussians.add(gaussian(1, 1, count)));
+    EXPECT_EQ(gaussians.keyIndex("pot 63"), 76);
+    spikes.reset();
+    EXPECT_TRUE(spikes.add(spike(1, 0)));
 }
 
-TEST(SignalConversion, GaussianFromWorkUnit) {
-    WorkUnit w;
-    w.name = "wu";
-    w.bg_chirp_rate = 1.5;
-    w.bg_fft_len = 64;
-    w.bg_fft_ind = 8;
-    w.bg_power = 3.5;
-    w.bg_true_mean = 0.75;
-    w.start_ra = 12.25;
-    w.start_dec = -3.5;
+TEST(SignalConversion, GaussianFromAndToWorkUnit) {
+    WorkUnit w{.name = "wu", .start_ra = 12.25, .start_dec = -3.5, .subband_base = 1420.0,
+               .bg_power = 3.5, .bg_chisq = 2.5, .bg_sigma = 4.5,
+               .bg_pot = {2.0, 1.0, 0.5, -1.0, 1.999}, .bg_true_mean = 0.75, .bg_fft_ind = 8,
+               .bg_fft_len = 64, .bg_chirp_rate = 1.5};
     w.time_recorded.setJulian(2451544.5);
-    w.subband_base = 1420.0;
-    w.bg_sigma = 4.5;
-    w.bg_chisq = 2.5;
-    w.bg_pot.fill(0.0);
-    w.bg_pot[0] = 2.0;
-    w.bg_pot[1] = 1.0;
-    w.bg_pot[2] = 0.5;
-    w.bg_pot[3] = -1.0;
-    w.bg_pot[4] = 1.999;
-
+    // Each power value × 255 / maxpow, truncated toward zero.
+    const Gaussian expected{.name = "wu", .ncfft = 8, .chirprate = 1.5, .fft_len = 64,
+                            .peak = 3.5, .mean = 0.75, .ra = 12.25, .dec = -3.5,
+                            .time = w.time_recorded, .freq = 1420.0, .sigma = 4.5,
+                            .chisqr = 2.5, .maxpow = 2.0, .pot = {255, 127, 63, -127, 254}};
     Gaussian g;
     g.fromWorkUnit(w);
-    EXPECT_EQ(g.name, "wu");
-    EXPECT_EQ(g.ncfft, 8);
-    EXPECT_EQ(g.chirprate, 1.5);
-    EXPECT_EQ(g.fft_len, 64);
-    EXPECT_EQ(g.peak, 3.5);
-    EXPECT_EQ(g.mean, 0.75);
-    EXPECT_EQ(g.ra, 12.25);
-    EXPECT_EQ(g.dec, -3.5);
-    EXPECT_EQ(g.time, w.time_recorded);
-    EXPECT_EQ(g.freq, 1420.0);
-    EXPECT_EQ(g.sigma, 4.5);
-    EXPECT_EQ(g.chisqr, 2.5);
-    EXPECT_EQ(g.maxpow, 2.0);
-    EXPECT_EQ(g.pot[0], 255);
-    EXPECT_EQ(g.pot[1], 127);
-    EXPECT_EQ(g.pot[2], 63);
-    EXPECT_EQ(g.pot[3], -127);
-    EXPECT_EQ(g.pot[4], 254);
-    EXPECT_EQ(g.pot[5], 0);
+    EXPECT_TRUE(g == expected);
+    EXPECT_EQ(g.score(), 3.5 / 2.5);
+    EXPECT_EQ(gaussian(6, 0).score(), 0.0);
 
-    // Back into a record: steps of maxpow / 255, each rounded down, the largest kept.
-    WorkUnit back;
-    back.name = "wu";
-    back.bg_bin = 77;
+    // Back into a record: steps of maxpow / 255; fields outside the group stay.
+    WorkUnit back{.name = "wu", .bg_bin = 77};
     ASSERT_TRUE(g.applyAsBest(back));
-    EXPECT_EQ(back.bg_pot[0], 2.0);
-    EXPECT_DOUBLE_EQ(back.bg_pot[1], 127 * 2.0 / 255.0);
     EXPECT_EQ(back.bg_score, 3.5 / 2.5);
     EXPECT_EQ(back.bg_power, 3.5);
     EXPECT_EQ(back.bg_chisq, 2.5);
     EXPECT_EQ(back.bg_sigma, 4.5);
+    EXPECT_EQ(back.bg_true_mean, 0.75);
+    EXPECT_EQ(back.bg_bin, 77);
     EXPECT_EQ(back.bg_fft_ind, 8);
     EXPECT_EQ(back.bg_fft_len, 64);
     EXPECT_EQ(back.bg_chirp_rate, 1.5);
-    EXPECT_EQ(back.bg_true_mean, 0.75);
-    EXPECT_EQ(back.bg_bin, 77);
+    EXPECT_EQ(back.bg_pot[0], 2.0);
+    EXPECT_DOUBLE_EQ(back.bg_pot[1], 127 * 2.0 / 255.0);
 }
 
 TEST(SignalConversion, GaussianEdgeValues) {
     struct Case {
         const char* label;
-        double pots[3];  // the rest of the 64 stay 0
+        double pots[2];  // the first power value, and the other 63
         std::int32_t fftLen, fftInd;
         double maxpow;
-        std::int32_t pot[3];
+        std::int32_t pot[2];
         std::int32_t ncfft;
     };
     const Case cases[] = {
-        {"all zero", {0, 0, 0}, 64, 0, 0.0, {0, 0, 0}, 0},
-        {"all negative", {-1, -2, -3}, 64, 8, 0.0, {0, 0, 0}, 8},
-        {"INT_MIN / -1", {1, 0, 0}, INT_MIN, -1, 1.0, {255, 0, 0}, INT_MAX},
-        {"INT_MIN / 1", {1, 0, 0}, INT_MIN, 1, 1.0, {255, 0, 0}, INT_MIN},
+        {"all zero", {0, 0}, 64, 0, 0.0, {0, 0}, 0},
+        {"all negative", {-2, -1}, 64, 8, 0.0, {0, 0}, 8},
+        {"INT_MIN / -1", {1, 0}, INT_MIN, -1, 1.0, {255, 0}, INT_MAX},
         // The product with 255 would overflow to infinity at the largest values.
-        {"near the largest double", {1.7e308, 0.85e308, 0}, 1, 1, 1.7e308, {255, 127, 0}, 1},
+        {"near the largest double", {1.7e308, 0.85e308}, 1, 1, 1.7e308, {255, 127}, 1},
         // Far below the maximum the scaled value leaves the int32 range: clamped.
-        {"huge negative", {1, -1e300, 0}, 1, 1, 1.0, {255, INT_MIN, 0}, 1},
+        {"huge negative", {1, -1e300}, 1, 1, 1.0, {255, INT_MIN}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        WorkUnit w;
-        w.name = "wu";
-        w.bg_fft_len = c.fftLen;
-        w.bg_fft_ind = c.fftInd;
-        for (int i = 0; i < 3; ++i) w.bg_pot[static_cast<std::size_t>(i)] = c.pots[i];
+        WorkUnit w{.name = "wu", .bg_fft_ind = c.fftInd, .bg_fft_len = c.fftLen};
+        w.bg_pot.fill(c.pots[1]);
+        w.bg_pot[0] = c.pots[0];
         Gaussian g;
         g.fromWorkUnit(w);
         EXPECT_EQ(g.maxpow, c.maxpow);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(g.pot[static_cast<std::size_t>(i)], c.pot[i]) << i;
+        EXPECT_EQ(g.pot[0], c.pot[0]);
+        EXPECT_EQ(g.pot[1], c.pot[1]);
         EXPECT_EQ(g.ncfft, c.ncfft);
     }
 
-    // The largest value survives the way back without becoming infinite.
-    Gaussian big;
-    big.name = "wu";
-    big.maxpow = 1.7e308;
-    big.pot[0] = 255;
-    WorkUnit w;
-    w.name = "wu";
+    // The way back: the largest value stays finite; ncfft 0 gives 0; INT_MIN / -1 is clamped.
+    Gaussian big{.name = "wu", .fft_len = 64, .maxpow = 1.7e308, .pot = {255}};
+    WorkUnit w{.name = "wu"};
     ASSERT_TRUE(big.applyAsBest(w));
     EXPECT_DOUBLE_EQ(w.bg_pot[0], 1.7e308);
-
-    // A signal with ncfft 0 writes bg_fft_ind 0; INT_MIN / -1 is clamped.
-    Gaussian zero;
-    zero.name = "wu";
-    zero.fft_len = 64;
-    ASSERT_TRUE(zero.applyAsBest(w));
     EXPECT_EQ(w.bg_fft_ind, 0);
-    zero.fft_len = INT_MIN;
-    zero.ncfft = -1;
-    ASSERT_TRUE(zero.applyAsBest(w));
+    big.fft_len = INT_MIN;
+    big.ncfft = -1;
+    ASSERT_TRUE(big.applyAsBest(w));
     EXPECT_EQ(w.bg_fft_ind, INT_MAX);
 }
 
-TEST(SignalConversion, SpikeRoundTrip) {
-    WorkUnit w;
-    w.name = "wu";
-    w.bs_chirp_rate = -2.5;
-    w.bs_fft_len = 128;
-    w.bs_fft_ind = 0;
-    w.bs_power = 21.5;
-    w.bs_score = 9;
-    w.bs_bin = 5;
-    w.start_ra = 1;
-    w.start_dec = 2;
-    w.subband_base = 3;
+TEST(SignalConversion, SpikeFromAndToWorkUnit) {
+    WorkUnit w{.name = "wu", .start_ra = 1, .start_dec = 2, .subband_base = 3, .bs_score = 9,
+               .bs_power = 21.5, .bs_chirp_rate = -2.5, .bs_bin = 5, .bs_fft_len = 128};
     w.time_recorded.setJulian(2451544.75);
     w.TimeStamp.setJulian(2451600.5);
     Spike s;
     s.fromWorkUnit(w);
-    EXPECT_EQ(s.name, "wu");
-    EXPECT_EQ(s.ncfft, 0);
-    EXPECT_EQ(s.chirp_rate, -2.5);
-    EXPECT_EQ(s.fft_len, 128);
-    EXPECT_EQ(s.power, 21.5);
-    EXPECT_EQ(s.ra, 1);
-    EXPECT_EQ(s.dec, 2);
-    EXPECT_EQ(s.freq, 3);
-    EXPECT_EQ(s.time.julianDate(), 2451544.75);  // the recording time, not the arrival
+    // ncfft 0 as bs_fft_ind is 0; the time is the recording time, not the arrival.
+    EXPECT_TRUE(s == (Spike{.name = "wu", .chirp_rate = -2.5, .fft_len = 128, .power = 21.5,
+                            .ra = 1, .dec = 2, .time = w.time_recorded, .freq = 3}));
 
     s.power = 30;
     s.ncfft = 4;
@@ -395,17 +276,10 @@ TEST(SignalConversion, SpikeRoundTrip) {
 }
 
 TEST(SignalConversion, OtherNameChangesNothing) {
-    WorkUnit w;
-    w.name = "wu";
-    w.bs_power = 1;
-    w.bg_score = 2;
-    w.bg_pot[0] = 3;
-    Spike s = spike("other", 50);
-    Gaussian g = gaussian("other", 10, 2);
-    g.maxpow = 9;
-    g.pot[0] = 255;
-    EXPECT_FALSE(s.applyAsBest(w));
-    EXPECT_FALSE(g.applyAsBest(w));
+    WorkUnit w{.name = "wu", .bs_power = 1, .bg_score = 2, .bg_pot = {3}};
+    EXPECT_FALSE(Spike{.name = "other"}.applyAsBest(w));
+    EXPECT_FALSE((Gaussian{.name = "other", .peak = 10, .chisqr = 2, .maxpow = 9, .pot = {255}})
+                     .applyAsBest(w));
     EXPECT_EQ(w.bs_power, 1);
     EXPECT_EQ(w.bg_score, 2);
     EXPECT_EQ(w.bg_pot[0], 3);

@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "record/TextFiles.h"
 #include "support/TempDir.h"
 
+using namespace std::string_literals;
 using testsupport::TempDir;
 
 namespace {
 
 struct KeyValue {
+    KeyValue(std::string k, std::string v) : key(std::move(k)), value(std::move(v)) {}
     std::string key;
     std::string value;
     bool operator==(const KeyValue&) const = default;
@@ -28,13 +31,6 @@ std::vector<KeyValue> crLines(INIFile& file) {
     return read;
 }
 
-std::vector<std::string> csvLines(const std::string& path) {
-    CSVFile file(path);
-    std::vector<std::string> read;
-    while (file.readLine()) read.push_back(file.line);
-    return read;
-}
-
 }  // namespace
 
 TEST(Trim, BlanksAndQuotes) {
@@ -43,15 +39,13 @@ TEST(Trim, BlanksAndQuotes) {
         const char* blanks;
         const char* unquoted;
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"", "", ""},
-        {"abc", "abc", "abc"},
         {" \t a b \t ", "a b", "a b"},
-        {" \t ", " \t ", " \t "},  // blanks only: kept
-        {"\"\"", "\"\"", ""},
-        {" \" a \" ", "\" a \"", " a "},  // blanks inside quotes survive
+        {" \t ", " \t ", " \t "},              // blanks only: kept
+        {" \" a \" ", "\" a \"", " a "},       // blanks inside quotes survive
         {" a\"b\"c ", "a\"b\"c", "abc"},
-        {"\r x \n", "\r x \n", "\r x \n"},  // CR and LF are no blanks
+        {"\r x \n", "\r x \n", "\r x \n"},     // CR and LF are no blanks
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -65,31 +59,24 @@ TEST(Trim, BlanksAndQuotes) {
 }
 
 TEST(INIFile, SplitKeyValue) {
-    using namespace std::string_literals;
     struct Case {
         std::string text;
-        std::string key;
-        std::string value;
+        KeyValue expected;
     };
-    const std::vector<Case> cases = {
-        {"name=value", "name", "value"},
-        {"  name \t=  some value \t", "name", "some value"},
-        {"no equals sign ", "no equals sign", ""},
-        {"a=b=c", "a", "b=c"},
-        {"=", "", ""},
-        {" =x", " ", "x"},  // a key of blanks only keeps them
-        {"", "", ""},
+    const Case cases[] = {
+        {"  name \t=  some value \t", {"name", "some value"}},
+        {"no equals sign ", {"no equals sign", ""}},
+        {"a=b=c", {"a", "b=c"}},
+        {" =x", {" ", "x"}},  // a key of blanks only keeps them
         // The "=" is not looked for past a NUL byte.
-        {"a\0=b"s, "a\0=b"s, ""},
-        {"a=b\0c"s, "a", "b\0c"s},
+        {"a\0=b"s, {"a\0=b"s, ""}},
+        {"a=b\0c"s, {"a", "b\0c"s}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        std::string key = "old";
-        std::string value = "old";
-        EXPECT_TRUE(INIFile::splitKeyValue(c.text, key, value));
-        EXPECT_EQ(key, c.key);
-        EXPECT_EQ(value, c.value);
+        KeyValue kv{"old", "old"};
+        EXPECT_TRUE(INIFile::splitKeyValue(c.text, kv.key, kv.value));
+        EXPECT_EQ(kv, c.expected);
     }
 }
 
@@ -98,7 +85,7 @@ TEST(INIFile, CrReaderEndsLinesAtCrLfAndCrLf) {
         const char* name;
         std::string bytes;
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"CR", "a=1\rb = 2\r\rc\r"},
         {"CR LF", "a=1\r\nb = 2\r\n\r\nc\r\n"},
         {"LF", "a=1\nb = 2\n\nc\n"},
@@ -112,77 +99,61 @@ TEST(INIFile, CrReaderEndsLinesAtCrLfAndCrLf) {
         INIFile file;
         ASSERT_TRUE(file.openBinary(dir.file("data.txt")));
         EXPECT_EQ(crLines(file), expected);
-        EXPECT_FALSE(file.readCrLine());
         EXPECT_EQ(file.key, "c");  // the last line's key stays after the end
-        // Text mode drops the carriage returns; the reader still finds the same lines
-        // wherever a line feed stands.
+        // Text mode drops the carriage returns; the same lines end at the line feeds.
         if (c.bytes.find('\n') != std::string::npos && c.bytes.find("\n\r") == std::string::npos) {
             ASSERT_TRUE(file.open(dir.file("data.txt")));
             EXPECT_EQ(crLines(file), expected);
         }
     }
-}
-
-TEST(INIFile, CrReaderKeepsLineAndReadsBinaryBytes) {
-    TempDir dir;
-    dir.write("data.txt", std::string("k=v\x1a w\0x\r", 9));
+    // Binary mode keeps byte 26; the "=" is not looked for past a NUL; `line` stays as it was.
+    dir.write("data.txt", "k=v\x1a w\0x\rk\0=v\r"s);
     INIFile file;
     file.line = "untouched";
     ASSERT_TRUE(file.openBinary(dir.file("data.txt")));
-    ASSERT_TRUE(file.readCrLine());
-    EXPECT_EQ(file.key, "k");
-    EXPECT_EQ(file.value, std::string("v\x1a w\0x", 6));
+    EXPECT_EQ(crLines(file), (std::vector<KeyValue>{{"k", "v\x1a w\0x"s}, {"k\0=v"s, ""}}));
     EXPECT_EQ(file.line, "untouched");
-    EXPECT_FALSE(file.readCrLine());
 }
 
-TEST(INIFile, LineReaderInTextMode) {
-    TempDir dir;
-    dir.write("state.sah", std::string(" key = a\r=b \r\nplain\r\nnul=x\0y\n\nlast=1\x1a" "after=2\n",
-                                       45));
-    INIFile file(dir.file("state.sah"));
-    ASSERT_TRUE(file.isOpen());
-    std::vector<std::string> lines;
-    std::vector<KeyValue> pairs;
-    while (file.readLine()) {
-        lines.push_back(file.line);
-        pairs.push_back({file.key, file.value});
-    }
-    // CRs vanish, the NUL ends its line, byte 26 ends the data.
-    EXPECT_EQ(lines, (std::vector<std::string>{" key = a=b ", "plain", "nul=x", "", "last=1"}));
-    EXPECT_EQ(pairs, (std::vector<KeyValue>{
-                         {"key", "a=b"}, {"plain", ""}, {"nul", "x"}, {"", ""}, {"last", "1"}}));
-    file.close();
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.readLine());
-    EXPECT_EQ(file.key, "last");  // close keeps the texts
-
-    EXPECT_FALSE(file.open(dir.file("missing")));
-    EXPECT_FALSE(file.readLine());
-    EXPECT_FALSE(file.readCrLine());
-}
-
-TEST(CSVFile, LinesInTextMode) {
-    TempDir dir;
+TEST(LineReaders, LinesInTextMode) {
+    // Both line-feed readers: CRs vanish, a NUL ends its line, byte 26 ends the data.
     struct Case {
         const char* name;
         std::string bytes;
         std::vector<std::string> lines;
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"CR LF", "a,b\r\nc\r\n", {"a,b", "c"}},
         {"LF, last line without end", "a\n\nb", {"a", "", "b"}},
-        {"NUL ends the line", std::string("ab\0cd\nef", 8), {"ab", "ef"}},
+        {"NUL ends the line", "ab\0c=d\nef"s, {"ab", "ef"}},
         {"byte 26 ends the data", "a\nb\x1a\nc\n", {"a", "b"}},
-        {"CR inside a line", "a\rb\n", {"ab"}},
+        {"CR inside a line", " k = a\r=b \n", {" k = a=b "}},
         {"empty file", "", {}},
-        {"byte 26 first", "\x1a" "a\n", {}},
     };
+    TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        dir.write("in.csv", c.bytes);
-        EXPECT_EQ(csvLines(dir.file("in.csv")), c.lines);
+        dir.write("in.txt", c.bytes);
+        CSVFile csv(dir.file("in.txt"));
+        INIFile ini(dir.file("in.txt"));
+        std::vector<std::string> read;
+        while (csv.readLine()) read.push_back(csv.line);
+        EXPECT_EQ(read, c.lines);
+        read.clear();
+        while (ini.readLine()) read.push_back(ini.line);
+        EXPECT_EQ(read, c.lines);
     }
+    // The key=value reader splits each line; close keeps the texts.
+    dir.write("state.sah", " key = a=b \r\nlast\n");
+    INIFile file(dir.file("state.sah"));
+    ASSERT_TRUE(file.readLine());
+    EXPECT_EQ(KeyValue(file.key, file.value), KeyValue("key", "a=b"));
+    ASSERT_TRUE(file.readLine());
+    file.close();
+    EXPECT_FALSE(file.readLine());
+    EXPECT_EQ(KeyValue(file.key, file.value), KeyValue("last", ""));
+    EXPECT_FALSE(file.open(dir.file("missing")));
+    EXPECT_FALSE(file.readCrLine());
 }
 
 TEST(CSVFile, FieldsSplitAtCommasOutsideQuotes) {
@@ -190,13 +161,11 @@ TEST(CSVFile, FieldsSplitAtCommasOutsideQuotes) {
         const char* line;
         std::vector<std::string> fields;
     };
-    const std::vector<Case> cases = {
-        {"a,b,c", {"a", "b", "c"}},
+    const Case cases[] = {
         {"\"x, y\",z", {"x, y", "z"}},
         {" \" padded \" , next ", {" padded ", "next"}},
         {"a,,b", {"a", "", "b"}},
         {"a,b,", {"a", "b"}},  // the empty field after a last comma is not returned
-        {",a", {"", "a"}},
         {"", {}},
         {"\"open,quote", {"open,quote"}},
         {"a\"b\"c,\"\"", {"abc", ""}},
@@ -212,7 +181,6 @@ TEST(CSVFile, FieldsSplitAtCommasOutsideQuotes) {
         std::string field;
         while (file.nextField(field)) fields.push_back(field);
         EXPECT_EQ(fields, c.fields);
-        EXPECT_EQ(file.remaining(), "");
         // The next line starts afresh.
         ASSERT_TRUE(file.readLine());
         ASSERT_TRUE(file.nextField(field));
@@ -233,21 +201,20 @@ TEST(CSVFile, StatesOfTheReader) {
     ASSERT_TRUE(file.readLine());
     ASSERT_TRUE(file.nextField(field));
     EXPECT_EQ(file.remaining(), "b");
-    const std::string current = file.line;
     file.line = "x";  // a caller replaced the line with a shorter one: nothing left, no throw
     EXPECT_EQ(file.remaining(), "");
-    file.line = current;
     EXPECT_FALSE(file.readLine());  // end of the data empties the line
     EXPECT_EQ(file.line, "");
     EXPECT_FALSE(file.nextField(field));
-
-    ASSERT_TRUE(file.open(dir.file("in.csv")));  // reopening starts again
-    ASSERT_TRUE(file.readLine());
-    file.close();
-    EXPECT_EQ(file.line, "");
-    EXPECT_FALSE(file.readLine());
-    EXPECT_FALSE(file.open(dir.file("missing.csv")));
-    EXPECT_FALSE(file.isOpen());
     EXPECT_FALSE(file.open(dir.path().string()));  // a directory given as the file
     EXPECT_FALSE(file.readLine());
+
+    // A header row opens with a double quote and a letter.
+    const std::pair<const char*, bool> rows[] = {{"\"name\",x", true}, {"\"Name\"", true},
+                                                 {"\"1\",x", false},   {"\" n\"", false},
+                                                 {"\"", false},         {"name,x", false}};
+    for (const auto& [line, header] : rows) {
+        file.line = line;
+        EXPECT_EQ(file.atHeaderRow(), header) << line;
+    }
 }

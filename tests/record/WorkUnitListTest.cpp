@@ -18,111 +18,59 @@ WorkUnit reading(const std::string& name, double prog, double timeStamp = 0) {
 
 }  // namespace
 
-TEST(WorkUnitList, ResetEmptiesEverything) {
-    WorkUnitList store;
-    ASSERT_EQ(store.columns.size(), 101u);
-    for (int i = 0; i < 101; ++i) EXPECT_EQ(store.columns[static_cast<std::size_t>(i)], i);
-
-    store.add(reading("a", 0.5));
-    store.working = reading("w", 0.5);
-    store.columns = {3, -1};
-    store.reset();
-    EXPECT_EQ(store.size(), 0u);
-    EXPECT_TRUE(store.working.name.empty());
-    EXPECT_EQ(store.columns.size(), 101u);
-    EXPECT_EQ(store.columns.back(), 100);
-    // The name index went too: the old name is new again and takes the new reading whole.
-    EXPECT_TRUE(store.add(reading("a", 0.25)));
-    ASSERT_EQ(store.size(), 1u);
-    EXPECT_EQ(store[0].prog, 0.25);
-    EXPECT_EQ(store.fieldIndex("bg_pot 63"), 100);
-    EXPECT_EQ(store.fieldIndex("Name"), -1);
-}
-
-TEST(WorkUnitList, AddMergesByExactName) {
+TEST(WorkUnitList, AddMergesByExactNameInFirstInsertionOrder) {
     WorkUnitList store;
     EXPECT_FALSE(store.add(reading("", 0.9)));
-    EXPECT_EQ(store.size(), 0u);
+    // Growth moves the stored records; every name must still find its own record.
+    for (int i = 0; i < 2000; ++i) store.add(reading("wu" + std::to_string(i), 0.5));
+    WorkUnit further = reading("wu8", 0.75, 2451600.5);
+    further.bs_power = 12;
+    EXPECT_TRUE(store.add(further));
+    EXPECT_TRUE(store.add(reading("wu8", 0.1)));  // an older reading still counts as added
+    EXPECT_TRUE(store.add(reading("WU8", 0.1)));
+    for (int i = 1999; i >= 0; i -= 3) store.add(reading("wu" + std::to_string(i), 1.0 + i));
 
-    WorkUnit first = reading("wu", 0.25, 2451544.5);
-    first.version = 3;
-    first.Update.setJulian(2451545.5);
-    WorkUnit second = reading("wu", 0.75, 2451600.5);
-    second.version = 4;
-    second.Update.setJulian(2451601.5);
-    second.bs_power = 12;
-    second.bg_score = 1;
-    second.bg_chisq = 2;
-    EXPECT_TRUE(store.add(first));
-    EXPECT_TRUE(store.add(second));
-    // An older reading still counts as added.
-    EXPECT_TRUE(store.add(reading("wu", 0.1)));
-    EXPECT_TRUE(store.add(reading("WU", 0.1)));
-
-    ASSERT_EQ(store.size(), 2u);
-    const WorkUnit& merged = store[0];
-    EXPECT_EQ(merged.prog, 0.75);
-    EXPECT_EQ(merged.bs_power, 12);
-    EXPECT_EQ(merged.bg_score, 1);
-    EXPECT_EQ(merged.Update.julianDate(), 2451601.5);
-    EXPECT_EQ(merged.TimeStamp.julianDate(), 2451544.5);
-    EXPECT_EQ(merged.version, 3);
-    EXPECT_EQ(store[1].name, "WU");
-}
-
-TEST(WorkUnitList, KeepsFirstInsertionOrder) {
-    WorkUnitList store;
-    const char* names[] = {"m", "c", "x", "a", "c", "m", "b"};
-    for (int i = 0; i < 7; ++i) store.add(reading(names[i], i));
-    const char* expected[] = {"m", "c", "x", "a", "b"};
-    ASSERT_EQ(store.size(), 5u);
-    std::size_t i = 0;
-    for (const WorkUnit& w : store) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(w.name, expected[i++]);
+    ASSERT_EQ(store.size(), 2001u);
+    for (int i = 0; i < 2000; ++i) {
+        const WorkUnit& w = store[static_cast<std::size_t>(i)];
+        ASSERT_EQ(w.name, "wu" + std::to_string(i));
+        ASSERT_EQ(w.prog, (1999 - i) % 3 == 0 ? 1.0 + i : i == 8 ? 0.75 : 0.5) << w.name;
     }
-    EXPECT_EQ(store[0].prog, 5);  // "m" merged the reading at position 5
-    EXPECT_EQ(store[1].prog, 4);
+    // The merge rule of the record: the first reading keeps its header.
+    EXPECT_EQ(store[8].bs_power, 12);
+    EXPECT_FALSE(store[8].TimeStamp.isSet());
+    EXPECT_EQ(store[2000].name, "WU8");
 }
 
-TEST(WorkUnitList, AddsItsOwnWorkingRecord) {
+TEST(WorkUnitList, AddsItsOwnWorkingRecordAndResets) {
     WorkUnitList store;
     store.working = reading("wu", 0.25);
     EXPECT_TRUE(store.add(store.working));
     store.working.prog = 0.5;
-    store.working.cpu = 30;
     EXPECT_TRUE(store.add(store.working));
-    store.working.clear();
-    EXPECT_FALSE(store.add(store.working));
+    EXPECT_TRUE(store.add(store[0]));  // a stored record handed back in merges with itself
     ASSERT_EQ(store.size(), 1u);
     EXPECT_EQ(store[0].prog, 0.5);
-    EXPECT_EQ(store[0].cpu, 30);
-    // A stored record handed back in is merged with itself: nothing changes.
-    EXPECT_TRUE(store.add(store[0]));
-    EXPECT_EQ(store.size(), 1u);
+
+    store.columns = {3, -1};
+    store.reset();
+    EXPECT_EQ(store.size(), 0u);
+    EXPECT_TRUE(store.working.name.empty());
+    ASSERT_EQ(store.columns.size(), 101u);
+    EXPECT_EQ(store.columns[0], 0);
+    EXPECT_EQ(store.columns[100], 100);
+    // The name index went too: the old name is new again and takes the new reading whole.
+    EXPECT_TRUE(store.add(reading("wu", 0.25)));
+    ASSERT_EQ(store.size(), 1u);
+    EXPECT_EQ(store[0].prog, 0.25);
 }
 
-TEST(WorkUnitList, AddsManyDistinctNames) {
-    // Growth moves the stored records; every name must still find its own record.
-    WorkUnitList store;
-    const int count = 5000;
-    for (int i = 0; i < count; ++i) store.add(reading("wu" + std::to_string(i), 0.5));
-    for (int i = count - 1; i >= 0; --i) store.add(reading("wu" + std::to_string(i), 0.5 + i));
-    ASSERT_EQ(store.size(), static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(store[static_cast<std::size_t>(i)].name, "wu" + std::to_string(i));
-        ASSERT_EQ(store[static_cast<std::size_t>(i)].prog, i == 0 ? 0.5 : 0.5 + i);
-    }
-}
-
-TEST(WorkUnitList, SortIsStableByTimeStamp) {
+TEST(WorkUnitList, SortIsStableAndKeepsTheNameIndex) {
     WorkUnitList store;
     store.sort(1);  // empty: only the selector is set
     EXPECT_EQ(sortField(), 1);
-    EXPECT_EQ(store.size(), 0u);
 
-    // 300 records, three set stamps and the unset one, inserted in a mixed order; the
-    // insertion number is in cpu.
+    // Three set stamps and the unset one, in a mixed order; the insertion number is in cpu.
     const double stamps[] = {2451546.5, 0, 2451545.5, 2451544.5, 2451545.5, 0};
     for (int i = 0; i < 300; ++i) {
         WorkUnit w = reading("wu" + std::to_string(i), 0.5, stamps[i % 6]);
@@ -134,16 +82,13 @@ TEST(WorkUnitList, SortIsStableByTimeStamp) {
     EXPECT_FALSE(store[0].TimeStamp.isSet());
     EXPECT_EQ(store[0].cpu, 1);
     for (std::size_t i = 1; i < store.size(); ++i) {
-        SCOPED_TRACE(i);
-        double before = store[i - 1].TimeStamp.julianDate();
-        double after = store[i].TimeStamp.julianDate();
-        ASSERT_LE(before, after);
-        if (before == after) {
-            ASSERT_LT(store[i - 1].cpu, store[i].cpu);
-        }
+        const double before = store[i - 1].TimeStamp.julianDate();
+        const double after = store[i].TimeStamp.julianDate();
+        ASSERT_LE(before, after) << i;
+        ASSERT_TRUE(before != after || store[i - 1].cpu < store[i].cpu) << i;
     }
 
-    // The name index follows the records: later readings merge into the right one.
+    // Later readings merge into the right records.
     for (int i = 0; i < 300; i += 7) {
         WorkUnit later = reading("wu" + std::to_string(i), 0.9);
         later.cpu = 1000 + i;
@@ -151,16 +96,10 @@ TEST(WorkUnitList, SortIsStableByTimeStamp) {
     }
     EXPECT_EQ(store.size(), 300u);
     for (const WorkUnit& w : store) {
-        int number = std::stoi(w.name.substr(2));
-        SCOPED_TRACE(w.name);
-        EXPECT_EQ(w.cpu, number % 7 == 0 ? 1000 + number : number);
+        const int number = std::stoi(w.name.substr(2));
+        EXPECT_EQ(w.cpu, number % 7 == 0 ? 1000 + number : number) << w.name;
     }
-
-    // Another field: by name, byte-wise.
-    store.sort(2);
-    EXPECT_EQ(sortField(), 2);
-    EXPECT_EQ(store[0].name, "wu0");
-    EXPECT_EQ(store[1].name, "wu1");
+    store.sort(2);  // by name, byte-wise
     EXPECT_EQ(store[2].name, "wu10");
     store.sort(1);
 }
