@@ -10,13 +10,6 @@
 
 namespace {
 
-WorkUnit reading(const std::string& name, double prog) {
-    WorkUnit w;
-    w.name = name;
-    w.prog = prog;
-    return w;
-}
-
 // A reading of "wu" with every other field set from `value`, and the three date-times set.
 WorkUnit readingWith(const char* value, double julianDate) {
     WorkUnit w;
@@ -206,28 +199,26 @@ TEST(WorkUnitOrder, SelectorAndSetFieldAgreeOnEveryField) {
         }
     }
     // Texts byte-wise, bytes unsigned, a proper prefix first.
-    WorkUnit z = reading("z", 0), accented = reading("\xe9", 0), prefix = reading("zz", 0);
+    WorkUnit z, accented, prefix;
+    z.name = "z";
+    accented.name = "\xe9";
+    prefix.name = "zz";
     setSortField(2);
     EXPECT_TRUE(lessByField(z, accented));
     EXPECT_TRUE(lessByField(z, prefix));
+    // Unset time stamps compare equal whatever their fields, and come first.
+    WorkUnit unset, set;
+    unset.TimeStamp.setUtc(1984, 1, 0, 0, 0, 0);
+    unset.TimeStamp.zoneOffset = 3600;
+    set.TimeStamp.setJulian(2445700.5);
+    setSortField(1);
+    EXPECT_FALSE(lessByField(unset, WorkUnit()));
+    EXPECT_FALSE(lessByField(WorkUnit(), unset));
+    EXPECT_TRUE(lessByField(unset, set));
     // No such field: everything compares equal.
     for (int selector : {37, -1}) {
         setSortField(selector);
         EXPECT_FALSE(lessByField(z, accented));
     }
-    setSortField(saved);
-}
-
-TEST(WorkUnitOrder, UnsetTimeStampsAreEqualAndFirst) {
-    const int saved = sortField();
-    setSortField(1);
-    WorkUnit unset1, unset2, set;
-    unset2.TimeStamp.setUtc(1984, 1, 0, 0, 0, 0);  // other fields, same Julian Date
-    unset2.TimeStamp.zoneOffset = 3600;
-    set.TimeStamp.setJulian(2445700.5);
-    EXPECT_FALSE(lessByField(unset1, unset2));
-    EXPECT_FALSE(lessByField(unset2, unset1));
-    EXPECT_TRUE(lessByField(unset1, set));
-    EXPECT_FALSE(lessByField(set, unset1));
     setSortField(saved);
 }
