@@ -1,6 +1,5 @@
 // Brellow, the result archiver: copies one result.sah into a destination directory under its
 // work unit's name, and on request writes the result page and appends a support data record.
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -9,6 +8,7 @@
 #include "platform/platform.h"
 #include "present/ResultPage.h"
 #include "record/CmdParm.h"
+#include "record/Console.h"
 #include "record/SafeName.h"
 #include "record/WorkUnit.h"
 
@@ -18,29 +18,18 @@ namespace {
 constexpr std::uint16_t AllowedOptions = KindSupport | KindHtml;
 
 void printUsage() {
-    std::fputs(
-        "Brellow.exe for Win32\n"
-        "Version 1.00  Copyright (C) 2026 the authors\n"
+    std::string text = "Brellow.exe for Win32\n";
+    text += VersionLine;
+    text +=
         "Usage: Brellow.exe <result.sah path> <Dist. Directry> [-<opt>[=path]]\n"
         "         -ss: SETI@Support Data Path  ex) -ss=..\\ss_past_data.txt\n"
         "       -html: Export File (HTML)      ex) -html=result.html\n"
-        "\n",
-        stdout);
-    std::fflush(stdout);
-}
-
-// One message line on standard error, which is unbuffered.
-void report(std::string_view prefix, std::string_view subject = {}) {
-    std::string line;
-    line.reserve(prefix.size() + subject.size() + 1);
-    line += prefix;
-    line += subject;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
+        "\n";
+    printUsageText(text);
 }
 
 int reportWithUsage(std::string_view prefix, std::string_view subject = {}) {
-    report(prefix, subject);
+    printMessage(prefix, subject);
     printUsage();
     return 0;
 }
@@ -86,18 +75,18 @@ int run(int argc, char** argv) {
 
     if ((parm.kind & KindHtml) != 0) {
         const std::string htmlPath = parm.htmlFile.empty() ? record.name + ".html" : parm.htmlFile;
-        if (!writeResultPage(reader, htmlPath)) report("Illegal File: ", htmlPath);
+        if (!writeResultPage(reader, htmlPath)) printMessage("Illegal File: ", htmlPath);
     }
     reader.close();
 
     // A copy that did not happen must not look like success: archiving is the point of the run.
     const std::string copyPath = copyPathFor(destDir, record.name);
-    if (!platform::copyFile(resultPath, copyPath)) report("Illegal File: ", copyPath);
+    if (!platform::copyFile(resultPath, copyPath)) printMessage("Illegal File: ", copyPath);
 
     if ((parm.kind & KindSupport) != 0) {
         const std::string supportPath =
             parm.supportFiles.empty() ? std::string("ss_past_data.txt") : parm.supportFiles;
-        if (!SSExport::appendRecord(supportPath, record)) report("Illegal File: ", supportPath);
+        if (!SSExport::appendRecord(supportPath, record)) printMessage("Illegal File: ", supportPath);
     }
     return 0;
 }

@@ -1,24 +1,18 @@
 // Quillet: turns one result.sah of the SETI@home client into the HTML page of result details.
-#include <iostream>
 #include <string>
 
 #include "clientfiles/ResFile.h"
 #include "present/ResultPage.h"
+#include "record/Console.h"
 #include "record/SafeName.h"
 
 namespace {
 
 void printUsage() {
-    std::cout << "Quillet.exe for Win32\n"
-                 "Version 1.00  Copyright (C) 2026 the authors\n"
-                 "Usage: Quillet.exe <result.sah path> [Dist. path]\n"
-                 "\n";
-    std::cout.flush();
-}
-
-// A message on standard error, which is unit-buffered: one line each.
-void report(const std::string& prefix, const std::string& subject) {
-    std::cerr << prefix << subject << '\n';
+    std::string text = "Quillet.exe for Win32\n";
+    text += VersionLine;
+    text += "Usage: Quillet.exe <result.sah path> [Dist. path]\n\n";
+    printUsageText(text);
 }
 
 }  // namespace
@@ -35,14 +29,14 @@ int main(int argc, char** argv) {
 
     ResFile reader(resultPath);
     if (!reader.isOpen()) {
-        report("File not found: ", resultPath);
+        printMessage("File not found: ", resultPath);
         printUsage();
         return 0;
     }
     // A file that gave no work-unit name (an empty file, the later client's XML result) is
     // no result this tool can show.
     if (!reader.read() || reader.record.name.empty()) {
-        report("Illegal File: ", resultPath);
+        printMessage("Illegal File: ", resultPath);
         printUsage();
         return 0;
     }
@@ -51,13 +45,13 @@ int main(int argc, char** argv) {
     if (destPath.empty()) {
         // The name comes from inside the file: unchecked it could point anywhere.
         if (!isSafeFileName(workUnit.name)) {
-            report("Illegal File: ", resultPath);
+            printMessage("Illegal File: ", resultPath);
             printUsage();
             return 0;
         }
         destPath = workUnit.name + ".html";
     }
-    if (!writeResultPage(reader, destPath)) report("Illegal File: ", destPath);
+    if (!writeResultPage(reader, destPath)) printMessage("Illegal File: ", destPath);
     reader.close();
     return 0;
 }

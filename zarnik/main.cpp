@@ -1,7 +1,6 @@
 // The merge tool: folds every work unit it can read from its arguments into its database in
 // the current directory (ss_past_data.txt when named Zarnik, WUInfo.csv under any other name),
 // merges the readings of each work unit and rewrites the database sorted by arrival time.
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -12,6 +11,7 @@
 #include "formats/WuInfo.h"
 #include "platform/platform.h"
 #include "record/CmdParm.h"
+#include "record/Console.h"
 #include "record/FindFile.h"
 #include "record/WorkUnitList.h"
 
@@ -46,25 +46,13 @@ const char* databaseOf(Mode mode) {
     return mode == Mode::SupportData ? SupportDatabase : WuInfoDatabase;
 }
 
-// One progress or failure line on standard error, written whole so that nothing else lands
-// inside it.
-void message(std::string_view prefix, std::string_view text = {}) {
-    std::string line;
-    line.reserve(prefix.size() + text.size() + 1);
-    line += prefix;
-    line += text;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
 void printUsage(Mode mode) {
     const std::string program = mode == Mode::SupportData ? "Zarnik.exe" : "Korvath.exe";
     const std::string exportFile =
         mode == Mode::SupportData ? ".\\ss_past_data.txt" : ".\\Korvath.csv";
     std::string text;
     text += program + " for Win32\n";
-    text += "Version 1.00  Copyright (C) 2026 the authors\n";
+    text += VersionLine;
     text += "Usage: " + program + " [[[-<opt>=]<datafile or Directory>]...]\n";
     text += "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n";
     text += "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n";
@@ -74,8 +62,7 @@ void printUsage(Mode mode) {
     text += "\n";
     text += "       Export file is '" + exportFile + "'.\n";
     text += "\n";
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    printUsageText(text);
 }
 
 // Adds every record of an open reader to the store, then closes the reader.
@@ -100,11 +87,11 @@ public:
             if (log.isOpen()) {
                 read = true;
                 ++importCount_;
-                message("Reading File: ", SupportDatabase);
+                printMessage("Reading File: ", SupportDatabase);
                 addAll(log, store_);
             }
         } else {
-            message("Reading File: ", WuInfoDatabase);
+            printMessage("Reading File: ", WuInfoDatabase);
             read = readWuInfo(store_, WuInfoDatabase);
             if (read) ++importCount_;
         }
@@ -118,7 +105,7 @@ public:
         CmdParm options;
         options.reset();
         switch (options.parse(argument, AllowedKinds)) {
-        case KindIllegal: message("Illegal Option: ", argument); return;
+        case KindIllegal: printMessage("Illegal Option: ", argument); return;
         case KindClient: importClientDirectory(options.clientDir); return;
         case KindReport: importReportDirectory(options.reportDir); return;
         case KindI4wu: importPattern(argument, options.i4wuFiles, TypeI4wu); return;
@@ -137,19 +124,19 @@ public:
     // replaced (the export is reported as failed).
     void finish() {
         if (importCount_ < 1) {
-            message("No Import File");
+            printMessage("No Import File");
             return;
         }
         std::string done;
         done += std::to_string(importCount_);
-        message(done, " File(s) are done");
+        printMessage(done, " File(s) are done");
         store_.sort(1);  // TimeStamp
         const char* database = databaseOf(mode_);
-        message("Export All Data to File: ", database);
+        printMessage("Export All Data to File: ", database);
         const bool written = !databaseUnreadable_ && (mode_ == Mode::SupportData
                                                           ? SSExport::exportAll(database, store_)
                                                           : writeWuInfo(store_, database));
-        if (!written) message("Fail Export File: ", database);
+        if (!written) printMessage("Fail Export File: ", database);
     }
 
 private:
@@ -162,13 +149,13 @@ private:
 
     void importClientDirectory(const std::string& directory) {
         const std::string files = directory + "*.sah";
-        message("Append SETI@home System FIles: ", files);
+        printMessage("Append SETI@home System FIles: ", files);
         SHLog client(directory);
         if (client.read()) {
             ++importCount_;
             store_.add(client.record);
         } else {
-            message("Fail Import Files: ", files);
+            printMessage("Fail Import Files: ", files);
         }
         client.close();
     }
@@ -177,14 +164,14 @@ private:
         const std::string path = directory + "WUInfo.csv";
         // Counted whether or not the file reads, as the tool always has.
         ++importCount_;
-        message("Append Orbelle Format File: ", path);
-        if (!readWuInfo(store_, path)) message("Fail Import File: ", path);
+        printMessage("Append Orbelle Format File: ", path);
+        if (!readWuInfo(store_, path)) printMessage("Fail Import File: ", path);
     }
 
     void importPattern(const std::string& argument, const std::string& pattern, int forcedType) {
         std::string name = finder_.find(pattern);
         if (name.empty()) {
-            message("Cannot Open File(s): ", argument);
+            printMessage("Cannot Open File(s): ", argument);
             finder_.close();
             return;
         }
@@ -200,14 +187,14 @@ private:
         const std::string path = directory + name;
         switch (type) {
         case TypeWuInfo:
-            message("Orbelle File: ", path);
+            printMessage("Orbelle File: ", path);
             if (readWuInfo(store_, path)) ++importCount_;
             return;
         case TypeI4wu: {
             I4WU reader;
             if (!reader.open(directory, name)) return;
             ++importCount_;
-            message("Append I4WU Format File: ", path);
+            printMessage("Append I4WU Format File: ", path);
             addAll(reader, store_);
             return;
         }
@@ -215,7 +202,7 @@ private:
             SETILog reader;
             if (!reader.open(path)) return;
             ++importCount_;
-            message("Append SETILog Format File: ", path);
+            printMessage("Append SETILog Format File: ", path);
             addAll(reader, store_);
             return;
         }
@@ -223,11 +210,11 @@ private:
             SSLog reader;
             if (!reader.open(path)) return;
             ++importCount_;
-            message("Append SETI@Supprt Format File: ", path);
+            printMessage("Append SETI@Supprt Format File: ", path);
             addAll(reader, store_);
             return;
         }
-        default: message("No kind of SETI@home Apprication data: ", path); return;
+        default: printMessage("No kind of SETI@home Apprication data: ", path); return;
         }
     }
 
