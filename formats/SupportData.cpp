@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/platform.h"
+#include "record/DateText.h"
 #include "record/Numbers.h"
 
 namespace {
@@ -52,14 +53,6 @@ void appendLine(std::string& out, std::string_view key, std::int32_t value) {
     out += key;
     appendInt(out, value);
     out += '\r';
-}
-
-// An unset date-time prints from the default fields, whatever its own fields hold: reading
-// "(1984/01/00 00:00:00)" back normalises the fields to 1983-12-31, and printing those would
-// make each rewrite of the file change the text.
-const ATime& printable(const ATime& value) {
-    static const ATime unset;
-    return value.isSet() ? value : unset;
 }
 
 // Key of a line to its field index: the WorkUnitFieldNames keys without "Update" and
@@ -154,19 +147,8 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
     appendLine(out, "end_dec=", r.end_dec);
     appendLine(out, "subband_base=", r.subband_base);
 
-    const ATime& recorded = printable(r.time_recorded);
     out += "time_recorded=(";
-    appendInt(out, recorded.year);
-    out += '/';
-    appendPadded(out, recorded.month, 2);
-    out += '/';
-    appendPadded(out, recorded.day, 2);
-    out += ' ';
-    appendPadded(out, recorded.hour, 2);
-    out += ':';
-    appendPadded(out, recorded.minute, 2);
-    out += ':';
-    appendPadded(out, recorded.second, 2);
+    appendDateTime(out, r.time_recorded);
     out += ")\r";
 
     appendLine(out, "bs_power=", r.bs_power);
@@ -187,7 +169,7 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
     appendLine(out, "prog=", r.prog);
     appendLine(out, "cpu=", r.cpu);
 
-    const ATime& started = printable(r.TimeStamp);
+    const ATime& started = printedFields(r.TimeStamp);
     out += "started_time=";
     appendPadded(out, started.day, 2);
     out += '/';

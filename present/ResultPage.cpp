@@ -9,6 +9,7 @@
 
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
+#include "record/DateText.h"
 #include "record/Numbers.h"
 
 namespace {
@@ -81,23 +82,6 @@ void appendCpuTime(std::string& out, double cpu) {
     appendGeneral(out, std::isfinite(seconds) ? seconds : 0.0);
 }
 
-// yyyy/mm/dd hh:mm:ss of the UTC fields; an unset value prints the default fields
-// (1984/01/00 00:00:00) whatever its fields hold.
-void appendDate(std::string& out, const ATime& time) {
-    const ATime shown = time.isSet() ? time : ATime();
-    appendInt(out, shown.year);
-    out += '/';
-    appendPadded(out, shown.month, 2);
-    out += '/';
-    appendPadded(out, shown.day, 2);
-    out += ' ';
-    appendPadded(out, shown.hour, 2);
-    out += ':';
-    appendPadded(out, shown.minute, 2);
-    out += ':';
-    appendPadded(out, shown.second, 2);
-}
-
 void appendHead(std::string& page, const WorkUnit& w) {
     page += "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n";
     page += "<HTML>\n";
@@ -127,7 +111,7 @@ void appendHead(std::string& page, const WorkUnit& w) {
     page += " sec</TD></TR>\n";
 
     page += "<TR><TD COLSPAN=4 ALIGN=right>Result Received:</TD><TD COLSPAN=4 ALIGN=left>";
-    appendDate(page, w.TimeStamp);
+    appendDateTime(page, w.TimeStamp);
     page += "</TD></TR>\n";
 
     page += "<TR><TD COLSPAN=4 ALIGN=right>Location of Workunit:</TD><TD COLSPAN=4 ALIGN=left>"
@@ -138,7 +122,7 @@ void appendHead(std::string& page, const WorkUnit& w) {
     page += "</TD></TR>\n";
 
     page += "<TR><TD COLSPAN=4 ALIGN=right>Time Recorded:</TD><TD COLSPAN=4 ALIGN=left>";
-    appendDate(page, w.time_recorded);
+    appendDateTime(page, w.time_recorded);
     page += "</TD></TR>\n";
 
     page += "<TR><TD COLSPAN=4 ALIGN=right>Subband Number:</TD><TD COLSPAN=4 ALIGN=left>";
@@ -163,7 +147,7 @@ void appendPlaceCells(std::string& page, double ra, double dec, const ATime& tim
     page += "</TD><TD>";
     appendDeclination(page, dec);
     page += "</TD><TD>";
-    appendDate(page, time);
+    appendDateTime(page, time);
     page += "</TD><TD>";
     appendFixed(page, freq, 2);
     page += "</TD>";
