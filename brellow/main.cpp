@@ -9,6 +9,7 @@
 #include "present/ResultPage.h"
 #include "record/CmdParm.h"
 #include "record/Console.h"
+#include "record/FindFile.h"
 #include "record/SafeName.h"
 #include "record/WorkUnit.h"
 
@@ -36,10 +37,8 @@ int reportWithUsage(std::string_view prefix, std::string_view subject = {}) {
 
 // The copy's path: the destination directory with a separator (a slash counts as one too),
 // then the work unit's name and ".result". An empty directory means the current one.
-std::string copyPathFor(std::string destDir, const std::string& name) {
-    if (destDir.empty()) destDir = ".\\";
-    else if (destDir.back() != '\\' && destDir.back() != '/') destDir += '\\';
-    return destDir + name + ".result";
+std::string copyPathFor(const std::string& destDir, const std::string& name) {
+    return (destDir.empty() ? std::string(".\\") : directoryPrefix(destDir)) + name + ".result";
 }
 
 int run(int argc, char** argv) {

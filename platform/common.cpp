@@ -3,7 +3,10 @@
 #include <array>
 #include <chrono>
 #include <fstream>
+#include <algorithm>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "platform/os/WriteSeam.h"
 #include "platform/platform.h"
@@ -13,6 +16,28 @@ namespace platform {
 namespace {
 
 int faultCountdown = 0;
+
+// One open directory search: every matching entry, found and sorted at findFirst.
+struct Search {
+    std::vector<DirEntry> entries;
+    std::size_t next = 0;
+};
+
+std::vector<std::unique_ptr<Search>>& searches() {
+    static std::vector<std::unique_ptr<Search>> table;
+    return table;
+}
+
+Search* searchOf(int handle) {
+    auto& table = searches();
+    if (handle < 0 || static_cast<std::size_t>(handle) >= table.size()) return nullptr;
+    return table[static_cast<std::size_t>(handle)].get();
+}
+
+unsigned char foldedToUpper(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
+}
 
 // Days since 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's civil_from_days).
 void civilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
@@ -43,6 +68,49 @@ bool injectedWriteFault() {
 }
 
 }  // namespace detail
+
+bool directoryOrderLess(const std::string& a, const std::string& b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char x = foldedToUpper(a[i]);
+        const unsigned char y = foldedToUpper(b[i]);
+        if (x != y) return x < y;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    // Names equal but for case (possible on POSIX): the plain bytes decide, upper case first.
+    return a < b;
+}
+
+int findFirst(const std::string& pattern, DirEntry& entry) {
+    auto search = std::make_unique<Search>();
+    if (!detail::listMatches(pattern, search->entries) || search->entries.empty()) return -1;
+    // One order on every OS and file system, the one NTFS keeps, so that the same sources
+    // merge the same way everywhere (the first reading of a work unit keeps its header).
+    std::sort(search->entries.begin(), search->entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return directoryOrderLess(a.name, b.name); });
+    entry = search->entries[0];
+    search->next = 1;
+    auto& table = searches();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!table[i]) {
+            table[i] = std::move(search);
+            return static_cast<int>(i);
+        }
+    }
+    table.push_back(std::move(search));
+    return static_cast<int>(table.size() - 1);
+}
+
+bool findNext(int handle, DirEntry& entry) {
+    Search* search = searchOf(handle);
+    if (search == nullptr || search->next >= search->entries.size()) return false;
+    entry = search->entries[search->next++];
+    return true;
+}
+
+void findClose(int handle) {
+    if (searchOf(handle) != nullptr) searches()[static_cast<std::size_t>(handle)].reset();
+}
 
 void failWriteCallAfter(int n) { faultCountdown = n > 0 ? n : 0; }
 
@@ -100,11 +168,6 @@ std::int64_t nowUtc() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-std::string programName(const std::string& argv0) {
-    const std::size_t cut = argv0.find_last_of("\\/");
-    return cut == std::string::npos ? argv0 : argv0.substr(cut + 1);
 }
 
 bool readFile(const std::string& path, std::string& bytes) {

@@ -17,17 +17,21 @@ struct DirEntry {
 
 // Directory search over a pattern whose last component may hold * and ?.
 // findFirst returns a handle (>= 0) and the first entry, or -1 when nothing matches.
-// POSIX: wildcards only in the last component, matched case-sensitively; entries come in
-// byte order of their names (as NTFS yields them); a pattern without wildcards finds that
-// one entry; a last ".*" also matches the end of a name without a dot, as on Windows ("*.*"
-// matches every name, "z*.*" also "zfile"). A name that holds a backslash is passed over:
-// every backslash of a path is a separator here, so such a file could not be named again.
-// Windows: FindFirstFileA / FindNextFileA.
+// Entries come in one order on every OS and file system, the order NTFS keeps: names compared
+// with ASCII letters folded to upper case, byte by byte ("_" after "Z", "10" before "9"), ties
+// broken by the plain bytes (see directoryOrderLess). Matching is the OS's own.
+// POSIX: wildcards only in the last component, matched case-sensitively; a pattern without
+// wildcards finds that one entry; a last ".*" also matches the end of a name without a dot, as
+// on Windows ("*.*" matches every name, "z*.*" also "zfile"). A name that holds a backslash is
+// passed over: every backslash of a path is a separator here, so such a file could not be named
+// again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
 // Every function that takes a path hands it to the OS through nativePath.
 int findFirst(const std::string& pattern, DirEntry& entry);
 // Next entry of an open search; false when there is none (the handle stays open).
 bool findNext(int handle, DirEntry& entry);
 void findClose(int handle);
+// The order of directory entries: true when `a` comes before `b`.
+bool directoryOrderLess(const std::string& a, const std::string& b);
 
 // The standard zone offset in seconds east of Greenwich: minus the C runtime's `timezone`
 // after tzset(). Read once per process: the zone does not change during a run.
@@ -43,7 +47,9 @@ std::int64_t nowUtc();
 // The path as the OS wants it: on POSIX every backslash becomes a slash.
 std::string nativePath(const std::string& path);
 
-// The program's own file name: argv[0] after its last backslash or slash.
+// The program's own file name. POSIX: argv[0] after its last backslash or slash, so a copy or
+// link under another name counts by that name. Windows: the running executable's file name as
+// the file system spells it (GetModuleFileNameA), whatever was typed; argv0 is not used.
 std::string programName(const std::string& argv0);
 
 // The file-name ending this platform gives its programs: ".exe" on Windows, none elsewhere.

@@ -46,6 +46,11 @@ void FindFile::close() {
     handle = -1;
 }
 
+std::string directoryPrefix(const std::string& directory) {
+    if (directory.empty() || directory.back() == '\\' || directory.back() == '/') return directory;
+    return directory + '\\';
+}
+
 int detectInputType(const std::string& fileName) {
     const std::size_t dot = fileName.rfind('.');
     const std::string_view extension =

@@ -26,6 +26,11 @@ public:
     void close();
 };
 
+// A directory as the start of a path: a backslash is added when it ends in no separator (a
+// slash counts as one), so "C:\\Program Files\\SETI@home" names the files inside it. An
+// empty directory stays empty: the current one.
+std::string directoryPrefix(const std::string& directory);
+
 // Input types by bare file name: 0 WUInfo.csv, 1 I4WU export, 2 SETILog export,
 // 3 support data file, -1 not recognised.
 int detectInputType(const std::string& fileName);

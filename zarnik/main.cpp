@@ -106,8 +106,8 @@ public:
         options.reset();
         switch (options.parse(argument, AllowedKinds)) {
         case KindIllegal: printMessage("Illegal Option: ", argument); return;
-        case KindClient: importClientDirectory(options.clientDir); return;
-        case KindReport: importReportDirectory(options.reportDir); return;
+        case KindClient: importClientDirectory(directoryPrefix(options.clientDir)); return;
+        case KindReport: importReportDirectory(directoryPrefix(options.reportDir)); return;
         case KindI4wu: importPattern(argument, options.i4wuFiles, TypeI4wu); return;
         case KindSetiLog: importPattern(argument, options.setiLogFiles, TypeSetiLog); return;
         case KindSupport: importPattern(argument, options.supportFiles, TypeSupport); return;

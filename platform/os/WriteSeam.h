@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/platform.h"
 
 namespace platform::detail {
 
@@ -13,5 +16,10 @@ bool injectedWriteFault();
 // The file a safe replace of `path` writes: on POSIX the file a symbolic link there points to
 // (so the link stays a link), otherwise `path` itself.
 std::string replaceTarget(const std::string& path);
+
+// Appends every entry that `pattern` matches, in whatever order the OS yields them; false
+// when the search cannot start (no such directory, an empty last component). The portable
+// half sorts them.
+bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries);
 
 }  // namespace platform::detail

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <vector>
 
 #include "platform/os/WriteSeam.h"
@@ -19,17 +18,6 @@
 namespace platform {
 
 namespace {
-
-// One open directory search: every matching entry, found and sorted at findFirst.
-struct Search {
-    std::vector<DirEntry> entries;
-    std::size_t next = 0;
-};
-
-std::vector<std::unique_ptr<Search>>& searches() {
-    static std::vector<std::unique_ptr<Search>> table;
-    return table;
-}
 
 bool hasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
@@ -73,24 +61,6 @@ bool describe(const std::string& path, DirEntry& entry) {
     return true;
 }
 
-int storeSearch(std::unique_ptr<Search> search) {
-    auto& table = searches();
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        if (!table[i]) {
-            table[i] = std::move(search);
-            return static_cast<int>(i);
-        }
-    }
-    table.push_back(std::move(search));
-    return static_cast<int>(table.size() - 1);
-}
-
-Search* searchOf(int handle) {
-    auto& table = searches();
-    if (handle < 0 || static_cast<std::size_t>(handle) >= table.size()) return nullptr;
-    return table[static_cast<std::size_t>(handle)].get();
-}
-
 // The directory that holds `path` (native form), for syncing it after a rename.
 std::string parentDirectory(const std::string& path) {
     const std::size_t cut = path.find_last_of('/');
@@ -129,51 +99,37 @@ bool seamWrite(int fd, std::string_view bytes) {
 
 }  // namespace
 
-int findFirst(const std::string& pattern, DirEntry& entry) {
+namespace detail {
+
+bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     const std::string native = nativePath(pattern);
     const std::size_t cut = native.find_last_of('/');
     const std::string dirPart =
         cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
     const std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
-    if (last.empty()) return -1;
+    if (last.empty()) return false;
 
-    auto search = std::make_unique<Search>();
     if (!hasWildcard(last)) {
         DirEntry one;
         one.name = last;
-        if (!describe(native, one)) return -1;
-        search->entries.push_back(std::move(one));
-    } else {
-        DIR* dir = opendir(dirPart.empty() ? "." : dirPart.c_str());
-        if (dir == nullptr) return -1;
-        while (const dirent* item = readdir(dir)) {
-            std::string name = item->d_name;
-            if (name.find('\\') != std::string::npos || !lastComponentMatch(last, name)) continue;
-            DirEntry found;
-            found.name = std::move(name);
-            if (describe(dirPart + found.name, found)) search->entries.push_back(std::move(found));
-        }
-        closedir(dir);
-        // Byte order of the names (as NTFS yields them), so runs are repeatable.
-        std::sort(search->entries.begin(), search->entries.end(),
-                  [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+        if (!describe(native, one)) return false;
+        entries.push_back(std::move(one));
+        return true;
     }
-    if (search->entries.empty()) return -1;
-    entry = search->entries[0];
-    search->next = 1;
-    return storeSearch(std::move(search));
-}
-
-bool findNext(int handle, DirEntry& entry) {
-    Search* search = searchOf(handle);
-    if (search == nullptr || search->next >= search->entries.size()) return false;
-    entry = search->entries[search->next++];
+    DIR* dir = opendir(dirPart.empty() ? "." : dirPart.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent* item = readdir(dir)) {
+        std::string name = item->d_name;
+        if (name.find('\\') != std::string::npos || !lastComponentMatch(last, name)) continue;
+        DirEntry found;
+        found.name = std::move(name);
+        if (describe(dirPart + found.name, found)) entries.push_back(std::move(found));
+    }
+    closedir(dir);
     return true;
 }
 
-void findClose(int handle) {
-    if (searchOf(handle) != nullptr) searches()[static_cast<std::size_t>(handle)].reset();
-}
+}  // namespace detail
 
 int zoneOffsetSeconds() {
     static const int offset = [] {
@@ -181,6 +137,12 @@ int zoneOffsetSeconds() {
         return static_cast<int>(-timezone);
     }();
     return offset;
+}
+
+std::string programName(const std::string& argv0) {
+    // A copy or link of the program under another name picks its mode by that name.
+    const std::size_t cut = argv0.find_last_of("\\/");
+    return cut == std::string::npos ? argv0 : argv0.substr(cut + 1);
 }
 
 std::string nativePath(const std::string& path) {

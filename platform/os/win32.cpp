@@ -20,12 +20,7 @@ namespace platform {
 
 namespace {
 
-// Open search handles and open files, by the small integer the interface hands out.
-std::vector<HANDLE>& searchHandles() {
-    static std::vector<HANDLE> table;
-    return table;
-}
-
+// Open files, by the small integer the interface hands out.
 std::vector<HANDLE>& fileHandles() {
     static std::vector<HANDLE> table;
     return table;
@@ -95,29 +90,22 @@ int openForWriting(const std::string& path, DWORD creation) {
 
 }  // namespace
 
-int findFirst(const std::string& pattern, DirEntry& entry) {
+namespace detail {
+
+bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    toEntry(data, entry);
-    return storeHandle(searchHandles(), search);
-}
-
-bool findNext(int handle, DirEntry& entry) {
-    HANDLE search = handleOf(searchHandles(), handle);
     if (search == INVALID_HANDLE_VALUE) return false;
-    WIN32_FIND_DATAA data;
-    if (!FindNextFileA(search, &data)) return false;
-    toEntry(data, entry);
+    do {
+        DirEntry entry;
+        toEntry(data, entry);
+        entries.push_back(std::move(entry));
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
     return true;
 }
 
-void findClose(int handle) {
-    HANDLE search = handleOf(searchHandles(), handle);
-    if (search == INVALID_HANDLE_VALUE) return;
-    FindClose(search);
-    releaseHandle(searchHandles(), handle);
-}
+}  // namespace detail
 
 int zoneOffsetSeconds() {
     static const int offset = [] {
@@ -128,6 +116,29 @@ int zoneOffsetSeconds() {
 }
 
 std::string nativePath(const std::string& path) { return path; }
+
+std::string programName(const std::string&) {
+    // The C runtime gives argv[0] as it was typed ("zarnik", ".\\Zarnik"); the mode follows
+    // the executable's own file name, as the file system spells it.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::string();
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);  // cut off: try a larger buffer
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE found = FindFirstFileA(path.c_str(), &data);
+    if (found != INVALID_HANDLE_VALUE) {
+        FindClose(found);
+        return data.cFileName;
+    }
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
 bool copyFile(const std::string& from, const std::string& to) {
     // CopyFileA fails a copy onto the same file and removes a target it could not finish.

@@ -18,8 +18,13 @@ namespace fs = std::filesystem;
 using testsupport::TempDir;
 
 // The finished result of the hand-written page golden/nosignals.html, last written 2000-01-01
-// 00:00:05 UTC. Its name's markup characters are plain bytes in a file name.
-const std::string Name = "21no04ab.2222.<i>&\"x\".7";
+// 00:00:05 UTC. Its name's markup characters are plain bytes in a file name on POSIX; Windows
+// allows none of them in a file name, so the cases run with a plain name (MarkupName's own test
+// keeps the golden page's name).
+const std::string MarkupName = "21no04ab.2222.<i>&\"x\".7";
+const std::string EscapedMarkupName = "21no04ab.2222.&lt;i&gt;&amp;&quot;x&quot;.7";
+const std::string Name = "21no04ab.2222.i.x.7";
+
 std::string resultFile(const std::string& nameLine = "name=" + Name) {
     return nameLine +
            "\ncpu=59.25\nstart_ra=0\nstart_dec=-0.5\nsubband_number=-3\nend_seti_header\n"
@@ -27,11 +32,28 @@ std::string resultFile(const std::string& nameLine = "name=" + Name) {
 }
 constexpr long long ResultTime = 946684805;
 
-const std::string Page =
-    testsupport::readBytes(fs::path(SETI_SOURCE_DIR) / "tests/e2e/golden/nosignals.html");
-const std::string Support = testsupport::supportRecord(
-    {{"name", Name}, {"start_dec", "-0.500000"}, {"prog", "1.000000"}, {"cpu", "59.250000"},
-     {"started_time", "01/01/2000:00:00:05"}});
+// The golden page, for the work unit `name`.
+std::string pageFor(const std::string& name) {
+    std::string page =
+        testsupport::readBytes(fs::path(SETI_SOURCE_DIR) / "tests/e2e/golden/nosignals.html");
+    if (name == MarkupName) return page;
+    for (std::size_t at = page.find(EscapedMarkupName); at != std::string::npos;
+         at = page.find(EscapedMarkupName, at + name.size())) {
+        page.replace(at, EscapedMarkupName.size(), name);
+    }
+    return page;
+}
+
+std::string supportFor(const std::string& name) {
+    return testsupport::supportRecord({{"name", name},
+                                       {"start_dec", "-0.500000"},
+                                       {"prog", "1.000000"},
+                                       {"cpu", "59.250000"},
+                                       {"started_time", "01/01/2000:00:00:05"}});
+}
+
+const std::string Page = pageFor(Name);
+const std::string Support = supportFor(Name);
 const std::string Copy = Name + ".result";
 
 const std::string Usage =
@@ -152,6 +174,19 @@ TEST(BrellowTest, CopiesAndWritesOnRequest) {
          "Illegal File: ss_past_data.txt\n", false, copy,
          {{"ss_past_data.txt", std::string(1000, '\r')}}, "ulimit -f 2 && trap '' XFSZ"},
     });
+}
+
+TEST(BrellowTest, MarkupInTheNameIsKeptAsPlainBytes) {
+    // The name's markup is escaped on the page only; the copy, the default page name and the
+    // support record carry its bytes as they are.
+    if (testsupport::windowsPrograms())
+        GTEST_SKIP() << "Windows allows none of < > \" in a file name";
+    const std::string result = resultFile("name=" + MarkupName);
+    runCases({{"markup in the name", {"in/result.sah", "out", "-ss", "-html"}, "", false,
+               {{"out/" + MarkupName + ".result", result},
+                {MarkupName + ".html", pageFor(MarkupName)},
+                {"ss_past_data.txt", supportFor(MarkupName)}},
+               {}, "", result}});
 }
 
 }  // namespace

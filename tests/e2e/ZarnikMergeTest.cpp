@@ -159,17 +159,19 @@ TEST(ZarnikMerge, EveryInputKind) {
           "Append SETI@Supprt Format File: ../in/other.dat",
           "Append Orbelle Format File: ../in/orbelle/WUInfo.csv", "6 File(s) are done",
           "Export All Data to File: ss_past_data.txt"}},
-        // Files come in name order, and the directory part is printed as the pattern gives it.
+        // Files come in name order, letters compared without regard to case (as NTFS keeps
+        // them, on every OS), and the directory part is printed as the pattern gives it. The
+        // client directory may end without a separator.
         {"by file name, with backslashes",
-         {"-sh=..\\in\\client\\", "..\\in\\names\\*"},
+         {"-sh=..\\in\\client", "..\\in\\names\\*"},
          {"Reading File: ss_past_data.txt",
           "Append SETI@home System FIles: ..\\in\\client\\*.sah",
-          "Append SETILog Format File: ..\\in\\names\\SETILog.csv",
-          "Orbelle File: ..\\in\\names\\WUInfo.csv",
           "Append I4WU Format File: ..\\in\\names\\export1.csv",
           "No kind of SETI@home Apprication data: ..\\in\\names\\notes.txt",
+          "Append SETILog Format File: ..\\in\\names\\SETILog.csv",
           "Append SETI@Supprt Format File: ..\\in\\names\\ss_past_data.txt",
           "No kind of SETI@home Apprication data: ..\\in\\names\\st_export.csv",
+          "Orbelle File: ..\\in\\names\\WUInfo.csv",
           "6 File(s) are done", "Export All Data to File: ss_past_data.txt"}},
     };
     for (const Case& c : cases) {

@@ -46,7 +46,7 @@ Names filesIn(const fs::path& dir) {
 // returns the lines it marked "child: ". `wrapper` (like a setpriv command) runs the program.
 Names runChild(const std::string& test, const fs::path& cwd, const std::string& env = "TZ=UTC",
                const std::string& setup = "", Names wrapper = {}) {
-    wrapper.push_back(testsupport::programPath("platform_tests"));
+    wrapper.push_back(testsupport::testProgramPath("platform_tests"));
     wrapper.push_back("--gtest_also_run_disabled_tests");
     wrapper.push_back("--gtest_filter=DISABLED_Child." + test);
     const std::string program = wrapper.front();

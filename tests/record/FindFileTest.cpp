@@ -93,7 +93,7 @@ TEST(FindFile, ModifiedTextReadsBackAsTheExactUtcTimeInEveryZone) {
     for (const char* tz : {"UTC", "EST5EDT", "NZST-12NZDT", "IST-5:30"}) {
         SCOPED_TRACE(tz);
         const auto result = testsupport::run(
-            testsupport::programPath("record_tests"),
+            testsupport::testProgramPath("record_tests"),
             {"--gtest_also_run_disabled_tests", "--gtest_filter=DISABLED_ModifiedChild.*"},
             cwd.path(), std::string("TZ=") + tz);
         ASSERT_EQ(result.status, 0) << result.err;

@@ -72,6 +72,31 @@ static std::string quote(const std::string& s) {
     return q;
 }
 
+namespace {
+
+std::string environment(const char* name, const std::string& fallback = "") {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : fallback;
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return !end.empty() && text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Console text as the Windows C runtime writes it in text mode has CR LF line ends.
+std::string withUnixLineEnds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
 RunResult run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
               const std::string& env, const std::string& setup) {
     TempDir capture;
@@ -86,6 +111,13 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
     cmd += " && env ";
     cmd += env;
     cmd += ' ';
+    const std::string runner = environment("SETI_RUNNER");
+    const bool windows =
+        windowsPrograms() && (endsWith(program, programSuffix()) || program == runner);
+    if (windows && !runner.empty() && program != runner) {
+        cmd += runner;
+        cmd += ' ';
+    }
     cmd += quote(program);
     for (const auto& a : args) {
         cmd += ' ';
@@ -107,10 +139,29 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
     }
     r.out = capture.read("out");
     r.err = capture.read("err");
+    if (windows) {
+        r.out = withUnixLineEnds(r.out);
+        r.err = withUnixLineEnds(r.err);
+    }
     return r;
 }
 
-std::string programPath(const std::string& name) { return std::string(SETI_BIN_DIR) + "/" + name; }
+RunResult runTyped(const std::string& commandLine, const fs::path& cwd) {
+    if (windowsPrograms()) return run(environment("SETI_RUNNER"), {"cmd", "/c", commandLine}, cwd);
+    return run("/bin/sh", {"-c", commandLine}, cwd, "TZ=UTC PATH=" + quote(cwd.string()) + ":\"$PATH\"");
+}
+
+std::string testProgramPath(const std::string& name) {
+    return std::string(SETI_BIN_DIR) + "/" + name;
+}
+
+std::string programSuffix() { return environment("SETI_EXE_SUFFIX"); }
+
+bool windowsPrograms() { return programSuffix() == ".exe"; }
+
+std::string programPath(const std::string& name) {
+    return environment("SETI_PROGRAM_DIR", SETI_BIN_DIR) + "/" + name + programSuffix();
+}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
