@@ -81,7 +81,7 @@ bool withFault(int n, Action action) {
 
 }  // namespace
 
-TEST(DirectorySearch, YieldsMatchesInByteOrderWithDirectoriesFlagged) {
+TEST(DirectorySearch, YieldsMatchesInNtfsOrderWithDirectoriesFlagged) {
     TempDir dir;
     // A name with a backslash cannot be named again through a path here: passed over.
     for (const char* name : {"b.csv", "a.csv", "C.csv", "a.CSV", "\xc3\xa9.csv", "z.txt", "ab.csv",
@@ -93,11 +93,11 @@ TEST(DirectorySearch, YieldsMatchesInByteOrderWithDirectoriesFlagged) {
     fs::create_symlink(dir.path() / "missing", dir.path() / "broken.csv");
     const std::string base = dir.path().string();
     const std::pair<std::string, Names> cases[] = {
-        // Upper case before lower case, bytes above 127 after ASCII; case-sensitive.
+        // Letters compared as upper case, bytes above 127 after ASCII; matched case-sensitively.
         {"/*.csv",
-         {"C.csv", "a.csv", "ab.csv", "b.csv", "broken.csv", "link.csv/", "sub.csv/",
+         {"a.csv", "ab.csv", "b.csv", "broken.csv", "C.csv", "link.csv/", "sub.csv/",
           "\xc3\xa9.csv"}},
-        {"/?.csv", {"C.csv", "a.csv", "b.csv"}}, {"/*.CSV", {"a.CSV"}},
+        {"/?.csv", {"a.csv", "b.csv", "C.csv"}}, {"/*.CSV", {"a.CSV"}},
         {"\\a*.csv", {"a.csv", "ab.csv"}},    {"/z.txt", {"z.txt"}},
         {"/sub.csv", {"sub.csv/"}},            {"/y.txt", {}},
         {"/nowhere/*", {}},                    {"/", {}},
@@ -108,6 +108,13 @@ TEST(DirectorySearch, YieldsMatchesInByteOrderWithDirectoriesFlagged) {
     for (const auto& [pattern, expected] : cases) {
         EXPECT_EQ(listing(base + pattern), expected) << pattern;
     }
+
+    // The order NTFS keeps: "_" after "Z", "10" before "9", a shorter name before a longer one
+    // it begins, and names equal but for case by their plain bytes, upper case first.
+    for (const char* name : {"Alpha2", "Beta", "ZZ", "_under", "alpha", "9", "10", "ALPHA"})
+        dir.write(std::string("order/") + name, "x");
+    EXPECT_EQ(listing(base + "/order/*"),
+              (Names{"./", "../", "10", "9", "ALPHA", "alpha", "Alpha2", "Beta", "ZZ", "_under"}));
 
     // "*.*" is "*" as on Windows; "." and ".." come first and are directories.
     const Names all = listing(base + "/*.*");

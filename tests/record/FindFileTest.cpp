@@ -44,7 +44,7 @@ TEST(FindFile, YieldsRegularFilesOnly) {
 
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         // "." and ".." and the directories are passed over, wherever they stand.
-        {base + "\\*", {"B.csv", "a.csv", "b.csv"}},
+        {base + "\\*", {"a.csv", "B.csv", "b.csv"}},
         {base + "/z.csv", {}},
         {base + "/none/*.csv", {}},
     };

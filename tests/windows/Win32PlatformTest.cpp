@@ -1,0 +1,155 @@
+// Tests of the Windows half of the platform layer, built with MinGW-w64 and run under Wine (or
+// Windows): the program's own name, the order of directory entries, file times in a zone with
+// summer time, the safe replace through MoveFileExA and the copy through CopyFileA.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "record/ATime.h"
+#include "record/FindFile.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+using testsupport::TempDir;
+using Names = std::vector<std::string>;
+
+namespace {
+
+// Every regular file a pattern yields, in the finder's order.
+Names found(const std::string& pattern) {
+    Names names;
+    FindFile finder;
+    for (std::string name = finder.find(pattern); !name.empty(); name = finder.find())
+        names.push_back(name);
+    return names;
+}
+
+std::string windowsPath(const fs::path& path) { return path.string(); }
+
+void setModified(const fs::path& file, std::int64_t utcSeconds) {
+    const std::chrono::sys_seconds when{std::chrono::seconds{utcSeconds}};
+    fs::last_write_time(file, std::chrono::file_clock::from_sys(when));
+}
+
+}  // namespace
+
+TEST(Win32Platform, ProgramNameIsTheExecutablesOwnWhateverWasTyped) {
+    // argv[0] is what was typed ("zarnik", ".\\Zarnik"); the name is the file's own spelling.
+    const std::string own = platform::programName("");
+    EXPECT_EQ(own, "windows_tests.exe");
+    for (const char* typed : {"windows_tests", ".\\WINDOWS_TESTS", "C:\\x\\Zarnik.exe", "zarnik"})
+        EXPECT_EQ(platform::programName(typed), own) << typed;
+}
+
+TEST(Win32Platform, DirectoryEntriesComeInNtfsOrder) {
+    // The file system below Wine (or a FAT stick) yields its own order; the layer sorts.
+    TempDir dir;
+    for (const char* name : {"b.csv", "Alpha2.csv", "_under.csv", "ZZ.csv", "alpha.csv",
+                             "9.csv", "10.csv", "Beta.csv", "notes.txt"})
+        dir.write(name, "x");
+    fs::create_directory(dir.path() / "sub.csv");
+    const std::string base = windowsPath(dir.path());
+    EXPECT_EQ(found(base + "\\*.csv"), (Names{"10.csv", "9.csv", "alpha.csv", "Alpha2.csv",
+                                              "b.csv", "Beta.csv", "ZZ.csv", "_under.csv"}));
+    // Matching is the OS's own: case-insensitive here.
+    EXPECT_EQ(found(base + "\\A*.CSV"), (Names{"alpha.csv", "Alpha2.csv"}));
+    EXPECT_EQ(found(base + "\\*.txt"), (Names{"notes.txt"}));
+}
+
+TEST(Win32Platform, FileTimesReadBackAsTheExactUtcTimeAcrossSummerTime) {
+    // A file written in winter and one written in summer: both read back as the UTC moment they
+    // were written, through the standard offset on either side of the change.
+    TempDir dir;
+    const std::int64_t winter = 1074168000;  // 2004-01-15 12:00:00 UTC
+    const std::int64_t summer = 1089892800;  // 2004-07-15 12:00:00 UTC
+    dir.write("winter.txt", "w");
+    dir.write("summer.txt", "s");
+    setModified(dir.path() / "winter.txt", winter);
+    setModified(dir.path() / "summer.txt", summer);
+    const char* zone = std::getenv("TZ");
+    const bool cet = zone != nullptr && std::string(zone).rfind("CET-1CEST", 0) == 0;
+    const struct {
+        const char* file;
+        std::int64_t utc;
+        const char* cetText;
+        std::array<int, 6> expected;
+    } cases[] = {
+        {"winter.txt", winter, "Thu Jan 15 13:00:00 2004\n", {2004, 1, 15, 12, 0, 0}},
+        {"summer.txt", summer, "Thu Jul 15 13:00:00 2004\n", {2004, 7, 15, 12, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        FindFile finder;
+        ASSERT_EQ(finder.find(windowsPath(dir.path() / c.file)), c.file);
+        EXPECT_EQ(finder.modified, platform::localTimeText(c.utc));
+        if (cet) {
+            EXPECT_EQ(finder.modified, c.cetText);
+        }
+        ATime time;
+        time.parseLocal(finder.modified);
+        EXPECT_EQ((std::array<int, 6>{time.year, time.month, time.day, time.hour, time.minute,
+                                      time.second}),
+                  c.expected);
+    }
+    if (cet) {
+        EXPECT_EQ(platform::zoneOffsetSeconds(), 3600);
+    }
+}
+
+TEST(Win32Platform, SafeReplaceThroughMoveFileEx) {
+    TempDir dir;
+    const std::string target = windowsPath(dir.path() / "WUInfo.csv");
+    // A new file, then a replace of an existing one; no temporary file stays behind.
+    ASSERT_TRUE(platform::replaceFileContents(target, "first"));
+    ASSERT_TRUE(platform::replaceFileContents(target, "second, longer"));
+    EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
+    EXPECT_FALSE(dir.exists("WUInfo.csv.tmp~"));
+    // Every step of the write seam failing in turn leaves the old bytes and no temporary file.
+    for (int step = 1; step <= 6; ++step) {
+        SCOPED_TRACE(step);
+        platform::failWriteCallAfter(step);
+        const bool replaced = platform::replaceFileContents(target, "third");
+        platform::failWriteCallAfter(0);
+        EXPECT_FALSE(replaced);
+        EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
+        EXPECT_FALSE(dir.exists("WUInfo.csv.tmp~"));
+    }
+    // A read-only database is refused, as an in-place write would be, and stays as it was.
+    fs::permissions(target, fs::perms::owner_write | fs::perms::group_write |
+                                fs::perms::others_write, fs::perm_options::remove);
+    EXPECT_FALSE(platform::replaceFileContents(target, "fourth"));
+    fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
+    // A target that is a directory is no file to replace.
+    fs::create_directory(dir.path() / "folder");
+    EXPECT_FALSE(platform::replaceFileContents(windowsPath(dir.path() / "folder"), "x"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+}
+
+TEST(Win32Platform, CopyThroughCopyFile) {
+    TempDir dir;
+    const std::string bytes("result\r\n\0\x1a tail", 15);
+    dir.write("result.sah", bytes);
+    dir.write("old.result", "stale copy, longer than the new one will be");
+    const std::string source = windowsPath(dir.path() / "result.sah");
+    const std::string copy = windowsPath(dir.path() / "old.result");
+    ASSERT_TRUE(platform::copyFile(source, copy));
+    EXPECT_EQ(dir.read("old.result"), bytes);
+    ASSERT_TRUE(platform::copyFile(source, windowsPath(dir.path() / "new.result")));
+    EXPECT_EQ(dir.read("new.result"), bytes);
+    // Onto itself, by another spelling too, the file stays whole.
+    platform::copyFile(source, source);
+    platform::copyFile(source, windowsPath(dir.path()) + "\\.\\RESULT.SAH");
+    EXPECT_EQ(dir.read("result.sah"), bytes);
+    // A missing source or destination directory fails.
+    EXPECT_FALSE(platform::copyFile(windowsPath(dir.path() / "none.sah"), copy));
+    EXPECT_FALSE(platform::copyFile(source, windowsPath(dir.path() / "nodir" / "x.result")));
+    EXPECT_EQ(dir.read("old.result"), bytes);
+}
