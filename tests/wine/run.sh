@@ -12,8 +12,15 @@ WIN_BUILD=$(cd "${2:-$top/build-mingw}" && pwd)
 
 started=$(date +%s)
 # Wine's own first-start lines stay out of the programs' output; one server for every run.
+# wineboot's status is not its outcome (a 64-bit-only Wine reports the missing 32-bit side):
+# the prefix's registry tells.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i > /dev/null 2>&1
+    wineboot -i > /dev/null 2>&1 || true
+    wineserver -w
+fi
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wineboot made no Wine prefix in $WINEPREFIX" >&2
+    exit 1
 fi
 wineserver -p
 trap 'wineserver -k || true' EXIT
