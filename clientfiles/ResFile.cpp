@@ -2,6 +2,8 @@
 // section and closing. The signal section is in ResFileSignals.cpp.
 #include "clientfiles/ResFile.h"
 
+#include <utility>
+
 #include "record/FindFile.h"
 #include "record/Numbers.h"
 
@@ -51,6 +53,11 @@ bool ResFile::open(const std::string& path) {
     record.TimeStamp = record.Update;
     finder.close();
     return file_.open(path);
+}
+
+bool ResFile::openBytes(std::string bytes) {
+    close();
+    return file_.openBytes(std::move(bytes), true);
 }
 
 bool ResFile::read() {

@@ -46,6 +46,9 @@ public:
     // TimeStamp, and opens it as text. False when there is no such file (record cleared) or it
     // does not open (the times stay).
     bool open(const std::string& path);
+    // Opens a result file's bytes held in memory, as open does with the file; there is no
+    // file time, so Update and TimeStamp stay unset. Always true.
+    bool openBytes(std::string bytes);
     bool isOpen() const { return file_.isOpen(); }
     // Header, then the signal section; always ends with the file closed. False when no file
     // was open.

@@ -53,6 +53,41 @@ bool SHLog::read() {
     return dataFound;
 }
 
+bool SHLog::readBytes(const ClientFiles& files) {
+    // The same precedence as read, file for file.
+    if (file_.isOpen()) return false;
+    record.clear();
+    record.Update = openedAt;
+
+    bool resultFound = false;
+    if (files.result) {
+        ResFile result;
+        result.openBytes(*files.result);
+        result.record.Update.parseLocal(files.resultModified);
+        result.record.TimeStamp = result.record.Update;
+        if (result.read() && !result.record.name.empty()) {
+            record = result.record;
+            resultFound = true;
+        }
+    }
+
+    bool dataFound = resultFound;
+    if (files.workUnit) {
+        record.TimeStamp.parseLocal(files.workUnitModified);
+        if (resultFound) return true;
+        if (readHeaderBytes(*files.workUnit)) dataFound = true;
+    }
+    if (files.state && readHeaderBytes(*files.state)) dataFound = true;
+    return dataFound;
+}
+
+bool SHLog::readHeaderBytes(const std::string& bytes) {
+    file_.openBytes(bytes, true);
+    const bool read = readHeader();
+    file_.close();
+    return read;
+}
+
 bool SHLog::readHeaderFile(const std::string& fileName) {
     if (!file_.open(dir + fileName)) return false;
     const bool read = readHeader();

@@ -3,11 +3,22 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "record/ATime.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
+
+// The client's three files held in memory: each one's bytes (none when it is not there) and,
+// for the two whose time counts, the last-write time as local date text.
+struct ClientFiles {
+    std::optional<std::string> result;
+    std::optional<std::string> workUnit;
+    std::optional<std::string> state;
+    std::string resultModified;
+    std::string workUnitModified;
+};
 
 class SHLog {
 public:
@@ -31,6 +42,8 @@ public:
     // arrival time from work_unit.sah; otherwise the header lines of work_unit.sah, then
     // those of state.sah over them. True when any of the three files gave data.
     bool read();
+    // read on the three files held in memory instead of those in `dir`.
+    bool readBytes(const ClientFiles& files);
     // Closes any open file, forgets the directory and clears `record`.
     void close();
     // Applies the header lines of the file open in the line reader to `record` until its end
@@ -40,6 +53,8 @@ public:
 private:
     // Opens one of the client's files in the line reader, reads its header lines and closes it.
     bool readHeaderFile(const std::string& fileName);
+    // The same on one of the files held in memory.
+    bool readHeaderBytes(const std::string& bytes);
 
     INIFile file_;
 };

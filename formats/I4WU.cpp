@@ -1,6 +1,8 @@
 // The I4WU export reader: title table, header rows and the conversion of each cell.
 #include "formats/I4WU.h"
 
+#include <utility>
+
 #include "formats/TableRows.h"
 
 const char* const I4WUColumnTitles[102] = {
@@ -49,6 +51,11 @@ bool I4WU::open(const std::string& directoryPart, const std::string& namePart) {
     directory = directoryPart;
     fileName = namePart;
     return file_.open(directory + fileName);
+}
+
+bool I4WU::openBytes(std::string bytes) {
+    close();
+    return file_.openBytes(std::move(bytes));
 }
 
 void I4WU::close() {

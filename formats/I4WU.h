@@ -35,6 +35,8 @@ public:
     // Closes any open file, then opens directory + fileName (no separator is inserted) as
     // text. True when it is open.
     bool open(const std::string& directory, const std::string& fileName);
+    // Closes any open file, then reads an export's bytes held in memory (no names). Always true.
+    bool openBytes(std::string bytes);
     bool isOpen() const { return file_.isOpen(); }
     // Reads up to the next data row into `record`, taking any header rows before it as the
     // new column order. An empty line gives an empty record. False at the end of the file

@@ -1,6 +1,8 @@
 // The SETILog export reader: its column names, the date chain and the conversion of each cell.
 #include "formats/SETILog.h"
 
+#include <utility>
+
 #include "formats/TableRows.h"
 #include "record/Numbers.h"
 
@@ -31,6 +33,11 @@ SETILog::SETILog(const std::string& path) : SETILog() { open(path); }
 bool SETILog::open(const std::string& path) {
     close();
     return file_.open(path);
+}
+
+bool SETILog::openBytes(std::string bytes) {
+    close();
+    return file_.openBytes(std::move(bytes));
 }
 
 void SETILog::close() {

@@ -33,6 +33,8 @@ public:
 
     // Closes any open file, then opens the path as text. True when it is open.
     bool open(const std::string& path);
+    // open on a file's bytes held in memory. Always true.
+    bool openBytes(std::string bytes);
     bool isOpen() const { return file_.isOpen(); }
     // Reads up to the next data row into `record`, taking any header rows before it as the
     // new column order. An empty line gives an empty record. False at the end of the file

@@ -3,8 +3,10 @@
 #include "formats/SupportData.h"
 
 #include <array>
+#include <cmath>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/platform.h"
 #include "record/DateText.h"
@@ -41,6 +43,29 @@ void applyPosition(std::string_view value, WorkUnit& record) {
     // Each part keeps its own sign, so "-5 30 0" is -5 + 0.5 = -4.5.
     record.start_ra = parts[0] + parts[1] / 60.0 + parts[2] / 3600.0;
     record.start_dec = parts[3] + parts[4] / 60.0 + parts[5] / 3600.0;
+}
+
+// True when the value, printed with six decimals, reads back as other than 0 ("-0.000000"
+// reads back as 0 too).
+bool printsNonZero(double value) {
+    const double magnitude = std::fabs(value);
+    if (magnitude >= 1e-6) return true;
+    if (magnitude < 1e-7) return false;
+    std::string text;
+    appendFixed(text, value, 6);
+    return text.find_first_of("123456789") != std::string::npos;
+}
+
+// The power lines are written only for a gaussian that reads back as full: one whose sigma or
+// power values print as zeros would lose its power lines on the next rewrite.
+bool printsFullGaussian(const WorkUnit& r) {
+    if (!r.hasFullGaussian()) return false;
+    if (!printsNonZero(r.bg_chisq) || !printsNonZero(r.bg_score) || !printsNonZero(r.bg_sigma))
+        return false;
+    for (double value : r.bg_pot) {
+        if (printsNonZero(value)) return true;
+    }
+    return false;
 }
 
 void appendLine(std::string& out, std::string_view key, double value) {
@@ -98,6 +123,12 @@ bool SSLog::open(const std::string& path) {
     return file_.openBinary(path);
 }
 
+bool SSLog::openBytes(std::string bytes) {
+    close();
+    openTime_.setNow();
+    return file_.openBytes(std::move(bytes), false);
+}
+
 void SSLog::close() {
     file_.close();
     record.clear();
@@ -139,7 +170,9 @@ bool SSLog::readRecord() {
 void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
     out += "!\r";
     out += "name=";
-    out += r.name;
+    // The reader trims the blanks around a value; a name from a quoted table cell may have
+    // some, and written as it is it would read back as another work unit.
+    out += trimBlanks(std::string_view(r.name));
     out += '\r';
     appendLine(out, "start_ra=", r.start_ra);
     appendLine(out, "start_dec=", r.start_dec);
@@ -184,7 +217,7 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
     appendPadded(out, started.second, 2);
     out += '\r';
 
-    if (r.hasFullGaussian()) {
+    if (printsFullGaussian(r)) {
         for (int i = 0; i < 64; ++i) {
             out += "bg_pot ";
             appendInt(out, i + 1);

@@ -19,6 +19,8 @@ public:
     // Closes any open file, takes the current time as the Update of every record it will
     // give, and opens the file in binary mode. True when it is open.
     bool open(const std::string& path);
+    // open on a file's bytes held in memory. Always true.
+    bool openBytes(std::string bytes);
     bool isOpen() const { return file_.isOpen(); }
     // Reads the next record into `record`: the lines up to the "!" that opens the record
     // after it, or to the end of the file. Lines before the first "!" form a record of their

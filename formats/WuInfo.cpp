@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "platform/platform.h"
 #include "record/Numbers.h"
@@ -146,9 +147,22 @@ void readRow(CSVFile& file, WorkUnitList& store) {
     store.add(record);
 }
 
+// Every line of an open table into the store.
+void readLines(CSVFile& file, WorkUnitList& store) {
+    while (file.readLine()) {
+        if (file.line.empty()) continue;
+        if (file.atHeaderRow()) readHeader(file, store);
+        else readRow(file, store);
+    }
+}
+
 }  // namespace
 
 bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
+    return platform::replaceFileContents(path, wuInfoBytes(store));
+}
+
+std::string wuInfoBytes(const WorkUnitList& store) {
     std::string text;
     text.reserve((store.size() + 1) * BytesPerRow);
     for (int i = 0; i < WorkUnitFieldCount; ++i) {
@@ -157,16 +171,18 @@ bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
     }
     text += LineEnd;
     for (const WorkUnit& record : store) appendRow(text, record);
-    return platform::replaceFileContents(path, text);
+    return text;
 }
 
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
     CSVFile file;
     if (!file.open(path)) return false;
-    while (file.readLine()) {
-        if (file.line.empty()) continue;
-        if (file.atHeaderRow()) readHeader(file, store);
-        else readRow(file, store);
-    }
+    readLines(file, store);
     return true;
+}
+
+void readWuInfoBytes(WorkUnitList& store, std::string bytes) {
+    CSVFile file;
+    file.openBytes(std::move(bytes));
+    readLines(file, store);
 }

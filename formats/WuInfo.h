@@ -11,3 +11,7 @@ bool writeWuInfo(const WorkUnitList& store, const std::string& path);
 // Adds every row to the store (merging by name); header lines set store.columns.
 // False when the file cannot be opened.
 bool readWuInfo(WorkUnitList& store, const std::string& path);
+// The file's bytes as writeWuInfo writes them.
+std::string wuInfoBytes(const WorkUnitList& store);
+// readWuInfo on a file's bytes held in memory.
+void readWuInfoBytes(WorkUnitList& store, std::string bytes);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -46,7 +47,14 @@ std::string& trimUnquote(std::string& text) {
 
 bool LineSource::open(const std::string& path, bool textMode) {
     close();
-    if (!platform::readFile(path, data_)) return false;
+    std::string bytes;
+    if (!platform::readFile(path, bytes)) return false;
+    return openBytes(std::move(bytes), textMode);
+}
+
+bool LineSource::openBytes(std::string bytes, bool textMode) {
+    close();
+    data_ = std::move(bytes);
     textMode_ = textMode;
     if (textMode) {
         // Text mode as the C runtime reads it: byte 26 ends the data, carriage returns vanish.
@@ -100,6 +108,11 @@ bool CSVFile::open(const std::string& path) {
     return file_.open(path, true);
 }
 
+bool CSVFile::openBytes(std::string bytes) {
+    close();
+    return file_.openBytes(std::move(bytes), true);
+}
+
 void CSVFile::close() {
     file_.close();
     line.clear();
@@ -149,6 +162,11 @@ bool INIFile::open(const std::string& path) {
 bool INIFile::openBinary(const std::string& path) {
     close();
     return file_.open(path, false);
+}
+
+bool INIFile::openBytes(std::string bytes, bool textMode) {
+    close();
+    return file_.openBytes(std::move(bytes), textMode);
 }
 
 void INIFile::close() { file_.close(); }

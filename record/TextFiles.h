@@ -17,6 +17,8 @@ std::string& trimUnquote(std::string& text);
 class LineSource {
 public:
     bool open(const std::string& path, bool textMode);
+    // The same, on bytes already in memory (text mode treats them as the file's bytes).
+    bool openBytes(std::string bytes, bool textMode);
     void close();
     bool isOpen() const { return open_; }
     // Next line up to a line feed (not stored) or the end of the data; false when nothing is
@@ -40,6 +42,7 @@ public:
     std::string line;  // the current line
 
     bool open(const std::string& path);  // text mode
+    bool openBytes(std::string bytes);    // text mode, on a file's bytes held in memory
     void close();
     bool isOpen() const { return file_.isOpen(); }
     // Next line into `line`, cut at its first NUL byte; the field reader starts at its front.
@@ -72,6 +75,8 @@ public:
 
     bool open(const std::string& path);        // text mode
     bool openBinary(const std::string& path);  // binary mode
+    // open and openBinary on a file's bytes held in memory.
+    bool openBytes(std::string bytes, bool textMode);
     void close();  // line, key and value keep their texts
     bool isOpen() const { return file_.isOpen(); }
     // Line-feed reader: `line`, `key` and `value` set (line cut at its first NUL byte).

@@ -8,6 +8,7 @@
 
 #include "clientfiles/ResFile.h"
 #include "clientfiles/SHLog.h"
+#include "platform/platform.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -92,6 +93,26 @@ TEST(SHLog, EveryCombinationOfTheClientFiles) {
         EXPECT_EQ(r.cpu, c.cpu);
         EXPECT_EQ(r.start_ra, c.startRa);
         EXPECT_EQ(r.nsamples, c.nsamples);
+
+        // The same files held in memory give the same record.
+        ClientFiles files;
+        if (c.files & HasResult) files.result = ResultSah;
+        if (c.files & HasNamelessResult) files.result = "";
+        if (c.files & HasWorkUnit) files.workUnit = WorkUnitSah;
+        if (c.files & HasState) files.state = StateSah;
+        files.resultModified = platform::localTimeText(1074600000);
+        files.workUnitModified = platform::localTimeText(1073723400);
+        SHLog inMemory;
+        inMemory.openedAt = client.openedAt;
+        EXPECT_EQ(inMemory.readBytes(files), c.files != 0);
+        const WorkUnit& m = inMemory.record;
+        EXPECT_EQ(m.name, r.name);
+        EXPECT_EQ(date(m.TimeStamp), date(r.TimeStamp));
+        EXPECT_EQ(date(m.Update), date(r.Update));
+        EXPECT_EQ(m.prog, r.prog);
+        EXPECT_EQ(m.cpu, r.cpu);
+        EXPECT_EQ(m.start_ra, r.start_ra);
+        EXPECT_EQ(m.nsamples, r.nsamples);
     }
 }
 

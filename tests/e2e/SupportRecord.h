@@ -24,11 +24,13 @@ inline std::string supportRecord(const KeyValues& values) {
         {"bg_sigma", "0.000000"}, {"bg_bin", "0"}, {"bg_fft_ind", "0"},
         {"bg_chirp_rate", "0.000000"}, {"bg_fft_len", "0"}, {"prog", "0.000000"},
         {"cpu", "0.000000"}, {"started_time", "00/01/1984:00:00:00"}};
-    for (const auto& [key, value] : values) {
+    for (const auto& entry : values) {
+        // A named pair, not a structured binding: clang 14 cannot capture a binding.
+        const std::string& key = entry.first;
         auto line = std::find_if(lines.begin(), lines.end(),
                                  [&key](const auto& l) { return l.first == key; });
-        if (line != lines.end()) line->second = value;
-        else lines.emplace_back(key, value);
+        if (line != lines.end()) line->second = entry.second;
+        else lines.emplace_back(key, entry.second);
     }
     std::string out = "!\r";
     for (const auto& [key, value] : lines) out += key + "=" + value + "\r";

