@@ -214,21 +214,71 @@ std::string textModeBytes(std::string_view text) {
     return out;
 }
 
-bool replaceFileContents(const std::string& path, std::string_view bytes) {
+namespace {
+
+// 256 KiB writes: few system calls, and little memory held while a page or a copy is written.
+constexpr std::size_t ReplaceBlockSize = 256 * 1024;
+
+}  // namespace
+
+ReplacingFile::~ReplacingFile() {
+    if (temporary_.empty()) return;
+    // Closed first: Windows removes no file that is still open.
+    out_.close();
+    removeFile(temporary_);
+}
+
+bool ReplacingFile::open(const std::string& path, unsigned newFileMode) {
+    if (!temporary_.empty()) return false;
     // The temporary file sits beside the target so the rename never crosses file systems.
     // One left behind by a crashed run is removed first.
-    const std::string target = detail::replaceTarget(path);
-    const std::string temporary = target + ".tmp~";
+    target_ = detail::replaceTarget(path);
+    const std::string temporary = target_ + ".tmp~";
     removeFile(temporary);
-    OutFile out;
-    if (!out.openNew(temporary)) return false;
-    const bool written = out.keepAccessOf(target) && out.write(bytes) && out.sync();
-    const bool closed = out.close();
-    if (!written || !closed || !renameReplace(temporary, target)) {
-        removeFile(temporary);
+    if (!out_.openNew(temporary, newFileMode)) return false;
+    temporary_ = temporary;
+    block_.reserve(ReplaceBlockSize);
+    failed_ = !out_.keepAccessOf(target_);
+    return !failed_;
+}
+
+bool ReplacingFile::writeBlock() {
+    if (!failed_ && !block_.empty()) failed_ = !out_.write(block_);
+    block_.clear();
+    return !failed_;
+}
+
+bool ReplacingFile::write(std::string_view bytes) {
+    if (temporary_.empty() || failed_) return false;
+    if (block_.size() + bytes.size() > ReplaceBlockSize) {
+        if (!writeBlock()) return false;
+        // A piece of a whole block or more goes out as it is, without a copy.
+        if (bytes.size() >= ReplaceBlockSize) {
+            failed_ = !out_.write(bytes);
+            return !failed_;
+        }
+    }
+    block_.append(bytes);
+    return true;
+}
+
+bool ReplacingFile::commit() {
+    if (temporary_.empty()) return false;
+    const bool written = writeBlock() && out_.sync();
+    const bool closed = out_.close();
+    if (!written || !closed || !renameReplace(temporary_, target_)) {
+        failed_ = true;
+        removeFile(temporary_);
+        temporary_.clear();
         return false;
     }
+    temporary_.clear();
     return true;
+}
+
+bool replaceFileContents(const std::string& path, std::string_view bytes) {
+    ReplacingFile out;
+    return out.open(path) && out.write(bytes) && out.commit();
 }
 
 bool appendFileContents(const std::string& path, std::string_view bytes) {

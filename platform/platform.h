@@ -80,12 +80,11 @@ public:
     OutFile& operator=(const OutFile&) = delete;
     ~OutFile();  // closes without syncing
 
-    // Creates the file or cuts it to length 0.
-    bool openTruncate(const std::string& path);
     // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
     bool openAppend(const std::string& path);
-    // Creates a new file that must not exist yet (for temporary files).
-    bool openNew(const std::string& path);
+    // Creates a new file that must not exist yet (for temporary files). POSIX gives it the
+    // permission bits `mode` less the umask; Windows ignores `mode`.
+    bool openNew(const std::string& path, unsigned mode = 0666);
     bool isOpen() const { return fd_ >= 0; }
     bool write(std::string_view bytes);
     // Gives this newly made file the access rights of the existing file at `path`, so that a
@@ -125,6 +124,38 @@ bool isDirectory(const std::string& path);
 // ("<target>.tmp~"; one left by a crashed run is removed first) is removed. True once the new
 // bytes are in place, even when the directory sync after the rename failed.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
+
+// The safe replace of replaceFileContents for bytes that come a piece at a time: they go to
+// the temporary file beside the target in blocks of 256 KiB, and commit syncs, closes and
+// renames it over the target. Destroyed without a commit (after a failed step, or while an
+// exception unwinds its owner) it removes the temporary file, and the target keeps its old
+// bytes. Every step goes through the write seam.
+class ReplacingFile {
+public:
+    ReplacingFile() = default;
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    ~ReplacingFile();
+
+    // Makes the temporary file with the target's access rights, under the rules of
+    // replaceFileContents. `newFileMode`: the POSIX permission bits of a target that does not
+    // exist yet, less the umask (Windows ignores it). False when refused or failed.
+    bool open(const std::string& path, unsigned newFileMode = 0666);
+    // False once any step has failed; nothing is put in place then.
+    bool write(std::string_view bytes);
+    // Puts the new bytes in place: true once renamed, even when the directory sync after the
+    // rename failed. False when anything failed; the target then keeps its old bytes.
+    bool commit();
+
+private:
+    bool writeBlock();
+
+    OutFile out_;
+    std::string target_;
+    std::string temporary_;  // empty when there is none to remove
+    std::string block_;
+    bool failed_ = false;
+};
 
 // Appends `bytes` to `path` (created when missing). On a failed write or sync the file is cut
 // back to its former length, so the old contents stay intact. Once the bytes are synced the

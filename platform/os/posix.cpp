@@ -209,13 +209,6 @@ OutFile::~OutFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool OutFile::openTruncate(const std::string& path) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    sizeAtOpen_ = 0;
-    return fd_ >= 0;
-}
-
 bool OutFile::openAppend(const std::string& path) {
     if (fd_ >= 0 || seamFails()) return false;
     fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
@@ -230,9 +223,10 @@ bool OutFile::openAppend(const std::string& path) {
     return true;
 }
 
-bool OutFile::openNew(const std::string& path) {
+bool OutFile::openNew(const std::string& path, unsigned mode) {
     if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                 static_cast<mode_t>(mode & 0777));
     sizeAtOpen_ = 0;
     return fd_ >= 0;
 }

@@ -153,13 +153,6 @@ OutFile::~OutFile() {
     releaseHandle(fileHandles(), fd_);
 }
 
-bool OutFile::openTruncate(const std::string& path) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = openForWriting(path, CREATE_ALWAYS);
-    sizeAtOpen_ = 0;
-    return fd_ >= 0;
-}
-
 bool OutFile::openAppend(const std::string& path) {
     if (fd_ >= 0 || seamFails()) return false;
     fd_ = openForWriting(path, OPEN_ALWAYS);
@@ -177,7 +170,7 @@ bool OutFile::openAppend(const std::string& path) {
     return true;
 }
 
-bool OutFile::openNew(const std::string& path) {
+bool OutFile::openNew(const std::string& path, unsigned /*mode*/) {
     if (fd_ >= 0 || seamFails()) return false;
     fd_ = openForWriting(path, CREATE_NEW);
     sizeAtOpen_ = 0;

@@ -359,6 +359,47 @@ TEST(SafeReplace, AnyFailingStepLeavesTheOldFileAsItWas) {
     }
 }
 
+TEST(SafeReplace, StreamedPiecesGoOutInWholeBlocks) {
+    // 600000 bytes in pieces of 1000: three writes (two whole 256 KiB blocks and the rest at the
+    // commit), not six hundred. Before those, open and access rights; after them sync, close and
+    // rename fail the replace; the directory sync after the rename does not.
+    const std::string oldBytes = "old";
+    std::string newBytes(600000, 'n');
+    for (std::size_t i = 0; i < newBytes.size(); i += 991) newBytes[i] = static_cast<char>(i);
+    int failures = 0;
+    for (int call = 1; call <= 20; ++call) {
+        SCOPED_TRACE(call);
+        TempDir dir;
+        dir.write("data.txt", oldBytes);
+        const bool ok = withFault(call, [&] {
+            platform::ReplacingFile out;
+            bool written = out.open(dir.file("data.txt"));
+            for (std::size_t at = 0; at < newBytes.size(); at += 1000)
+                written = out.write(std::string_view(newBytes).substr(at, 1000)) && written;
+            return out.commit() && written;
+        });
+        EXPECT_EQ(dir.read("data.txt"), ok ? newBytes : oldBytes);
+        EXPECT_EQ(filesIn(dir.path()), Names{"data.txt"});
+        if (ok) break;
+        ++failures;
+    }
+    EXPECT_EQ(failures, 8);
+
+    // Given up without a commit (a failed step in the caller, an exception): the temporary
+    // file goes and the old bytes stay. A second open of the same object is refused.
+    TempDir dir;
+    dir.write("data.txt", oldBytes);
+    {
+        platform::ReplacingFile out;
+        ASSERT_TRUE(out.open(dir.file("data.txt")));
+        EXPECT_FALSE(out.open(dir.file("data.txt")));
+        EXPECT_TRUE(out.write(newBytes));
+        EXPECT_EQ(filesIn(dir.path()), (Names{"data.txt", "data.txt.tmp~"}));
+    }
+    EXPECT_EQ(dir.read("data.txt"), oldBytes);
+    EXPECT_EQ(filesIn(dir.path()), Names{"data.txt"});
+}
+
 TEST(SafeAppend, AnyFailingStepLeavesTheOldFileAsItWas) {
     const std::string oldBytes = "record 1\r\n";
     const std::string added = "record 2\r\n";
@@ -406,7 +447,7 @@ TEST(OutFile, OpenRulesAndTruncate) {
     EXPECT_FALSE(file.openNew(dir.file("f")));  // must not exist yet
     ASSERT_TRUE(file.openAppend(dir.file("f")));
     EXPECT_EQ(file.sizeAtOpen(), 6);
-    EXPECT_FALSE(file.openTruncate(dir.file("g")));  // already open
+    EXPECT_FALSE(file.openNew(dir.file("g")));  // already open
     EXPECT_TRUE(file.write("789"));
     EXPECT_TRUE(file.truncate(4));
     EXPECT_FALSE(file.truncate(-1));
