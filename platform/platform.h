@@ -63,11 +63,13 @@ constexpr const char* ExecutableSuffix = "";
 // directory; `bytes` is then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
-// Copies a file, replacing the target when it exists (CopyFileA with fail-if-exists off on
-// Windows). True when the copy is complete. A copy that fails after the target was opened
-// removes the partial target, as CopyFileA does, so no cut-off copy passes for a whole one.
-// POSIX refuses to copy a file onto itself (Windows fails that too). The target's open, every
-// write and its close go through the write seam (on Windows the one CopyFileA call).
+// Copies a regular file, replacing the target when it exists, by way of a temporary file
+// beside the target that is renamed over it once whole (the safe replace of
+// replaceFileContents; on Windows CopyFileA to the temporary file, then MoveFileExA). True
+// when the copy is in place; a copy that fails at any step leaves the old target as it was.
+// A new copy gets the source's permission bits, an existing one keeps its own. A copy of a
+// file onto itself is refused. Every step goes through the write seam (on Windows the
+// CopyFileA call and the rename).
 bool copyFile(const std::string& from, const std::string& to);
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode

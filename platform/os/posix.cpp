@@ -152,57 +152,33 @@ std::string nativePath(const std::string& path) {
 }
 
 bool copyFile(const std::string& from, const std::string& to) {
-    const std::string source = nativePath(from);
-    const std::string target = nativePath(to);
-    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
+    const int in = open(nativePath(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return false;
     struct stat sourceInfo {};
     struct stat targetInfo {};
-    // Copying a file onto itself would cut it to nothing before reading it.
-    if (fstat(in, &sourceInfo) != 0 || S_ISDIR(sourceInfo.st_mode) ||
-        (stat(target.c_str(), &targetInfo) == 0 && targetInfo.st_dev == sourceInfo.st_dev &&
-         targetInfo.st_ino == sourceInfo.st_ino) ||
-        seamFails()) {
-        close(in);
-        return false;
-    }
-    const int out =
-        open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, sourceInfo.st_mode & 0777);
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    bool ok = true;
+    // Only a regular file is copied: a FIFO or a device has no end to copy to. A copy onto
+    // the file itself is refused, as CopyFileA refuses it.
+    const bool copyable =
+        fstat(in, &sourceInfo) == 0 && S_ISREG(sourceInfo.st_mode) &&
+        !(stat(nativePath(to).c_str(), &targetInfo) == 0 &&
+          targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino);
+    // By way of the safe replace: a copy that fails partway leaves the old copy as it was.
+    // A new copy gets the source's permission bits.
+    ReplacingFile out;
+    bool ok = copyable && out.open(to, sourceInfo.st_mode & 0777);
     std::vector<char> block(256 * 1024);
-    for (;;) {
+    while (ok) {
         const ssize_t got = read(in, block.data(), block.size());
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             ok = got == 0;
             break;
         }
-        if (!seamWrite(out, std::string_view(block.data(), static_cast<std::size_t>(got)))) {
-            ok = false;
-            break;
-        }
+        ok = out.write(std::string_view(block.data(), static_cast<std::size_t>(got)));
     }
     close(in);
-    // The old contents went with O_TRUNC; a cut-off copy left behind would pass for a whole
-    // one. Only the regular file written is removed, never a device such as /dev/null nor a
-    // link that led to the file.
-    struct stat written {};
-    struct stat named {};
-    const bool regular = fstat(out, &written) == 0 && S_ISREG(written.st_mode) &&
-                         lstat(target.c_str(), &named) == 0 && named.st_dev == written.st_dev &&
-                         named.st_ino == written.st_ino;
-    if (seamFails()) {
-        close(out);
-        ok = false;
-    } else if (close(out) != 0) {
-        ok = false;
-    }
-    if (!ok && regular) unlink(target.c_str());
-    return ok;
+    return ok && out.commit();
 }
 
 OutFile::~OutFile() {

@@ -80,6 +80,31 @@ bool writeFully(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+// Volume and file index of the file at `path`, which tell one file by every spelling.
+bool identityOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+    return GetFileInformationByHandle(file, &info) != 0;
+}
+
+bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = identityOf(file, info);
+    CloseHandle(file);
+    return known;
+}
+
+bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first;
+    BY_HANDLE_FILE_INFORMATION second;
+    return identityOf(a, first) && identityOf(b, second) && sameIdentity(first, second);
+}
+
 // Opens `path` for writing with the given creation rule; -1 when it fails.
 int openForWriting(const std::string& path, DWORD creation) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
@@ -141,9 +166,17 @@ std::string programName(const std::string&) {
 }
 
 bool copyFile(const std::string& from, const std::string& to) {
-    // CopyFileA fails a copy onto the same file and removes a target it could not finish.
-    if (seamFails()) return false;
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+    // A copy onto the file itself is refused, as CopyFileA onto it would be.
+    if (sameFile(from, to)) return false;
+    // By way of a temporary file beside the target, renamed over it once whole: a copy that
+    // fails partway leaves the old copy as it was.
+    const std::string temporary = to + ".tmp~";
+    if (seamFails() || !CopyFileA(from.c_str(), temporary.c_str(), FALSE) ||
+        !renameReplace(temporary, to)) {
+        DeleteFileA(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 OutFile::~OutFile() {

@@ -229,38 +229,53 @@ TEST(Files, ReadAndCopy) {
     }
 }
 
-TEST(Copy, AnyFailingStepLeavesNoCutOffCopy) {
-    // 600000 bytes: three 256 KiB blocks, so open, three writes and close.
+TEST(Copy, AnyFailingStepKeepsTheOldCopy) {
+    // 600000 bytes: three 256 KiB blocks. Open, access rights, three writes, sync, close and
+    // rename fail the copy, and the old copy stays whole (it once went as the copy began);
+    // the directory sync after the rename no longer counts.
     std::string source(600000, 's');
     for (std::size_t i = 0; i < source.size(); i += 997) source[i] = static_cast<char>(i % 251);
     const std::string old = "an earlier copy";
-    const std::pair<const char*, int> steps[] = {
-        {"open", 1}, {"first write", 2}, {"third write", 4}, {"close", 5}, {"none", 6}};
-    for (const auto& [step, call] : steps) {
-        SCOPED_TRACE(step);
+    int failures = 0;
+    for (int call = 1; call <= 20; ++call) {
+        SCOPED_TRACE(call);
         TempDir dir;
         dir.write("source.bin", source);
         dir.write("copy.bin", old);
         const bool ok = withFault(
             call, [&] { return platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")); });
-        EXPECT_EQ(ok, call == 6);
         EXPECT_EQ(dir.read("source.bin"), source);
-        // Refused before the target was touched; else the old bytes went when the copy began,
-        // as with CopyFileA, and no partial copy stays.
-        if (call == 1 || ok) {
-            EXPECT_EQ(dir.read("copy.bin"), ok ? source : old);
-        } else {
-            EXPECT_FALSE(dir.exists("copy.bin"));
-        }
+        EXPECT_EQ(dir.read("copy.bin"), ok ? source : old);
+        EXPECT_EQ(filesIn(dir.path()), (Names{"copy.bin", "source.bin"}));
+        if (ok) break;
+        ++failures;
     }
-    // Only the file written is removed, not a link that led to it.
+    EXPECT_EQ(failures, 8);
+    // A copy kept elsewhere behind a link stays linked, failed or not.
     TempDir dir;
     dir.write("source.bin", source);
     dir.write("elsewhere.bin", old);
     fs::create_symlink(dir.path() / "elsewhere.bin", dir.path() / "copy.bin");
     EXPECT_FALSE(withFault(
-        2, [&] { return platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")); }));
+        3, [&] { return platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")); }));
+    EXPECT_EQ(dir.read("elsewhere.bin"), old);
+    EXPECT_TRUE(platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "copy.bin"));
+    EXPECT_EQ(dir.read("elsewhere.bin"), source);
+    EXPECT_EQ(filesIn(dir.path()), (Names{"copy.bin", "elsewhere.bin", "source.bin"}));
+}
+
+TEST(Copy, NewCopiesTakeTheSourcesRightsOldOnesKeepTheirOwn) {
+    TempDir dir;
+    dir.write("private.sah", "result");
+    fs::permissions(dir.file("private.sah"), fs::perms(0600));
+    dir.write("old.copy", "old");
+    fs::permissions(dir.file("old.copy"), fs::perms(0644));
+    ASSERT_TRUE(platform::copyFile(dir.file("private.sah"), dir.file("new.copy")));
+    ASSERT_TRUE(platform::copyFile(dir.file("private.sah"), dir.file("old.copy")));
+    EXPECT_EQ(permissionsOf(dir.file("new.copy")), fs::perms(0600));
+    EXPECT_EQ(permissionsOf(dir.file("old.copy")), fs::perms(0644));
+    EXPECT_EQ(dir.read("old.copy"), "result");
 }
 
 TEST(SafeReplace, WritesNewFilesReplacesOldOnesAndFollowsLinks) {
@@ -424,19 +439,17 @@ TEST(SafeAppend, AnyFailingStepLeavesTheOldFileAsItWas) {
 // each operation partway, as a full disk would. Nothing may be left cut off.
 TEST(DiskFull, NoOperationLeavesAPartialFile) {
     const std::string old(1000, 'o');
-    // A copy that did not finish leaves no copy (the old one went, as with CopyFileA).
-    const std::pair<const char*, Names> cases[] = {{"ReplaceData", {"data.txt"}},
-                                                   {"AppendData", {"data.txt", "source.bin"}},
-                                                   {"CopySource", {"source.bin"}}};
-    for (const auto& [child, files] : cases) {
+    for (const char* child : {"ReplaceData", "AppendData", "CopySource"}) {
         SCOPED_TRACE(child);
         TempDir dir;
         dir.write("data.txt", old);
-        if (std::string(child) != "ReplaceData") dir.write("source.bin", std::string(100000, 's'));
+        const bool source = std::string(child) != "ReplaceData";
+        if (source) dir.write("source.bin", std::string(100000, 's'));
         EXPECT_EQ(runChild(child, dir.path(), "TZ=UTC", "ulimit -f 16 && trap '' XFSZ"),
                   Names{"false"});
-        EXPECT_EQ(filesIn(dir.path()), files);
-        EXPECT_EQ(dir.exists("data.txt") ? dir.read("data.txt") : old, old);
+        EXPECT_EQ(filesIn(dir.path()),
+                  source ? (Names{"data.txt", "source.bin"}) : Names{"data.txt"});
+        EXPECT_EQ(dir.read("data.txt"), old);
     }
 }
 
