@@ -1,9 +1,8 @@
 // The portable half of the platform layer: date text, text mode, whole-file helpers and the
 // safe replace and append built on the OS half's write seam.
+#include <algorithm>
 #include <array>
 #include <chrono>
-#include <fstream>
-#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -168,35 +167,6 @@ std::int64_t nowUtc() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-bool readFile(const std::string& path, std::string& bytes) {
-    // A directory opens as a stream on POSIX and reports a nonsense size.
-    if (isDirectory(path)) return false;
-    std::ifstream in(nativePath(path), std::ios::binary);
-    if (!in) return false;
-    std::string data;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.clear();  // a stream that cannot seek (a pipe) is read block by block below
-    in.seekg(0, std::ios::beg);
-    in.clear();
-    if (size > 0) {
-        data.resize(static_cast<std::size_t>(size));
-        in.read(data.data(), size);
-        data.resize(static_cast<std::size_t>(in.gcount()));
-        if (in.bad()) return false;
-    }
-    // Files that report no size (/proc) or grew since: read on to the real end.
-    if (!in.eof()) {
-        char block[65536];
-        while (in.read(block, sizeof block) || in.gcount() > 0) {
-            data.append(block, static_cast<std::size_t>(in.gcount()));
-        }
-    }
-    if (in.bad()) return false;
-    bytes = std::move(data);
-    return true;
 }
 
 std::string textModeBytes(std::string_view text) {

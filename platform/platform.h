@@ -59,8 +59,9 @@ constexpr const char* ExecutableSuffix = ".exe";
 constexpr const char* ExecutableSuffix = "";
 #endif
 
-// Reads a whole file as its bytes. False when it cannot be opened or read, or names a
-// directory; `bytes` is then untouched.
+// Reads a whole file as its bytes. False when it cannot be opened or read, or is no regular
+// file (a directory, a FIFO, a device such as /dev/zero: opening one never waits); `bytes` is
+// then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
 // Copies a regular file, replacing the target when it exists, by way of a temporary file
@@ -83,6 +84,7 @@ public:
     ~OutFile();  // closes without syncing
 
     // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
+    // Only a regular file opens (a FIFO never makes the call wait).
     bool openAppend(const std::string& path);
     // Creates a new file that must not exist yet (for temporary files). POSIX gives it the
     // permission bits `mode` less the umask; Windows ignores `mode`.
@@ -94,7 +96,8 @@ public:
     // where the OS allows; when the group cannot be kept the group gets no rights (they were
     // granted to the old group). False when `path` exists but this process may not write it,
     // as an in-place write could not (Windows leaves that refusal to MoveFileExA), or when the
-    // rights cannot be set. A missing `path` leaves the defaults and is no failure.
+    // rights cannot be set. A missing `path` leaves the defaults and is no failure; on POSIX
+    // one that is no regular file is refused.
     bool keepAccessOf(const std::string& path);
     // Flushes the OS buffers to the disk (fsync / FlushFileBuffers).
     bool sync();
@@ -121,7 +124,8 @@ bool isDirectory(const std::string& path);
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
 // over the target only after every byte was written, synced and closed. The new file keeps
 // the old one's access rights (see OutFile::keepAccessOf); a target this process may not
-// write is refused. On POSIX a symbolic link at `path` stays a link: the file it points to is
+// write is refused, and so is one that is no regular file (a FIFO, a device, a directory stays
+// what it is). On POSIX a symbolic link at `path` stays a link: the file it points to is
 // the one replaced. On any failure the target keeps its old bytes and the temporary file
 // ("<target>.tmp~"; one left by a crashed run is removed first) is removed. True once the new
 // bytes are in place, even when the directory sync after the rename failed.

@@ -151,6 +151,37 @@ std::string nativePath(const std::string& path) {
     return native;
 }
 
+bool readFile(const std::string& path, std::string& bytes) {
+    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
+    const int fd = open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    // Only a regular file is read: a FIFO or a device such as /dev/zero has no end, a
+    // directory no bytes.
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    std::string data(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t filled = 0;
+    // Files that report no size (/proc) or grew since are read on to their real end.
+    char more[65536];
+    for (;;) {
+        const bool inData = filled < data.size();
+        const ssize_t got = inData ? read(fd, data.data() + filled, data.size() - filled)
+                                   : read(fd, more, sizeof more);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        if (!inData) data.append(more, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
 bool copyFile(const std::string& from, const std::string& to) {
     // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
     const int in = open(nativePath(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -187,10 +218,12 @@ OutFile::~OutFile() {
 
 bool OutFile::openAppend(const std::string& path) {
     if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Non-blocking, so that opening a FIFO cannot hang; only a regular file is appended to.
+    fd_ = ::open(nativePath(path).c_str(),
+                 O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd_ < 0) return false;
     struct stat info {};
-    if (fstat(fd_, &info) != 0) {
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;
         return false;
@@ -217,8 +250,9 @@ bool OutFile::keepAccessOf(const std::string& path) {
     const std::string native = nativePath(path);
     struct stat old {};
     if (stat(native.c_str(), &old) != 0) return errno == ENOENT;
-    // Only a file's rights are carried over; renaming over anything else fails later anyway.
-    if (!S_ISREG(old.st_mode)) return true;
+    // Only a regular file is replaced: renaming over a FIFO or a device would put a plain file
+    // in its place (and a directory refuses the rename anyway).
+    if (!S_ISREG(old.st_mode)) return false;
     // A database the user made read-only stays as it is, as with an in-place write.
     if (faccessat(AT_FDCWD, native.c_str(), W_OK, AT_EACCESS) != 0) return false;
     mode_t mode = old.st_mode & 0777;

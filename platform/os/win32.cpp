@@ -86,8 +86,9 @@ bool identityOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool known = identityOf(file, info);
     CloseHandle(file);
@@ -165,6 +166,40 @@ std::string programName(const std::string&) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+bool readFile(const std::string& path, std::string& bytes) {
+    // A directory does not open here (that takes FILE_FLAG_BACKUP_SEMANTICS).
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    struct Closer {
+        HANDLE file;
+        ~Closer() { CloseHandle(file); }
+    } closer{file};
+    // Only a file on a disk is read: a pipe or a device such as CON has no end.
+    LARGE_INTEGER size;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) return false;
+    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t filled = 0;
+    // A file that grew since is read on to its real end; ReadFile takes at most 1 GiB a call.
+    char more[65536];
+    for (;;) {
+        const bool inData = filled < data.size();
+        const std::size_t wanted = inData ? data.size() - filled : sizeof more;
+        DWORD got = 0;
+        if (!ReadFile(file, inData ? data.data() + filled : more,
+                      static_cast<DWORD>(wanted < (1u << 30) ? wanted : (1u << 30)), &got,
+                      nullptr)) {
+            return false;
+        }
+        if (got == 0) break;
+        if (!inData) data.append(more, got);
+        filled += got;
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
 bool copyFile(const std::string& from, const std::string& to) {
     // A copy onto the file itself is refused, as CopyFileA onto it would be.
     if (sameFile(from, to)) return false;
@@ -193,7 +228,9 @@ bool OutFile::openAppend(const std::string& path) {
     HANDLE file = handleOf(fileHandles(), fd_);
     LARGE_INTEGER size;
     const LARGE_INTEGER zero{};
-    if (!GetFileSizeEx(file, &size) || !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
+    // Only a file on a disk is appended to, not a pipe or a device.
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
+        !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
         CloseHandle(file);
         releaseHandle(fileHandles(), fd_);
         fd_ = -1;

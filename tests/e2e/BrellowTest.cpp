@@ -171,7 +171,8 @@ TEST(BrellowTest, CopiesAndWritesOnRequest) {
         // The disk fills in the middle of the copy: the copy archived before stays whole.
         {"disk full during the copy", {"in/result.sah", "out"},
          "Illegal File: out\\" + Copy + "\n", false, {}, {{"out/" + Copy, "stale copy"}},
-         "ulimit -f 2 && trap '' XFSZ", resultFile("pad=" + std::string(2000, 'p') + "\nname=" + Name)},
+         "ulimit -f 2 && trap '' XFSZ",
+         resultFile("pad=" + std::string(2000, 'p') + "\nname=" + Name)},
         // The disk fills in the middle of the appended record: the part that got written is
         // cut off again and the run says so.
         {"disk full during the append", {"in/result.sah", "out", "-ss"},

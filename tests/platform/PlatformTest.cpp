@@ -229,6 +229,27 @@ TEST(Files, ReadAndCopy) {
     }
 }
 
+TEST(Files, OnlyRegularFilesAreReadCopiedAppendedToOrReplaced) {
+    // A FIFO once kept a reader waiting for ever and /dev/zero filled the memory; a FIFO that
+    // was replaced became a plain file. Each is now refused at once and stays what it is.
+    TempDir dir;
+    shell("mkfifo fifo", dir.path());
+    ASSERT_TRUE(fs::is_fifo(dir.path() / "fifo"));
+    dir.write("plain.txt", "plain");
+    for (const std::string& odd : {dir.file("fifo"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(odd);
+        std::string read = "untouched";
+        EXPECT_FALSE(platform::readFile(odd, read));
+        EXPECT_EQ(read, "untouched");
+        EXPECT_FALSE(platform::copyFile(odd, dir.file("copy.txt")));
+    }
+    EXPECT_FALSE(platform::copyFile(dir.file("plain.txt"), dir.file("fifo")));
+    EXPECT_FALSE(platform::replaceFileContents(dir.file("fifo"), "new"));
+    EXPECT_FALSE(platform::appendFileContents(dir.file("fifo"), "more"));
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"fifo", "plain.txt"}));
+}
+
 TEST(Copy, AnyFailingStepKeepsTheOldCopy) {
     // 600000 bytes: three 256 KiB blocks. Open, access rights, three writes, sync, close and
     // rename fail the copy, and the old copy stays whole (it once went as the copy began);

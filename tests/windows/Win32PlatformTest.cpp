@@ -169,3 +169,21 @@ TEST(Win32Platform, CopyThroughCopyFile) {
     EXPECT_EQ(dir.read("old.result"), "a newer result");
     EXPECT_FALSE(dir.exists("old.result.tmp~"));
 }
+
+TEST(Win32Platform, OnlyFilesOnADiskAreReadOrAppendedTo) {
+    // A device has no end to read to; a directory holds no bytes.
+    TempDir dir;
+    const std::string bytes("a\r\nb\x1a\0c", 7);
+    dir.write("in.bin", bytes);
+    std::string read = "untouched";
+    ASSERT_TRUE(platform::readFile(windowsPath(dir.path() / "in.bin"), read));
+    EXPECT_EQ(read, bytes);
+    for (const std::string& odd :
+         {std::string("NUL"), std::string("CON"), windowsPath(dir.path())}) {
+        SCOPED_TRACE(odd);
+        read = "untouched";
+        EXPECT_FALSE(platform::readFile(odd, read));
+        EXPECT_EQ(read, "untouched");
+    }
+    EXPECT_FALSE(platform::appendFileContents("NUL", "more"));
+}
