@@ -93,6 +93,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::startProgram();
     run(argc, argv);
     return 0;
 }

@@ -33,6 +33,11 @@ void findClose(int handle);
 // The order of directory entries: true when `a` comes before `b`.
 bool directoryOrderLess(const std::string& a, const std::string& b);
 
+// What every program does first. POSIX: a write past the file-size limit (ulimit -f) fails
+// with EFBIG instead of ending the process with SIGXFSZ, so a cut-off append is still cut
+// back and a temporary file still removed. Windows: nothing.
+void startProgram();
+
 // The standard zone offset in seconds east of Greenwich: minus the C runtime's `timezone`
 // after tzset(). Read once per process: the zone does not change during a run.
 int zoneOffsetSeconds();

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "clientfiles/ResFile.h"
+#include "platform/platform.h"
 #include "present/ResultPage.h"
 #include "record/Console.h"
 #include "record/SafeName.h"
@@ -20,6 +21,7 @@ void printUsage() {
 // Arguments: the result file and, optionally, the page to write. Exit status is 0 on every
 // path; the messages tell success from failure.
 int main(int argc, char** argv) {
+    platform::startProgram();
     if (argc < 2 || argc > 3) {
         printUsage();
         return 0;

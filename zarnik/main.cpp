@@ -228,6 +228,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::startProgram();
     const std::string programName =
         platform::programName(argc > 0 && argv[0] != nullptr ? argv[0] : "");
     const Mode mode = modeOf(programName);

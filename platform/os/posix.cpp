@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -130,6 +131,8 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 }
 
 }  // namespace detail
+
+void startProgram() { signal(SIGXFSZ, SIG_IGN); }
 
 int zoneOffsetSeconds() {
     static const int offset = [] {

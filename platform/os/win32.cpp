@@ -133,6 +133,8 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 
 }  // namespace detail
 
+void startProgram() {}
+
 int zoneOffsetSeconds() {
     static const int offset = [] {
         _tzset();

@@ -181,6 +181,16 @@ TEST(BrellowTest, CopiesAndWritesOnRequest) {
     });
 }
 
+TEST(BrellowTest, FileSizeLimitWithItsSignalAtTheDefault) {
+    // The signal of the file-size limit once ended the run in the middle of the append, before
+    // the cut-back, and left a torn record; the write now fails and the record is cut off.
+    if (testsupport::windowsPrograms())
+        GTEST_SKIP() << "the file-size signal is POSIX: under Wine it ends Wine's own process";
+    runCases({{"disk full during the append", {"in/result.sah", "out", "-ss"},
+               "Illegal File: ss_past_data.txt\n", false, {{"out/" + Copy, resultFile()}},
+               {{"ss_past_data.txt", std::string(1000, '\r')}}, "ulimit -f 2"}});
+}
+
 TEST(BrellowTest, MarkupInTheNameIsKeptAsPlainBytes) {
     // The name's markup is escaped on the page only; the copy, the default page name and the
     // support record carry its bytes as they are.
