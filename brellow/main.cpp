@@ -41,7 +41,8 @@ std::string copyPathFor(const std::string& destDir, const std::string& name) {
     return (destDir.empty() ? std::string(".\\") : directoryPrefix(destDir)) + name + ".result";
 }
 
-int run(int argc, char** argv) {
+// `file` is kept naming the file being read or written, for the out-of-memory message.
+int run(int argc, char** argv, std::string& file) {
     if (argc < 3) {
         printUsage();
         return 0;
@@ -65,6 +66,7 @@ int run(int argc, char** argv) {
     }
     if (plainCount < 2) return reportWithUsage("Too Few Parameter");
 
+    file = resultPath;
     ResFile reader(resultPath);
     if (!reader.isOpen()) return reportWithUsage("File not found: ", resultPath);
     if (!reader.read()) return reportWithUsage("Illegal File: ", resultPath);
@@ -74,17 +76,20 @@ int run(int argc, char** argv) {
 
     if ((parm.kind & KindHtml) != 0) {
         const std::string htmlPath = parm.htmlFile.empty() ? record.name + ".html" : parm.htmlFile;
+        file = htmlPath;
         if (!writeResultPage(reader, htmlPath)) printMessage("Illegal File: ", htmlPath);
     }
     reader.close();
 
     // A copy that did not happen must not look like success: archiving is the point of the run.
     const std::string copyPath = copyPathFor(destDir, record.name);
+    file = copyPath;
     if (!platform::copyFile(resultPath, copyPath)) printMessage("Illegal File: ", copyPath);
 
     if ((parm.kind & KindSupport) != 0) {
         const std::string supportPath =
             parm.supportFiles.empty() ? std::string("ss_past_data.txt") : parm.supportFiles;
+        file = supportPath;
         if (!SSExport::appendRecord(supportPath, record)) printMessage("Illegal File: ", supportPath);
     }
     return 0;
@@ -93,6 +98,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    run(argc, argv);
+    platform::startProgram();
+    runReportingOutOfMemory([argc, argv](std::string& file) { run(argc, argv, file); });
     return 0;
 }

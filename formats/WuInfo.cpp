@@ -24,14 +24,15 @@ constexpr std::string_view LineEnd = "\r\n";
 // thousands of work units to a few allocations.
 constexpr std::size_t BytesPerRow = 1600;
 
-// A text between double quotes, as it is, except for the two bytes at which reading stops: a
-// NUL ends its row and byte 26 ends the whole file in text mode. A text that came in holding
-// one (the support data file is read in binary) would otherwise cost every field after it,
-// or every row after it, on the next run.
+// A text between double quotes, as it is, except for the bytes that would not read back as
+// this one cell: a double quote inside would end the quotes, so a comma after it splits the
+// cell and the row's later fields go astray; a NUL ends its row; byte 26 ends the whole file
+// in text mode. A text that came in holding one (from a support data file or a result file)
+// would otherwise cost every field after it, or every row after it, on the next run.
 void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (char c : text) {
-        if (c != '\0' && c != '\x1a') out += c;
+        if (c != '"' && c != '\0' && c != '\x1a') out += c;
     }
     out += '"';
 }

@@ -5,7 +5,9 @@
 
 #include "record/WorkUnitList.h"
 
-// Rewrites the file safely (temporary file renamed over the target); CR LF line ends.
+// Rewrites the file safely (temporary file renamed over the target); CR LF line ends. Texts
+// are written without the bytes that would not read back as one cell (double quote, NUL,
+// byte 26).
 // False on any failure, and the old file then keeps its bytes.
 bool writeWuInfo(const WorkUnitList& store, const std::string& path);
 // Adds every row to the store (merging by name); header lines set store.columns.

@@ -1,9 +1,8 @@
 // The portable half of the platform layer: date text, text mode, whole-file helpers and the
 // safe replace and append built on the OS half's write seam.
+#include <algorithm>
 #include <array>
 #include <chrono>
-#include <fstream>
-#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -170,35 +169,6 @@ std::int64_t nowUtc() {
         .count();
 }
 
-bool readFile(const std::string& path, std::string& bytes) {
-    // A directory opens as a stream on POSIX and reports a nonsense size.
-    if (isDirectory(path)) return false;
-    std::ifstream in(nativePath(path), std::ios::binary);
-    if (!in) return false;
-    std::string data;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.clear();  // a stream that cannot seek (a pipe) is read block by block below
-    in.seekg(0, std::ios::beg);
-    in.clear();
-    if (size > 0) {
-        data.resize(static_cast<std::size_t>(size));
-        in.read(data.data(), size);
-        data.resize(static_cast<std::size_t>(in.gcount()));
-        if (in.bad()) return false;
-    }
-    // Files that report no size (/proc) or grew since: read on to the real end.
-    if (!in.eof()) {
-        char block[65536];
-        while (in.read(block, sizeof block) || in.gcount() > 0) {
-            data.append(block, static_cast<std::size_t>(in.gcount()));
-        }
-    }
-    if (in.bad()) return false;
-    bytes = std::move(data);
-    return true;
-}
-
 std::string textModeBytes(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
@@ -214,21 +184,71 @@ std::string textModeBytes(std::string_view text) {
     return out;
 }
 
-bool replaceFileContents(const std::string& path, std::string_view bytes) {
+namespace {
+
+// 256 KiB writes: few system calls, and little memory held while a page or a copy is written.
+constexpr std::size_t ReplaceBlockSize = 256 * 1024;
+
+}  // namespace
+
+ReplacingFile::~ReplacingFile() {
+    if (temporary_.empty()) return;
+    // Closed first: Windows removes no file that is still open.
+    out_.close();
+    removeFile(temporary_);
+}
+
+bool ReplacingFile::open(const std::string& path, unsigned newFileMode) {
+    if (!temporary_.empty()) return false;
     // The temporary file sits beside the target so the rename never crosses file systems.
     // One left behind by a crashed run is removed first.
-    const std::string target = detail::replaceTarget(path);
-    const std::string temporary = target + ".tmp~";
+    target_ = detail::replaceTarget(path);
+    const std::string temporary = target_ + ".tmp~";
     removeFile(temporary);
-    OutFile out;
-    if (!out.openNew(temporary)) return false;
-    const bool written = out.keepAccessOf(target) && out.write(bytes) && out.sync();
-    const bool closed = out.close();
-    if (!written || !closed || !renameReplace(temporary, target)) {
-        removeFile(temporary);
+    if (!out_.openNew(temporary, newFileMode)) return false;
+    temporary_ = temporary;
+    block_.reserve(ReplaceBlockSize);
+    failed_ = !out_.keepAccessOf(target_);
+    return !failed_;
+}
+
+bool ReplacingFile::writeBlock() {
+    if (!failed_ && !block_.empty()) failed_ = !out_.write(block_);
+    block_.clear();
+    return !failed_;
+}
+
+bool ReplacingFile::write(std::string_view bytes) {
+    if (temporary_.empty() || failed_) return false;
+    if (block_.size() + bytes.size() > ReplaceBlockSize) {
+        if (!writeBlock()) return false;
+        // A piece of a whole block or more goes out as it is, without a copy.
+        if (bytes.size() >= ReplaceBlockSize) {
+            failed_ = !out_.write(bytes);
+            return !failed_;
+        }
+    }
+    block_.append(bytes);
+    return true;
+}
+
+bool ReplacingFile::commit() {
+    if (temporary_.empty()) return false;
+    const bool written = writeBlock() && out_.sync();
+    const bool closed = out_.close();
+    if (!written || !closed || !renameReplace(temporary_, target_)) {
+        failed_ = true;
+        removeFile(temporary_);
+        temporary_.clear();
         return false;
     }
+    temporary_.clear();
     return true;
+}
+
+bool replaceFileContents(const std::string& path, std::string_view bytes) {
+    ReplacingFile out;
+    return out.open(path) && out.write(bytes) && out.commit();
 }
 
 bool appendFileContents(const std::string& path, std::string_view bytes) {

@@ -33,6 +33,11 @@ void findClose(int handle);
 // The order of directory entries: true when `a` comes before `b`.
 bool directoryOrderLess(const std::string& a, const std::string& b);
 
+// What every program does first. POSIX: a write past the file-size limit (ulimit -f) fails
+// with EFBIG instead of ending the process with SIGXFSZ, so a cut-off append is still cut
+// back and a temporary file still removed. Windows: nothing.
+void startProgram();
+
 // The standard zone offset in seconds east of Greenwich: minus the C runtime's `timezone`
 // after tzset(). Read once per process: the zone does not change during a run.
 int zoneOffsetSeconds();
@@ -59,15 +64,18 @@ constexpr const char* ExecutableSuffix = ".exe";
 constexpr const char* ExecutableSuffix = "";
 #endif
 
-// Reads a whole file as its bytes. False when it cannot be opened or read, or names a
-// directory; `bytes` is then untouched.
+// Reads a whole file as its bytes. False when it cannot be opened or read, or is no regular
+// file (a directory, a FIFO, a device such as /dev/zero: opening one never waits); `bytes` is
+// then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
-// Copies a file, replacing the target when it exists (CopyFileA with fail-if-exists off on
-// Windows). True when the copy is complete. A copy that fails after the target was opened
-// removes the partial target, as CopyFileA does, so no cut-off copy passes for a whole one.
-// POSIX refuses to copy a file onto itself (Windows fails that too). The target's open, every
-// write and its close go through the write seam (on Windows the one CopyFileA call).
+// Copies a regular file, replacing the target when it exists, by way of a temporary file
+// beside the target that is renamed over it once whole (the safe replace of
+// replaceFileContents; on Windows CopyFileA to the temporary file, then MoveFileExA). True
+// when the copy is in place; a copy that fails at any step leaves the old target as it was.
+// A new copy gets the source's permission bits, an existing one keeps its own. A copy of a
+// file onto itself is refused. Every step goes through the write seam (on Windows the
+// CopyFileA call and the rename).
 bool copyFile(const std::string& from, const std::string& to);
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode
@@ -80,12 +88,12 @@ public:
     OutFile& operator=(const OutFile&) = delete;
     ~OutFile();  // closes without syncing
 
-    // Creates the file or cuts it to length 0.
-    bool openTruncate(const std::string& path);
     // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
+    // Only a regular file opens (a FIFO never makes the call wait).
     bool openAppend(const std::string& path);
-    // Creates a new file that must not exist yet (for temporary files).
-    bool openNew(const std::string& path);
+    // Creates a new file that must not exist yet (for temporary files). POSIX gives it the
+    // permission bits `mode` less the umask; Windows ignores `mode`.
+    bool openNew(const std::string& path, unsigned mode = 0666);
     bool isOpen() const { return fd_ >= 0; }
     bool write(std::string_view bytes);
     // Gives this newly made file the access rights of the existing file at `path`, so that a
@@ -93,7 +101,8 @@ public:
     // where the OS allows; when the group cannot be kept the group gets no rights (they were
     // granted to the old group). False when `path` exists but this process may not write it,
     // as an in-place write could not (Windows leaves that refusal to MoveFileExA), or when the
-    // rights cannot be set. A missing `path` leaves the defaults and is no failure.
+    // rights cannot be set. A missing `path` leaves the defaults and is no failure; on POSIX
+    // one that is no regular file is refused.
     bool keepAccessOf(const std::string& path);
     // Flushes the OS buffers to the disk (fsync / FlushFileBuffers).
     bool sync();
@@ -120,11 +129,44 @@ bool isDirectory(const std::string& path);
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
 // over the target only after every byte was written, synced and closed. The new file keeps
 // the old one's access rights (see OutFile::keepAccessOf); a target this process may not
-// write is refused. On POSIX a symbolic link at `path` stays a link: the file it points to is
+// write is refused, and so is one that is no regular file (a FIFO, a device, a directory stays
+// what it is). On POSIX a symbolic link at `path` stays a link: the file it points to is
 // the one replaced. On any failure the target keeps its old bytes and the temporary file
 // ("<target>.tmp~"; one left by a crashed run is removed first) is removed. True once the new
 // bytes are in place, even when the directory sync after the rename failed.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
+
+// The safe replace of replaceFileContents for bytes that come a piece at a time: they go to
+// the temporary file beside the target in blocks of 256 KiB, and commit syncs, closes and
+// renames it over the target. Destroyed without a commit (after a failed step, or while an
+// exception unwinds its owner) it removes the temporary file, and the target keeps its old
+// bytes. Every step goes through the write seam.
+class ReplacingFile {
+public:
+    ReplacingFile() = default;
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    ~ReplacingFile();
+
+    // Makes the temporary file with the target's access rights, under the rules of
+    // replaceFileContents. `newFileMode`: the POSIX permission bits of a target that does not
+    // exist yet, less the umask (Windows ignores it). False when refused or failed.
+    bool open(const std::string& path, unsigned newFileMode = 0666);
+    // False once any step has failed; nothing is put in place then.
+    bool write(std::string_view bytes);
+    // Puts the new bytes in place: true once renamed, even when the directory sync after the
+    // rename failed. False when anything failed; the target then keeps its old bytes.
+    bool commit();
+
+private:
+    bool writeBlock();
+
+    OutFile out_;
+    std::string target_;
+    std::string temporary_;  // empty when there is none to remove
+    std::string block_;
+    bool failed_ = false;
+};
 
 // Appends `bytes` to `path` (created when missing). On a failed write or sync the file is cut
 // back to its former length, so the old contents stay intact. Once the bytes are synced the

@@ -9,6 +9,7 @@
 
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
+#include "present/PageSink.h"
 #include "record/DateText.h"
 #include "record/Numbers.h"
 
@@ -82,7 +83,8 @@ void appendCpuTime(std::string& out, double cpu) {
     appendGeneral(out, std::isfinite(seconds) ? seconds : 0.0);
 }
 
-void appendHead(std::string& page, const WorkUnit& w) {
+void appendHead(PageSink& sink, const WorkUnit& w) {
+    std::string& page = sink.block();
     page += "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n";
     page += "<HTML>\n";
     page += "<HEAD>\n";
@@ -130,6 +132,7 @@ void appendHead(std::string& page, const WorkUnit& w) {
     page += "</TD></TR>\n";
 
     page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\n";
+    sink.lineDone();
 }
 
 void appendBlockHeading(std::string& page, std::string_view text, const std::string& name) {
@@ -159,7 +162,8 @@ void appendFixedCell(std::string& page, double value) {
     page += "</TD>";
 }
 
-void appendSpikes(std::string& page, const ResFile& reader) {
+void appendSpikes(PageSink& sink, const ResFile& reader) {
+    std::string& page = sink.block();
     const std::string& name = reader.record.name;
     if (reader.spikes.size() == 0) {
         appendBlockHeading(page, "No Significant Spikes Were Found in Workunit ", name);
@@ -176,10 +180,12 @@ void appendSpikes(std::string& page, const ResFile& reader) {
         page += "<TD COLSPAN=3>";
         appendFixed(page, s.power, 6);
         page += "</TD></TR>\n";
+        sink.lineDone();
     }
 }
 
-void appendGaussians(std::string& page, const ResFile& reader) {
+void appendGaussians(PageSink& sink, const ResFile& reader) {
+    std::string& page = sink.block();
     const std::string& name = reader.record.name;
     if (reader.gaussians.size() == 0) {
         appendBlockHeading(page, "No Significant Gaussians Were Found in Workunit ", name);
@@ -206,22 +212,31 @@ void appendGaussians(std::string& page, const ResFile& reader) {
             page += " WIDTH=4 ALT=\"Bar\">\n";
         }
         page += "</CENTER></TD></TR>\n";
+        sink.lineDone();
     }
+}
+
+void writePage(PageSink& sink, const ResFile& reader) {
+    appendHead(sink, reader.record);
+    appendSpikes(sink, reader);
+    appendGaussians(sink, reader);
+    sink.block() += "</TABLE>\n</BODY>\n</HTML>\n";
 }
 
 }  // namespace
 
 bool writeResultPage(const ResFile& reader, const std::string& path) {
-    std::string page;
-    appendHead(page, reader.record);
-    appendSpikes(page, reader);
-    appendGaussians(page, reader);
-    page += "</TABLE>\n</BODY>\n</HTML>\n";
+    platform::ReplacingFile file;
+    if (!file.open(path)) return false;
+    PageSink sink(file);
+    writePage(sink, reader);
+    return sink.flush() && file.commit();
+}
 
-    platform::OutFile out;
-    if (!out.openTruncate(path)) return false;
-    const bool written = out.write(platform::textModeBytes(page));
-    // Close even after a failed write, and report either failure.
-    const bool closed = out.close();
-    return written && closed;
+std::string resultPageBytes(const ResFile& reader) {
+    std::string bytes;
+    PageSink sink(bytes);
+    writePage(sink, reader);
+    sink.flush();
+    return bytes;
 }

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "clientfiles/ResFile.h"
+#include "platform/platform.h"
 #include "present/ResultPage.h"
 #include "record/Console.h"
 #include "record/SafeName.h"
@@ -15,30 +16,29 @@ void printUsage() {
     printUsageText(text);
 }
 
-}  // namespace
-
-// Arguments: the result file and, optionally, the page to write. Exit status is 0 on every
-// path; the messages tell success from failure.
-int main(int argc, char** argv) {
+// Reads the result and writes its page; `file` is kept naming the file being read or written,
+// for the out-of-memory message.
+void run(int argc, char** argv, std::string& file) {
     if (argc < 2 || argc > 3) {
         printUsage();
-        return 0;
+        return;
     }
     const std::string resultPath = argv[1];
     std::string destPath = argc == 3 ? argv[2] : "";
 
+    file = resultPath;
     ResFile reader(resultPath);
     if (!reader.isOpen()) {
         printMessage("File not found: ", resultPath);
         printUsage();
-        return 0;
+        return;
     }
     // A file that gave no work-unit name (an empty file, the later client's XML result) is
     // no result this tool can show.
     if (!reader.read() || reader.record.name.empty()) {
         printMessage("Illegal File: ", resultPath);
         printUsage();
-        return 0;
+        return;
     }
     const WorkUnit workUnit = reader.record;
 
@@ -47,11 +47,21 @@ int main(int argc, char** argv) {
         if (!isSafeFileName(workUnit.name)) {
             printMessage("Illegal File: ", resultPath);
             printUsage();
-            return 0;
+            return;
         }
         destPath = workUnit.name + ".html";
     }
+    file = destPath;
     if (!writeResultPage(reader, destPath)) printMessage("Illegal File: ", destPath);
     reader.close();
+}
+
+}  // namespace
+
+// Arguments: the result file and, optionally, the page to write. Exit status is 0 on every
+// path; the messages tell success from failure.
+int main(int argc, char** argv) {
+    platform::startProgram();
+    runReportingOutOfMemory([argc, argv](std::string& file) { run(argc, argv, file); });
     return 0;
 }

@@ -82,6 +82,21 @@ bool WorkUnit::mergeFrom(const WorkUnit& source) {
     return true;
 }
 
+namespace {
+
+// A text field without its NUL bytes. Only the support data file, read in binary, can bring
+// one in, and no other file keeps it: WUInfo.csv ends a row at a NUL. Dropped here, where every
+// reader stores its texts, "a\0b" is the work unit "ab" from the first run on, and a name of
+// NULs alone is no name, instead of either changing on the next run.
+void assignText(std::string& field, std::string_view value) {
+    field.clear();
+    for (char c : value) {
+        if (c != '\0') field += c;
+    }
+}
+
+}  // namespace
+
 bool WorkUnit::setField(int index, std::string_view value) {
     if (index >= FirstPotField && index < WorkUnitFieldCount) {
         readReal(value, bg_pot[static_cast<std::size_t>(index - FirstPotField)]);
@@ -89,7 +104,7 @@ bool WorkUnit::setField(int index, std::string_view value) {
     }
     switch (index) {
         case 2: readInt(value, version); break;
-        case 3: name.assign(value); break;
+        case 3: assignText(name, value); break;
         case 4: readHex(value, splitter_version); break;
         case 5: readReal(value, start_ra); break;
         case 6: readReal(value, start_dec); break;
@@ -103,8 +118,8 @@ bool WorkUnit::setField(int index, std::string_view value) {
         case 15: readInt(value, fft_len); break;
         case 16: readInt(value, ifft_len); break;
         case 17: readInt(value, subband_number); break;
-        case 18: receiver.assign(value); break;
-        case 19: tape_version.assign(value); break;
+        case 18: assignText(receiver, value); break;
+        case 19: assignText(tape_version, value); break;
         case 20: readReal(value, cpu); break;
         case 21: readReal(value, prog); break;
         case 22: readReal(value, bs_power); break;

@@ -72,7 +72,8 @@ public:
     bool hasFullGaussian() const;
 
     // Stores a value text into the field of a WorkUnitFieldNames index by the field's type:
-    // decimal integer, hexadecimal for splitter_version, real number, or the whole text.
+    // decimal integer, hexadecimal for splitter_version, real number, or the whole text less
+    // its NUL bytes.
     // A number that cannot be read leaves the field as it was. The date-times (0, 1, 9) are
     // read differently by every format, so they and indexes outside 0..100 are not handled
     // here: the call returns false for them and changes nothing. Every other index returns

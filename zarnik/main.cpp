@@ -76,11 +76,13 @@ void addAll(Reader& reader, WorkUnitList& store) {
 // sources read.
 class MergeRun {
 public:
-    explicit MergeRun(Mode mode) : mode_(mode) { store_.reset(); }
+    // `file` is kept naming the file being read or written, for the out-of-memory message.
+    MergeRun(Mode mode, std::string& file) : mode_(mode), file_(file) { store_.reset(); }
 
     // Reads the database of the mode from the current directory; a missing one counts as no
     // source.
     void readDatabase() {
+        file_ = databaseOf(mode_);
         bool read = false;
         if (mode_ == Mode::SupportData) {
             SSLog log(SupportDatabase);
@@ -130,8 +132,9 @@ public:
         std::string done;
         done += std::to_string(importCount_);
         printMessage(done, " File(s) are done");
-        store_.sort(1);  // TimeStamp
         const char* database = databaseOf(mode_);
+        file_ = database;
+        store_.sort(1);  // TimeStamp
         printMessage("Export All Data to File: ", database);
         const bool written = !databaseUnreadable_ && (mode_ == Mode::SupportData
                                                           ? SSExport::exportAll(database, store_)
@@ -149,6 +152,7 @@ private:
 
     void importClientDirectory(const std::string& directory) {
         const std::string files = directory + "*.sah";
+        file_ = files;
         printMessage("Append SETI@home System FIles: ", files);
         SHLog client(directory);
         if (client.read()) {
@@ -162,6 +166,7 @@ private:
 
     void importReportDirectory(const std::string& directory) {
         const std::string path = directory + "WUInfo.csv";
+        file_ = path;
         // Counted whether or not the file reads, as the tool always has.
         ++importCount_;
         printMessage("Append Orbelle Format File: ", path);
@@ -169,6 +174,7 @@ private:
     }
 
     void importPattern(const std::string& argument, const std::string& pattern, int forcedType) {
+        file_ = pattern;
         std::string name = finder_.find(pattern);
         if (name.empty()) {
             printMessage("Cannot Open File(s): ", argument);
@@ -185,6 +191,7 @@ private:
 
     void importFile(const std::string& directory, const std::string& name, int type) {
         const std::string path = directory + name;
+        file_ = path;
         switch (type) {
         case TypeWuInfo:
             printMessage("Orbelle File: ", path);
@@ -219,6 +226,7 @@ private:
     }
 
     Mode mode_;
+    std::string& file_;
     WorkUnitList store_;
     int importCount_ = 0;
     bool databaseUnreadable_ = false;  // there, but not read: never to be replaced
@@ -228,6 +236,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::startProgram();
     const std::string programName =
         platform::programName(argc > 0 && argv[0] != nullptr ? argv[0] : "");
     const Mode mode = modeOf(programName);
@@ -235,9 +244,11 @@ int main(int argc, char** argv) {
         printUsage(mode);
         return 0;
     }
-    MergeRun run(mode);
-    run.readDatabase();
-    for (int i = 1; i < argc; ++i) run.importArgument(argv[i]);
-    run.finish();
+    runReportingOutOfMemory([mode, argc, argv](std::string& file) {
+        MergeRun run(mode, file);
+        run.readDatabase();
+        for (int i = 1; i < argc; ++i) run.importArgument(argv[i]);
+        run.finish();
+    });
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -131,6 +132,8 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 
 }  // namespace detail
 
+void startProgram() { signal(SIGXFSZ, SIG_IGN); }
+
 int zoneOffsetSeconds() {
     static const int offset = [] {
         tzset();
@@ -151,77 +154,79 @@ std::string nativePath(const std::string& path) {
     return native;
 }
 
+bool readFile(const std::string& path, std::string& bytes) {
+    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
+    const int fd = open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    // Only a regular file is read: a FIFO or a device such as /dev/zero has no end, a
+    // directory no bytes.
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    std::string data(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t filled = 0;
+    // Files that report no size (/proc) or grew since are read on to their real end.
+    char more[65536];
+    for (;;) {
+        const bool inData = filled < data.size();
+        const ssize_t got = inData ? read(fd, data.data() + filled, data.size() - filled)
+                                   : read(fd, more, sizeof more);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        if (!inData) data.append(more, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
 bool copyFile(const std::string& from, const std::string& to) {
-    const std::string source = nativePath(from);
-    const std::string target = nativePath(to);
-    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
+    const int in = open(nativePath(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return false;
     struct stat sourceInfo {};
     struct stat targetInfo {};
-    // Copying a file onto itself would cut it to nothing before reading it.
-    if (fstat(in, &sourceInfo) != 0 || S_ISDIR(sourceInfo.st_mode) ||
-        (stat(target.c_str(), &targetInfo) == 0 && targetInfo.st_dev == sourceInfo.st_dev &&
-         targetInfo.st_ino == sourceInfo.st_ino) ||
-        seamFails()) {
-        close(in);
-        return false;
-    }
-    const int out =
-        open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, sourceInfo.st_mode & 0777);
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    bool ok = true;
+    // Only a regular file is copied: a FIFO or a device has no end to copy to. A copy onto
+    // the file itself is refused, as CopyFileA refuses it.
+    const bool copyable =
+        fstat(in, &sourceInfo) == 0 && S_ISREG(sourceInfo.st_mode) &&
+        !(stat(nativePath(to).c_str(), &targetInfo) == 0 &&
+          targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino);
+    // By way of the safe replace: a copy that fails partway leaves the old copy as it was.
+    // A new copy gets the source's permission bits.
+    ReplacingFile out;
+    bool ok = copyable && out.open(to, sourceInfo.st_mode & 0777);
     std::vector<char> block(256 * 1024);
-    for (;;) {
+    while (ok) {
         const ssize_t got = read(in, block.data(), block.size());
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             ok = got == 0;
             break;
         }
-        if (!seamWrite(out, std::string_view(block.data(), static_cast<std::size_t>(got)))) {
-            ok = false;
-            break;
-        }
+        ok = out.write(std::string_view(block.data(), static_cast<std::size_t>(got)));
     }
     close(in);
-    // The old contents went with O_TRUNC; a cut-off copy left behind would pass for a whole
-    // one. Only the regular file written is removed, never a device such as /dev/null nor a
-    // link that led to the file.
-    struct stat written {};
-    struct stat named {};
-    const bool regular = fstat(out, &written) == 0 && S_ISREG(written.st_mode) &&
-                         lstat(target.c_str(), &named) == 0 && named.st_dev == written.st_dev &&
-                         named.st_ino == written.st_ino;
-    if (seamFails()) {
-        close(out);
-        ok = false;
-    } else if (close(out) != 0) {
-        ok = false;
-    }
-    if (!ok && regular) unlink(target.c_str());
-    return ok;
+    return ok && out.commit();
 }
 
 OutFile::~OutFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool OutFile::openTruncate(const std::string& path) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    sizeAtOpen_ = 0;
-    return fd_ >= 0;
-}
-
 bool OutFile::openAppend(const std::string& path) {
     if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Non-blocking, so that opening a FIFO cannot hang; only a regular file is appended to.
+    fd_ = ::open(nativePath(path).c_str(),
+                 O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd_ < 0) return false;
     struct stat info {};
-    if (fstat(fd_, &info) != 0) {
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;
         return false;
@@ -230,9 +235,10 @@ bool OutFile::openAppend(const std::string& path) {
     return true;
 }
 
-bool OutFile::openNew(const std::string& path) {
+bool OutFile::openNew(const std::string& path, unsigned mode) {
     if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                 static_cast<mode_t>(mode & 0777));
     sizeAtOpen_ = 0;
     return fd_ >= 0;
 }
@@ -247,8 +253,9 @@ bool OutFile::keepAccessOf(const std::string& path) {
     const std::string native = nativePath(path);
     struct stat old {};
     if (stat(native.c_str(), &old) != 0) return errno == ENOENT;
-    // Only a file's rights are carried over; renaming over anything else fails later anyway.
-    if (!S_ISREG(old.st_mode)) return true;
+    // Only a regular file is replaced: renaming over a FIFO or a device would put a plain file
+    // in its place (and a directory refuses the rename anyway).
+    if (!S_ISREG(old.st_mode)) return false;
     // A database the user made read-only stays as it is, as with an in-place write.
     if (faccessat(AT_FDCWD, native.c_str(), W_OK, AT_EACCESS) != 0) return false;
     mode_t mode = old.st_mode & 0777;

@@ -80,6 +80,32 @@ bool writeFully(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+// Volume and file index of the file at `path`, which tell one file by every spelling.
+bool identityOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+    return GetFileInformationByHandle(file, &info) != 0;
+}
+
+bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = identityOf(file, info);
+    CloseHandle(file);
+    return known;
+}
+
+bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first;
+    BY_HANDLE_FILE_INFORMATION second;
+    return identityOf(a, first) && identityOf(b, second) && sameIdentity(first, second);
+}
+
 // Opens `path` for writing with the given creation rule; -1 when it fails.
 int openForWriting(const std::string& path, DWORD creation) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
@@ -106,6 +132,8 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 }
 
 }  // namespace detail
+
+void startProgram() {}
 
 int zoneOffsetSeconds() {
     static const int offset = [] {
@@ -140,10 +168,52 @@ std::string programName(const std::string&) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+bool readFile(const std::string& path, std::string& bytes) {
+    // A directory does not open here (that takes FILE_FLAG_BACKUP_SEMANTICS).
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    struct Closer {
+        HANDLE file;
+        ~Closer() { CloseHandle(file); }
+    } closer{file};
+    // Only a file on a disk is read: a pipe or a device such as CON has no end.
+    LARGE_INTEGER size;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) return false;
+    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t filled = 0;
+    // A file that grew since is read on to its real end; ReadFile takes at most 1 GiB a call.
+    char more[65536];
+    for (;;) {
+        const bool inData = filled < data.size();
+        const std::size_t wanted = inData ? data.size() - filled : sizeof more;
+        DWORD got = 0;
+        if (!ReadFile(file, inData ? data.data() + filled : more,
+                      static_cast<DWORD>(wanted < (1u << 30) ? wanted : (1u << 30)), &got,
+                      nullptr)) {
+            return false;
+        }
+        if (got == 0) break;
+        if (!inData) data.append(more, got);
+        filled += got;
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
 bool copyFile(const std::string& from, const std::string& to) {
-    // CopyFileA fails a copy onto the same file and removes a target it could not finish.
-    if (seamFails()) return false;
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+    // A copy onto the file itself is refused, as CopyFileA onto it would be.
+    if (sameFile(from, to)) return false;
+    // By way of a temporary file beside the target, renamed over it once whole: a copy that
+    // fails partway leaves the old copy as it was.
+    const std::string temporary = to + ".tmp~";
+    if (seamFails() || !CopyFileA(from.c_str(), temporary.c_str(), FALSE) ||
+        !renameReplace(temporary, to)) {
+        DeleteFileA(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 OutFile::~OutFile() {
@@ -153,13 +223,6 @@ OutFile::~OutFile() {
     releaseHandle(fileHandles(), fd_);
 }
 
-bool OutFile::openTruncate(const std::string& path) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = openForWriting(path, CREATE_ALWAYS);
-    sizeAtOpen_ = 0;
-    return fd_ >= 0;
-}
-
 bool OutFile::openAppend(const std::string& path) {
     if (fd_ >= 0 || seamFails()) return false;
     fd_ = openForWriting(path, OPEN_ALWAYS);
@@ -167,7 +230,9 @@ bool OutFile::openAppend(const std::string& path) {
     HANDLE file = handleOf(fileHandles(), fd_);
     LARGE_INTEGER size;
     const LARGE_INTEGER zero{};
-    if (!GetFileSizeEx(file, &size) || !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
+    // Only a file on a disk is appended to, not a pipe or a device.
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
+        !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
         CloseHandle(file);
         releaseHandle(fileHandles(), fd_);
         fd_ = -1;
@@ -177,7 +242,7 @@ bool OutFile::openAppend(const std::string& path) {
     return true;
 }
 
-bool OutFile::openNew(const std::string& path) {
+bool OutFile::openNew(const std::string& path, unsigned /*mode*/) {
     if (fd_ >= 0 || seamFails()) return false;
     fd_ = openForWriting(path, CREATE_NEW);
     sizeAtOpen_ = 0;

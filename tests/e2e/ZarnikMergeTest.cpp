@@ -241,3 +241,61 @@ TEST(ZarnikMerge, KorvathKeepsWUInfo) {
     EXPECT_EQ(testsupport::lines(again.err), expectedErr);
     EXPECT_EQ(t.read("run/WUInfo.csv"), merged);
 }
+
+TEST(ZarnikMerge, KorvathReadsBackWhatItStored) {
+    // A double quote in a name from a result file once ended its cell's quotes, so the comma
+    // after it split the cell and the next run lost the row's later fields; NULs in names from
+    // a support data file were dropped only on writing, so a name of NULs alone vanished on
+    // the next run and "a\0b" met "ab" only then. Now the second run rewrites the same bytes.
+    TempDir t;
+    t.write("in/client/result.sah", "name=ab\"c,d\nstart_ra=3.625\ncpu=36000.5\n"
+                                    "receiver=ao\"1420\"\nend_seti_header\n");
+    using namespace std::chrono;
+    const sys_seconds written = sys_days{year{2004} / 1 / 20} + hours{12};
+    fs::last_write_time(t.path() / "in/client/result.sah",
+                        fs::file_time_type::clock::from_sys(written));
+    using namespace std::string_literals;
+    t.write("in/names.txt",
+            "!\rname=a\0b\rprog=0.25\r\r!\rname=ab\rprog=0.5\r\r!\rname=\0\0\rprog=0.75\r\r"s);
+    fs::create_directories(t.path() / "run");
+    const auto first = testsupport::run(testsupport::programPath("Korvath"),
+                                        {"-sh=../in/client/", "-ss=../in/names.txt"},
+                                        t.path() / "run", EastZone);
+    EXPECT_EQ(testsupport::lines(first.err),
+              (std::vector<std::string>{"Reading File: WUInfo.csv",
+                                        "Append SETI@home System FIles: ../in/client/*.sah",
+                                        "Append SETI@Supprt Format File: ../in/names.txt",
+                                        "2 File(s) are done",
+                                        "Export All Data to File: WUInfo.csv"}));
+    // Every row after its Update (the support data file's is the time of the run): "ab" once,
+    // with the further reading's progress, then the result's row whole.
+    std::string zeroPots;
+    for (int i = 0; i < 64; ++i) zeroPots += ",0.000000";
+    const std::string zeroSignals =
+        "0.000000,0.000000,0,0,0.000000,0,0.000000,0.000000,0.000000,0.000000,0.000000,0,0,"
+        "0.000000,0" + zeroPots + "\r\n";
+    const std::vector<std::string> rows = {
+        ",,0,\"ab\",0x0,0.000000,0.000000,0.000000,0.000000,,0.000000,0.000000,0.000000,0,"
+        "0.000000,0,0,0,\"ao1420\",\"?\",0.000000,0.500000," + zeroSignals,
+        ",2453025.000000,0,\"abc,d\",0x0,3.625000,0.000000,0.000000,0.000000,,0.000000,"
+        "0.000000,0.000000,0,0.000000,0,0,0,\"ao1420\",\"\",36000.500000,1.000000," +
+            zeroSignals};
+    const std::string stored = t.read("run/WUInfo.csv");
+    std::vector<std::string> storedRows;
+    for (std::size_t at = stored.find("\r\n") + 2; at < stored.size();) {
+        const std::size_t end = stored.find("\r\n", at) + 2;
+        const std::string row = stored.substr(at, end - at);
+        storedRows.push_back(row.substr(row.find(',')));
+        at = end;
+    }
+    EXPECT_EQ(storedRows, rows);
+
+    const auto second = testsupport::run(testsupport::programPath("Korvath"), {"nomatch*.csv"},
+                                         t.path() / "run", EastZone);
+    EXPECT_EQ(testsupport::lines(second.err),
+              (std::vector<std::string>{"Reading File: WUInfo.csv",
+                                        "Cannot Open File(s): nomatch*.csv",
+                                        "1 File(s) are done",
+                                        "Export All Data to File: WUInfo.csv"}));
+    EXPECT_EQ(t.read("run/WUInfo.csv"), stored);
+}

@@ -122,22 +122,39 @@ TEST(WuInfoTest, WrittenFileReadsBackAndRewritesByteIdentical) {
 }
 
 TEST(WuInfoTest, BytesThatStopReadingAreNotWritten) {
-    // A NUL ends a row and byte 26 ends a text-mode file: a text holding one (the support data
-    // file is read in binary) would cost the fields or the rows after it on the next run.
+    // A NUL ends a row, byte 26 ends a text-mode file, and a double quote inside a text ends
+    // its quotes, so that a comma after it splits the cell: a text holding one (from a support
+    // data file or a result file) would cost the fields or the rows after it on the next run.
     TempDir dir;
     WorkUnit stops = sampleRecord();
     stops.name = "eof\x1a.unit";
     stops.receiver = std::string("a\0o", 3);
+    WorkUnit quoted = sampleRecord();
+    quoted.name = "ab\"c,d";
+    quoted.receiver = "\"ao\",1420";
+    quoted.tape_version = "4\"";
     WorkUnit later;
     later.name = "later.unit";
-    ASSERT_TRUE(writeWuInfo(storeOf({stops, later}), dir.file("WUInfo.csv")));
+    ASSERT_TRUE(writeWuInfo(storeOf({stops, quoted, later}), dir.file("WUInfo.csv")));
+    const std::string written = dir.read("WUInfo.csv");
+    EXPECT_NE(written.find(",\"abc,d\",0x3a,"), std::string::npos);
+    EXPECT_NE(written.find(",\"ao,1420\",\"4\",3725.500000,"), std::string::npos);
     WorkUnitList back;
     ASSERT_TRUE(readWuInfo(back, dir.file("WUInfo.csv")));
-    ASSERT_EQ(back.size(), 2u);
+    ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0].name, "eof.unit");
     EXPECT_EQ(back[0].receiver, "ao");
     EXPECT_DOUBLE_EQ(back[0].bg_pot[63], -0.25);  // the row's last field
-    EXPECT_EQ(back[1].name, "later.unit");
+    EXPECT_EQ(back[1].name, "abc,d");
+    EXPECT_EQ(back[1].receiver, "ao,1420");
+    EXPECT_EQ(back[1].tape_version, "4");
+    EXPECT_DOUBLE_EQ(back[1].start_ra, 12.5);
+    EXPECT_DOUBLE_EQ(back[1].prog, 0.5);
+    EXPECT_DOUBLE_EQ(back[1].bg_pot[63], -0.25);
+    EXPECT_EQ(back[2].name, "later.unit");
+    // What was read back writes the same bytes again.
+    ASSERT_TRUE(writeWuInfo(back, dir.file("again.csv")));
+    EXPECT_EQ(dir.read("again.csv"), written);
 }
 
 TEST(WuInfoTest, HeadersInAnyOrderWithForeignColumns) {

@@ -229,38 +229,74 @@ TEST(Files, ReadAndCopy) {
     }
 }
 
-TEST(Copy, AnyFailingStepLeavesNoCutOffCopy) {
-    // 600000 bytes: three 256 KiB blocks, so open, three writes and close.
+TEST(Files, OnlyRegularFilesAreReadCopiedAppendedToOrReplaced) {
+    // A FIFO once kept a reader waiting for ever and /dev/zero filled the memory; a FIFO that
+    // was replaced became a plain file. Each is now refused at once and stays what it is.
+    TempDir dir;
+    shell("mkfifo fifo", dir.path());
+    ASSERT_TRUE(fs::is_fifo(dir.path() / "fifo"));
+    dir.write("plain.txt", "plain");
+    for (const std::string& odd : {dir.file("fifo"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(odd);
+        std::string read = "untouched";
+        EXPECT_FALSE(platform::readFile(odd, read));
+        EXPECT_EQ(read, "untouched");
+        EXPECT_FALSE(platform::copyFile(odd, dir.file("copy.txt")));
+    }
+    EXPECT_FALSE(platform::copyFile(dir.file("plain.txt"), dir.file("fifo")));
+    EXPECT_FALSE(platform::replaceFileContents(dir.file("fifo"), "new"));
+    EXPECT_FALSE(platform::appendFileContents(dir.file("fifo"), "more"));
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"fifo", "plain.txt"}));
+}
+
+TEST(Copy, AnyFailingStepKeepsTheOldCopy) {
+    // 600000 bytes: three 256 KiB blocks. Open, access rights, three writes, sync, close and
+    // rename fail the copy, and the old copy stays whole (it once went as the copy began);
+    // the directory sync after the rename no longer counts.
     std::string source(600000, 's');
     for (std::size_t i = 0; i < source.size(); i += 997) source[i] = static_cast<char>(i % 251);
     const std::string old = "an earlier copy";
-    const std::pair<const char*, int> steps[] = {
-        {"open", 1}, {"first write", 2}, {"third write", 4}, {"close", 5}, {"none", 6}};
-    for (const auto& [step, call] : steps) {
-        SCOPED_TRACE(step);
+    int failures = 0;
+    for (int call = 1; call <= 20; ++call) {
+        SCOPED_TRACE(call);
         TempDir dir;
         dir.write("source.bin", source);
         dir.write("copy.bin", old);
         const bool ok = withFault(
             call, [&] { return platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")); });
-        EXPECT_EQ(ok, call == 6);
         EXPECT_EQ(dir.read("source.bin"), source);
-        // Refused before the target was touched; else the old bytes went when the copy began,
-        // as with CopyFileA, and no partial copy stays.
-        if (call == 1 || ok) {
-            EXPECT_EQ(dir.read("copy.bin"), ok ? source : old);
-        } else {
-            EXPECT_FALSE(dir.exists("copy.bin"));
-        }
+        EXPECT_EQ(dir.read("copy.bin"), ok ? source : old);
+        EXPECT_EQ(filesIn(dir.path()), (Names{"copy.bin", "source.bin"}));
+        if (ok) break;
+        ++failures;
     }
-    // Only the file written is removed, not a link that led to it.
+    EXPECT_EQ(failures, 8);
+    // A copy kept elsewhere behind a link stays linked, failed or not.
     TempDir dir;
     dir.write("source.bin", source);
     dir.write("elsewhere.bin", old);
     fs::create_symlink(dir.path() / "elsewhere.bin", dir.path() / "copy.bin");
     EXPECT_FALSE(withFault(
-        2, [&] { return platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")); }));
+        3, [&] { return platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")); }));
+    EXPECT_EQ(dir.read("elsewhere.bin"), old);
+    EXPECT_TRUE(platform::copyFile(dir.file("source.bin"), dir.file("copy.bin")));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "copy.bin"));
+    EXPECT_EQ(dir.read("elsewhere.bin"), source);
+    EXPECT_EQ(filesIn(dir.path()), (Names{"copy.bin", "elsewhere.bin", "source.bin"}));
+}
+
+TEST(Copy, NewCopiesTakeTheSourcesRightsOldOnesKeepTheirOwn) {
+    TempDir dir;
+    dir.write("private.sah", "result");
+    fs::permissions(dir.file("private.sah"), fs::perms(0600));
+    dir.write("old.copy", "old");
+    fs::permissions(dir.file("old.copy"), fs::perms(0644));
+    ASSERT_TRUE(platform::copyFile(dir.file("private.sah"), dir.file("new.copy")));
+    ASSERT_TRUE(platform::copyFile(dir.file("private.sah"), dir.file("old.copy")));
+    EXPECT_EQ(permissionsOf(dir.file("new.copy")), fs::perms(0600));
+    EXPECT_EQ(permissionsOf(dir.file("old.copy")), fs::perms(0644));
+    EXPECT_EQ(dir.read("old.copy"), "result");
 }
 
 TEST(SafeReplace, WritesNewFilesReplacesOldOnesAndFollowsLinks) {
@@ -359,6 +395,47 @@ TEST(SafeReplace, AnyFailingStepLeavesTheOldFileAsItWas) {
     }
 }
 
+TEST(SafeReplace, StreamedPiecesGoOutInWholeBlocks) {
+    // 600000 bytes in pieces of 1000: three writes (two whole 256 KiB blocks and the rest at the
+    // commit), not six hundred. Before those, open and access rights; after them sync, close and
+    // rename fail the replace; the directory sync after the rename does not.
+    const std::string oldBytes = "old";
+    std::string newBytes(600000, 'n');
+    for (std::size_t i = 0; i < newBytes.size(); i += 991) newBytes[i] = static_cast<char>(i);
+    int failures = 0;
+    for (int call = 1; call <= 20; ++call) {
+        SCOPED_TRACE(call);
+        TempDir dir;
+        dir.write("data.txt", oldBytes);
+        const bool ok = withFault(call, [&] {
+            platform::ReplacingFile out;
+            bool written = out.open(dir.file("data.txt"));
+            for (std::size_t at = 0; at < newBytes.size(); at += 1000)
+                written = out.write(std::string_view(newBytes).substr(at, 1000)) && written;
+            return out.commit() && written;
+        });
+        EXPECT_EQ(dir.read("data.txt"), ok ? newBytes : oldBytes);
+        EXPECT_EQ(filesIn(dir.path()), Names{"data.txt"});
+        if (ok) break;
+        ++failures;
+    }
+    EXPECT_EQ(failures, 8);
+
+    // Given up without a commit (a failed step in the caller, an exception): the temporary
+    // file goes and the old bytes stay. A second open of the same object is refused.
+    TempDir dir;
+    dir.write("data.txt", oldBytes);
+    {
+        platform::ReplacingFile out;
+        ASSERT_TRUE(out.open(dir.file("data.txt")));
+        EXPECT_FALSE(out.open(dir.file("data.txt")));
+        EXPECT_TRUE(out.write(newBytes));
+        EXPECT_EQ(filesIn(dir.path()), (Names{"data.txt", "data.txt.tmp~"}));
+    }
+    EXPECT_EQ(dir.read("data.txt"), oldBytes);
+    EXPECT_EQ(filesIn(dir.path()), Names{"data.txt"});
+}
+
 TEST(SafeAppend, AnyFailingStepLeavesTheOldFileAsItWas) {
     const std::string oldBytes = "record 1\r\n";
     const std::string added = "record 2\r\n";
@@ -383,19 +460,17 @@ TEST(SafeAppend, AnyFailingStepLeavesTheOldFileAsItWas) {
 // each operation partway, as a full disk would. Nothing may be left cut off.
 TEST(DiskFull, NoOperationLeavesAPartialFile) {
     const std::string old(1000, 'o');
-    // A copy that did not finish leaves no copy (the old one went, as with CopyFileA).
-    const std::pair<const char*, Names> cases[] = {{"ReplaceData", {"data.txt"}},
-                                                   {"AppendData", {"data.txt", "source.bin"}},
-                                                   {"CopySource", {"source.bin"}}};
-    for (const auto& [child, files] : cases) {
+    for (const char* child : {"ReplaceData", "AppendData", "CopySource"}) {
         SCOPED_TRACE(child);
         TempDir dir;
         dir.write("data.txt", old);
-        if (std::string(child) != "ReplaceData") dir.write("source.bin", std::string(100000, 's'));
+        const bool source = std::string(child) != "ReplaceData";
+        if (source) dir.write("source.bin", std::string(100000, 's'));
         EXPECT_EQ(runChild(child, dir.path(), "TZ=UTC", "ulimit -f 16 && trap '' XFSZ"),
                   Names{"false"});
-        EXPECT_EQ(filesIn(dir.path()), files);
-        EXPECT_EQ(dir.exists("data.txt") ? dir.read("data.txt") : old, old);
+        EXPECT_EQ(filesIn(dir.path()),
+                  source ? (Names{"data.txt", "source.bin"}) : Names{"data.txt"});
+        EXPECT_EQ(dir.read("data.txt"), old);
     }
 }
 
@@ -406,7 +481,7 @@ TEST(OutFile, OpenRulesAndTruncate) {
     EXPECT_FALSE(file.openNew(dir.file("f")));  // must not exist yet
     ASSERT_TRUE(file.openAppend(dir.file("f")));
     EXPECT_EQ(file.sizeAtOpen(), 6);
-    EXPECT_FALSE(file.openTruncate(dir.file("g")));  // already open
+    EXPECT_FALSE(file.openNew(dir.file("g")));  // already open
     EXPECT_TRUE(file.write("789"));
     EXPECT_TRUE(file.truncate(4));
     EXPECT_FALSE(file.truncate(-1));

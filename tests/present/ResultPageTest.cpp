@@ -117,18 +117,60 @@ TEST(ResultPageTest, ExtremeValuesUnsetDatesAndEscapedHeadings) {
     for (const auto& line : lines) EXPECT_EQ(line.find("a<b>"), std::string::npos) << line;
 }
 
-// A write or close that fails after the file was opened is reported too. (Pages that cannot
-// be opened at all are in the Quillet runs.)
-TEST(ResultPageTest, WriteFailuresReturnFalse) {
+// A page larger than one 64 KiB block of the page and one 256 KiB block of the file: the
+// blocks join to the page the memory form gives, every line ended by CR LF exactly once.
+TEST(ResultPageTest, PagesOfManyBlocksAreWholeInFileAndMemory) {
     ResFile reader;
     reader.record.name = "wu";
+    for (int i = 0; i < 300; ++i) {
+        Spike s;
+        s.name = "wu";
+        s.power = i;
+        ASSERT_TRUE(reader.spikes.add(s));
+        Gaussian g;
+        g.name = "wu";
+        g.peak = i;
+        g.pot[0] = i;
+        ASSERT_TRUE(reader.gaussians.add(g));
+    }
     TempDir dir;
-    for (int failingCall : {2, 3}) {  // open is call 1, then the write, then close
-        SCOPED_TRACE(failingCall);
-        platform::failWriteCallAfter(failingCall);
+    ASSERT_TRUE(writeResultPage(reader, dir.file("page.html")));
+    const std::string page = dir.read("page.html");
+    EXPECT_GT(page.size(), 3 * 256 * 1024u);
+    EXPECT_EQ(page, resultPageBytes(reader));
+    std::size_t lineEnds = 0;
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        if (page[i] != '\n') continue;
+        ++lineEnds;
+        ASSERT_TRUE(i >= 2 && page[i - 1] == '\r' && page[i - 2] != '\r') << i;
+    }
+    EXPECT_EQ(lineEnds, 19u + 2 + 300 + 2 + 300 * 67 + 3);
+    EXPECT_EQ(page.substr(page.size() - 9), "</HTML>\r\n");
+    EXPECT_NE(page.find("<IMG SRC=\"redbit.png\" HEIGHT=74 WIDTH=4 ALT=\"Bar\">\r\n"),
+              std::string::npos);  // the last gaussian's first bar: 299 / 4
+}
+
+// A failure at any step of writing the page keeps the old page whole and leaves no temporary
+// file; the pages are written through the safe replace (open, access rights, writes, sync,
+// close, rename).
+TEST(ResultPageTest, AnyFailingStepKeepsTheOldPage) {
+    ResFile reader;
+    reader.record.name = "wu";
+    const std::string expected = resultPageBytes(reader);
+    TempDir dir;
+    int failures = 0;
+    for (int call = 1; call <= 20; ++call) {
+        SCOPED_TRACE(call);
+        dir.write("page.html", "old page");
+        platform::failWriteCallAfter(call);
         const bool written = writeResultPage(reader, dir.file("page.html"));
         platform::failWriteCallAfter(0);
-        EXPECT_FALSE(written);
+        EXPECT_EQ(dir.read("page.html"), written ? expected : "old page");
+        EXPECT_FALSE(dir.exists("page.html.tmp~"));
+        if (written) break;
+        ++failures;
     }
-    EXPECT_TRUE(writeResultPage(reader, dir.file("page.html")));
+    // Open, access rights, the one write, sync, close and rename failed; the directory sync
+    // after the rename no longer counts.
+    EXPECT_EQ(failures, 6);
 }

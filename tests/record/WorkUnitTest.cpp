@@ -61,6 +61,15 @@ TEST(WorkUnitFields, SetFieldKeepsUnreadableNumbersAndRefusesOtherIndexes) {
     EXPECT_EQ(w.version, 5);
     EXPECT_TRUE(w.setField(4, "10"));  // splitter_version is always hexadecimal
     EXPECT_EQ(w.splitter_version, 16);
+    // Texts lose their NUL bytes (no file but the support data file could carry them on), and
+    // keep every other byte, a double quote among them.
+    using namespace std::string_literals;
+    EXPECT_TRUE(w.setField(3, "\0a\0\"b\0"s));
+    EXPECT_EQ(w.name, "a\"b");
+    EXPECT_TRUE(w.setField(18, "\0\0"s));
+    EXPECT_EQ(w.receiver, "");
+    EXPECT_TRUE(w.setField(19, "4\0.1\x1a"s));
+    EXPECT_EQ(w.tape_version, "4.1\x1a");
     for (int i = 0; i < 64; ++i) EXPECT_TRUE(w.setField(37 + i, std::to_string(i) + ".5"));
     for (std::size_t i = 0; i < 64; ++i) EXPECT_EQ(w.bg_pot[i], static_cast<double>(i) + 0.5);
     // Date-times and indexes outside the table are not stored here.

@@ -1,6 +1,7 @@
 // Tests of the Windows half of the platform layer, built with MinGW-w64 and run under Wine (or
 // Windows): the program's own name, the order of directory entries, file times in a zone with
-// summer time, the safe replace through MoveFileExA and the copy through CopyFileA.
+// summer time, the safe replace through MoveFileExA and the copy through CopyFileA to a
+// temporary file renamed over the target.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -152,4 +153,37 @@ TEST(Win32Platform, CopyThroughCopyFile) {
     EXPECT_FALSE(platform::copyFile(windowsPath(dir.path() / "none.sah"), copy));
     EXPECT_FALSE(platform::copyFile(source, windowsPath(dir.path() / "nodir" / "x.result")));
     EXPECT_EQ(dir.read("old.result"), bytes);
+    // The copy goes by way of a temporary file: a failed CopyFileA or rename keeps the old copy
+    // whole and leaves nothing beside it.
+    dir.write("result.sah", "a newer result");
+    for (int step = 1; step <= 2; ++step) {
+        SCOPED_TRACE(step);
+        platform::failWriteCallAfter(step);
+        const bool copied = platform::copyFile(source, copy);
+        platform::failWriteCallAfter(0);
+        EXPECT_FALSE(copied);
+        EXPECT_EQ(dir.read("old.result"), bytes);
+        EXPECT_FALSE(dir.exists("old.result.tmp~"));
+    }
+    ASSERT_TRUE(platform::copyFile(source, copy));
+    EXPECT_EQ(dir.read("old.result"), "a newer result");
+    EXPECT_FALSE(dir.exists("old.result.tmp~"));
+}
+
+TEST(Win32Platform, OnlyFilesOnADiskAreReadOrAppendedTo) {
+    // A device has no end to read to; a directory holds no bytes.
+    TempDir dir;
+    const std::string bytes("a\r\nb\x1a\0c", 7);
+    dir.write("in.bin", bytes);
+    std::string read = "untouched";
+    ASSERT_TRUE(platform::readFile(windowsPath(dir.path() / "in.bin"), read));
+    EXPECT_EQ(read, bytes);
+    for (const std::string& odd :
+         {std::string("NUL"), std::string("CON"), windowsPath(dir.path())}) {
+        SCOPED_TRACE(odd);
+        read = "untouched";
+        EXPECT_FALSE(platform::readFile(odd, read));
+        EXPECT_EQ(read, "untouched");
+    }
+    EXPECT_FALSE(platform::appendFileContents("NUL", "more"));
 }
