@@ -30,11 +30,29 @@ constexpr std::size_t BytesPerRow = 1600;
 // in text mode. A text that came in holding one (from a support data file or a result file)
 // would otherwise cost every field after it, or every row after it, on the next run.
 void appendQuoted(std::string& out, std::string_view text) {
+    static constexpr std::string_view Dropped("\"\0\x1a", 3);
     out += '"';
-    for (char c : text) {
-        if (c != '"' && c != '\0' && c != '\x1a') out += c;
+    for (std::size_t cut = text.find_first_of(Dropped); cut != std::string_view::npos;
+         cut = text.find_first_of(Dropped)) {
+        out.append(text.substr(0, cut));
+        text.remove_prefix(cut + 1);
     }
+    out.append(text);
     out += '"';
+}
+
+// The title row: every key in quotes, in field order.
+const std::string& headerLine() {
+    static const std::string line = [] {
+        std::string text;
+        for (int i = 0; i < WorkUnitFieldCount; ++i) {
+            if (i > 0) text += ',';
+            appendQuoted(text, WorkUnitFieldNames[i]);
+        }
+        text += LineEnd;
+        return text;
+    }();
+    return line;
 }
 
 // Empty when unset, so an unset date-time reads back unset.
@@ -166,11 +184,7 @@ bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
 std::string wuInfoBytes(const WorkUnitList& store) {
     std::string text;
     text.reserve((store.size() + 1) * BytesPerRow);
-    for (int i = 0; i < WorkUnitFieldCount; ++i) {
-        if (i > 0) text += ',';
-        appendQuoted(text, WorkUnitFieldNames[i]);
-    }
-    text += LineEnd;
+    text += headerLine();
     for (const WorkUnit& record : store) appendRow(text, record);
     return text;
 }

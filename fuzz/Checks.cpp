@@ -12,10 +12,9 @@ namespace fuzzcheck {
 
 namespace {
 
-// A double quote inside a text is written as it is and lost on reading (the quotes of a
-// field are removed); a NUL or byte 26 is dropped on writing. Such texts are about to be
-// cleaned before they are stored, so records holding them are left out of the WUInfo.csv
-// round trip rather than reported here every time.
+// WUInfo.csv cannot hold a double quote, a NUL or byte 26 inside a text: the writer drops them
+// (NUL is dropped on reading already), so a text holding one is written changed once and then
+// stays. Records holding such texts are left out of the byte-for-byte round trip.
 bool wuInfoKeepsTexts(const WorkUnit& r) {
     for (const std::string* text : {&r.name, &r.receiver, &r.tape_version}) {
         if (text->find_first_of(std::string_view("\"\0\x1a", 3)) != std::string::npos) return false;
