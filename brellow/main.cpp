@@ -90,7 +90,10 @@ int run(int argc, char** argv, std::string& file) {
         const std::string supportPath =
             parm.supportFiles.empty() ? std::string("ss_past_data.txt") : parm.supportFiles;
         file = supportPath;
-        if (!SSExport::appendRecord(supportPath, record)) printMessage("Illegal File: ", supportPath);
+        // The merge tool's lock: an append during its rewrite would be lost with the old file.
+        platform::FileLock lock;
+        if (!lock.lock(supportPath) || !SSExport::appendRecord(supportPath, record))
+            printMessage("Illegal File: ", supportPath);
     }
     return 0;
 }

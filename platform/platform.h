@@ -168,6 +168,29 @@ private:
     bool failed_ = false;
 };
 
+// An exclusive lock on a data file for one run: held while a run reads and rewrites the
+// file, or appends to it; a second run waits until the first releases it. It is held on the
+// lock file "<file>.lock" beside the file (beside the file a link leads to), made when missing
+// and removed on release, so none stays behind but after a crash (the next run takes that one
+// over and removes it). POSIX: flock; Windows: LockFileEx.
+class FileLock {
+public:
+    FileLock() = default;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock() { release(); }
+
+    // Waits until the lock of `path` is held. False when the lock file cannot be made or
+    // locked (a directory this process may not write, a file system without locks).
+    bool lock(const std::string& path);
+    // Removes the lock file, then releases the lock; nothing when none is held.
+    void release();
+
+private:
+    int fd_ = -1;
+    std::string lockPath_;
+};
+
 // Appends `bytes` to `path` (created when missing). On a failed write or sync the file is cut
 // back to its former length, so the old contents stay intact. Once the bytes are synced the
 // append counts as done, whatever close then says.

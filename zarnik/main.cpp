@@ -80,9 +80,12 @@ public:
     MergeRun(Mode mode, std::string& file) : mode_(mode), file_(file) { store_.reset(); }
 
     // Reads the database of the mode from the current directory; a missing one counts as no
-    // source.
+    // source. Runs on one database take turns: the lock is taken before the database is read
+    // and held until it is rewritten, so no run rewrites it from a reading that another run
+    // has outdated in the meantime.
     void readDatabase() {
         file_ = databaseOf(mode_);
+        locked_ = lock_.lock(databaseOf(mode_));
         bool read = false;
         if (mode_ == Mode::SupportData) {
             SSLog log(SupportDatabase);
@@ -123,7 +126,8 @@ public:
 
     // Reports the count, sorts by arrival time and rewrites the database; with nothing read
     // at all the database is left alone, and one that is there but would not read is never
-    // replaced (the export is reported as failed).
+    // replaced (the export is reported as failed). Without the lock the export is refused as
+    // well: a run at the same time could lose its records to it.
     void finish() {
         if (importCount_ < 1) {
             printMessage("No Import File");
@@ -136,9 +140,10 @@ public:
         file_ = database;
         store_.sort(1);  // TimeStamp
         printMessage("Export All Data to File: ", database);
-        const bool written = !databaseUnreadable_ && (mode_ == Mode::SupportData
-                                                          ? SSExport::exportAll(database, store_)
-                                                          : writeWuInfo(store_, database));
+        const bool written =
+            locked_ && !databaseUnreadable_ &&
+            (mode_ == Mode::SupportData ? SSExport::exportAll(database, store_)
+                                        : writeWuInfo(store_, database));
         if (!written) printMessage("Fail Export File: ", database);
     }
 
@@ -230,6 +235,8 @@ private:
     WorkUnitList store_;
     int importCount_ = 0;
     bool databaseUnreadable_ = false;  // there, but not read: never to be replaced
+    platform::FileLock lock_;          // the database's, from before the read to the end
+    bool locked_ = false;
     FindFile finder_;
 };
 

@@ -2,6 +2,7 @@
 // on open / fchmod / write / fsync / close / ftruncate / rename / directory fsync.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -304,6 +305,49 @@ bool renameReplace(const std::string& from, const std::string& to) {
         close(dir);
     }
     return true;
+}
+
+bool FileLock::lock(const std::string& path) {
+    release();
+    const std::string lockPath = detail::replaceTarget(path) + ".lock";
+    for (;;) {
+        // flock needs no write access: another user's lock file opens read-only.
+        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EACCES)
+            fd = ::open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        int locked = 0;
+        while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat held {};
+        if (locked != 0 || fstat(fd, &held) != 0) {
+            ::close(fd);
+            return false;
+        }
+        // A holder removes the file before it unlocks, so a run that waited on it may have
+        // locked a file that is gone: then it locks the one at the path now.
+        struct stat named {};
+        const bool there = stat(lockPath.c_str(), &named) == 0;
+        if (there && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+            fd_ = fd;
+            lockPath_ = lockPath;
+            return true;
+        }
+        // Another file at the path, or none yet: lock again. A path that cannot be looked
+        // up at all fails.
+        const bool again = there || errno == ENOENT;
+        ::close(fd);
+        if (!again) return false;
+    }
+}
+
+void FileLock::release() {
+    if (fd_ < 0) return;
+    // Removed while still locked: a run that waits on this file then sees it gone.
+    unlink(lockPath_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    lockPath_.clear();
 }
 
 bool removeFile(const std::string& path) { return unlink(nativePath(path).c_str()) == 0; }

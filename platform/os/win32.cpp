@@ -307,6 +307,51 @@ bool renameReplace(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool FileLock::lock(const std::string& path) {
+    release();
+    const std::string lockPath = path + ".lock";
+    // A lock file its holder removed cannot be opened while waiting runs still have it open,
+    // a moment at most: tried again, 200 times at the most.
+    for (int refused = 0;;) {
+        HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() != ERROR_ACCESS_DENIED || ++refused > 200) return false;
+            Sleep(10);
+            continue;
+        }
+        OVERLAPPED whole{};
+        BY_HANDLE_FILE_INFORMATION held;
+        if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) ||
+            !identityOf(file, held)) {
+            CloseHandle(file);
+            return false;
+        }
+        // A holder removes the file before it unlocks, so a run that waited on it may have
+        // locked a file that is gone: then it locks the one at the path now.
+        BY_HANDLE_FILE_INFORMATION named;
+        if (identityOf(lockPath, named) && sameIdentity(held, named)) {
+            fd_ = storeHandle(fileHandles(), file);
+            lockPath_ = lockPath;
+            return true;
+        }
+        CloseHandle(file);  // and with it the lock
+        if (++refused > 200) return false;
+    }
+}
+
+void FileLock::release() {
+    HANDLE file = handleOf(fileHandles(), fd_);
+    if (file == INVALID_HANDLE_VALUE) return;
+    // Removed while still locked: a run that waits on this file then sees it gone.
+    DeleteFileA(lockPath_.c_str());
+    CloseHandle(file);
+    releaseHandle(fileHandles(), fd_);
+    fd_ = -1;
+    lockPath_.clear();
+}
+
 bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
 namespace detail {

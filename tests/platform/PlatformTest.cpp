@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -161,6 +162,15 @@ TEST(DISABLED_Child, AppendData) {
 }
 
 TEST(DISABLED_Child, CopySource) { childSays(platform::copyFile("source.bin", "data.txt")); }
+
+// Takes the lock of data.txt, notes "child" in log.txt, and holds the lock until "done" exists.
+TEST(DISABLED_Child, HoldLock) {
+    platform::FileLock lock;
+    const bool held = lock.lock("data.txt");
+    std::ofstream("log.txt", std::ios::app) << "child\n";
+    while (!fs::exists("done")) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    childSays(held);
+}
 
 TEST(LocalTimeText, UsesTheStandardOffsetInEveryZone) {
     // Times: 2001-07-01 12:00:00 (summer in the north), 2000-12-31 23:30:00,
@@ -472,6 +482,68 @@ TEST(DiskFull, NoOperationLeavesAPartialFile) {
                   source ? (Names{"data.txt", "source.bin"}) : Names{"data.txt"});
         EXPECT_EQ(dir.read("data.txt"), old);
     }
+}
+
+TEST(FileLock, HeldOnALockFileBesideTheFileThatGoesOnRelease) {
+    TempDir dir;
+    const bool flockTool = !shell("command -v flock").empty();
+    // flock(1) takes the same lock: while it is held, flock -n fails ("held").
+    const std::string probe = "flock -n data.txt.lock true && echo free || echo held";
+    {
+        platform::FileLock lock;
+        ASSERT_TRUE(lock.lock(dir.file("data.txt")));
+        EXPECT_EQ(filesIn(dir.path()), Names{"data.txt.lock"});
+        if (flockTool) {
+            EXPECT_EQ(shell(probe, dir.path()), "held\n");
+        }
+        lock.release();
+        EXPECT_TRUE(filesIn(dir.path()).empty());
+        lock.release();  // harmless
+    }
+    // One left by a crashed run is taken over and removed.
+    dir.write("data.txt.lock", "");
+    {
+        platform::FileLock lock;
+        ASSERT_TRUE(lock.lock(dir.file("data.txt")));
+    }
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+    // A file kept elsewhere behind a link is locked beside the file it points to.
+    dir.write("store/real.txt", "data");
+    fs::create_symlink(dir.path() / "store" / "real.txt", dir.path() / "link.txt");
+    {
+        platform::FileLock lock;
+        ASSERT_TRUE(lock.lock(dir.file("link.txt")));
+        EXPECT_EQ(filesIn(dir.path() / "store"), (Names{"real.txt", "real.txt.lock"}));
+    }
+    EXPECT_EQ(filesIn(dir.path() / "store"), Names{"real.txt"});
+    platform::FileLock nowhere;
+    EXPECT_FALSE(nowhere.lock(dir.file("missing/data.txt")));
+}
+
+TEST(FileLock, ASecondRunWaitsAndLocksTheFileThatIsThereThen) {
+    // The shell holds the lock as a run would, on a descriptor the child does not inherit.
+    // Once the child has the lock file open, the shell notes "shell", removes the file and
+    // unlocks, as every holder does. The child, woken on a file that is gone, must lock the
+    // one at the path instead: while it holds the lock, flock -n on the path fails.
+    if (shell("command -v flock").empty()) GTEST_SKIP() << "needs flock(1)";
+    TempDir dir;
+    const std::string child = "'" + testsupport::testProgramPath("platform_tests") +
+                              "' --gtest_also_run_disabled_tests"
+                              " --gtest_filter=DISABLED_Child.HoldLock 9>&- >child.out &";
+    // Each wait ends too when the child is gone, so a broken lock cannot hang the test.
+    const std::string script =
+        "exec 9>data.txt.lock; flock 9\n" + child +
+        "\nchild=$!\n"
+        "until ls -l /proc/$child/fd 2>/dev/null | grep -q data.txt.lock; do\n"
+        "  kill -0 $child 2>/dev/null || break; sleep 0.01; done\n"
+        "echo shell >>log.txt; rm data.txt.lock; exec 9>&-\n"
+        "until grep -q child log.txt 2>/dev/null; do\n"
+        "  kill -0 $child 2>/dev/null || break; sleep 0.01; done\n"
+        "flock -n data.txt.lock true && echo free || echo held\n"
+        "touch done; wait $child; grep '^child: ' child.out\n";
+    EXPECT_EQ(shell(script, dir.path()), "held\nchild: true\n");
+    EXPECT_EQ(dir.read("log.txt"), "shell\nchild\n");
+    EXPECT_EQ(filesIn(dir.path()), (Names{"child.out", "done", "log.txt"}));
 }
 
 TEST(OutFile, OpenRulesAndTruncate) {

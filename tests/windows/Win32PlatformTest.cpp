@@ -187,3 +187,30 @@ TEST(Win32Platform, OnlyFilesOnADiskAreReadOrAppendedTo) {
     }
     EXPECT_FALSE(platform::appendFileContents("NUL", "more"));
 }
+
+TEST(Win32Platform, LockFileBesideTheFileGoesOnRelease) {
+    TempDir dir;
+    const std::string data = windowsPath(dir.path() / "ss_past_data.txt");
+    {
+        platform::FileLock lock;
+        ASSERT_TRUE(lock.lock(data));
+        EXPECT_TRUE(dir.exists("ss_past_data.txt.lock"));
+    }
+    EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
+    // One left by a crashed run is taken over and removed.
+    dir.write("ss_past_data.txt.lock", "");
+    {
+        platform::FileLock lock;
+        ASSERT_TRUE(lock.lock(data));
+        lock.release();
+        EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
+        // Taken again after a release, and by a second lock once the first is gone.
+        ASSERT_TRUE(lock.lock(data));
+    }
+    platform::FileLock second;
+    EXPECT_TRUE(second.lock(data));
+    second.release();
+    EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
+    platform::FileLock nowhere;
+    EXPECT_FALSE(nowhere.lock(windowsPath(dir.path() / "missing" / "data.txt")));
+}
