@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -15,23 +16,18 @@ struct DirEntry {
     std::int64_t lastWriteUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
 };
 
-// Directory search over a pattern whose last component may hold * and ?.
-// findFirst returns a handle (>= 0) and the first entry, or -1 when nothing matches.
-// Entries come in one order on every OS and file system, the order NTFS keeps: names compared
-// with ASCII letters folded to upper case, byte by byte ("_" after "Z", "10" before "9"), ties
-// broken by the plain bytes (see directoryOrderLess). Matching is the OS's own.
-// POSIX: wildcards only in the last component, matched case-sensitively; a pattern without
-// wildcards finds that one entry; a last ".*" also matches the end of a name without a dot, as
-// on Windows ("*.*" matches every name, "z*.*" also "zfile"). A name that holds a backslash is
-// passed over: every backslash of a path is a separator here, so such a file could not be named
-// again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
+// The entries a pattern whose last component may hold * and ? matches, "." and ".." and
+// directories among them (flagged), or none when nothing matches or the directory cannot be
+// read. They come in one order on every OS and file system, the order NTFS keeps: names
+// compared with ASCII letters folded to upper case, byte by byte ("_" after "Z", "10" before
+// "9"), a name before a longer one it begins, ties broken by the plain bytes. Matching is the
+// OS's own. POSIX: wildcards only in the last component, matched case-sensitively; a pattern
+// without wildcards finds that one entry; a last ".*" also matches the end of a name without a
+// dot, as on Windows ("*.*" matches every name, "z*.*" also "zfile"). A name that holds a
+// backslash is passed over: every backslash of a path is a separator here, so such a file could
+// not be named again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
 // Every function that takes a path hands it to the OS through nativePath.
-int findFirst(const std::string& pattern, DirEntry& entry);
-// Next entry of an open search; false when there is none (the handle stays open).
-bool findNext(int handle, DirEntry& entry);
-void findClose(int handle);
-// The order of directory entries: true when `a` comes before `b`.
-bool directoryOrderLess(const std::string& a, const std::string& b);
+std::vector<DirEntry> listFiles(const std::string& pattern);
 
 // What every program does first. POSIX: a write past the file-size limit (ulimit -f) fails
 // with EFBIG instead of ending the process with SIGXFSZ, so a cut-off append is still cut
@@ -41,10 +37,6 @@ void startProgram();
 // The standard zone offset in seconds east of Greenwich: minus the C runtime's `timezone`
 // after tzset(). Read once per process: the zone does not change during a run.
 int zoneOffsetSeconds();
-
-// A last-write time as the C library's date text in local time: the UTC time plus
-// zoneOffsetSeconds(), as "Www Mmm dd hh:mm:ss yyyy\n" (two-digit day).
-std::string localTimeText(std::int64_t utcSeconds);
 
 // The current time in seconds since 1970-01-01 00:00:00 UTC.
 std::int64_t nowUtc();

@@ -2,6 +2,7 @@
 // normalisation, and the free-text date reader.
 #include "record/ATime.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/platform.h"
@@ -13,6 +14,7 @@ constexpr double DefaultJulianDate = 2445699.5;  // 1984-01-00 00:00:00
 constexpr double MjdToJd = 2400000.5;
 constexpr std::int64_t SecondsPerDay = 86400;
 constexpr std::int64_t UnixEpochMjd = 40587;  // 1970-01-01
+constexpr std::int64_t FirstCalendarMjd = -2400000;  // the day after Julian Day 0
 
 // Bounds that keep the day arithmetic inside int64 and exact in double: |2^40| years is far
 // beyond any date, and 365.25 * 2^40 is still an exact double. Larger input is clamped.
@@ -49,6 +51,7 @@ inline bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <
 
 const char* const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const WeekdayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 int monthFromName(std::string_view token) {
     for (int i = 0; i < 12; ++i) {
@@ -239,3 +242,37 @@ double ATime::julianDate() const {
 }
 
 bool ATime::isSet() const { return julianDate() != DefaultJulianDate; }
+
+std::string ATime::fileTimeText(std::int64_t utcSeconds, std::int32_t zoneOffset) {
+    // Clamped far beyond any file time, so adding the offset cannot overflow.
+    const std::int64_t local = clampTo(utcSeconds, ArgumentLimit * SecondsPerDay) + zoneOffset;
+    // The day is kept where the calendar is shaped (from Julian Day 0 on), so every field
+    // printed is a real one.
+    const std::int64_t day =
+        std::max<std::int64_t>(UnixEpochMjd + floorDiv(local, SecondsPerDay), FirstCalendarMjd);
+    const auto secondOfDay = static_cast<int>(local - floorDiv(local, SecondsPerDay) * SecondsPerDay);
+    std::int32_t year = 0;
+    std::int32_t month = 1;
+    std::int32_t dayOfMonth = 1;
+    civilFromMjd(day, year, month, dayOfMonth);
+    // MJD 0, 1858-11-17, was a Wednesday.
+    const auto weekday = static_cast<int>(floorDiv(day + 3, 7) * -7 + day + 3);
+    std::string text;
+    text.reserve(32);
+    text += WeekdayNames[weekday];
+    text += ' ';
+    text += MonthNames[month - 1];
+    text += ' ';
+    appendPadded(text, dayOfMonth, 2);
+    text += ' ';
+    appendPadded(text, secondOfDay / 3600, 2);
+    text += ':';
+    appendPadded(text, secondOfDay / 60 % 60, 2);
+    text += ':';
+    appendPadded(text, secondOfDay % 60, 2);
+    text += ' ';
+    if (year < 0) text += '-';
+    appendPadded(text, year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
+    text += '\n';
+    return text;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class ATime {
@@ -55,4 +56,9 @@ public:
     // before.
     static void civilFromMjd(std::int64_t n, std::int32_t& year, std::int32_t& month,
                              std::int32_t& day);
+
+    // A file's last-write time (seconds since 1970 UTC) as the C library's date text in local
+    // time, the UTC time plus `zoneOffset` seconds: "Www Mmm dd hh:mm:ss yyyy\n", the day two
+    // digits, the year at least four. Times no file system holds still give the layout.
+    static std::string fileTimeText(std::int64_t utcSeconds, std::int32_t zoneOffset);
 };

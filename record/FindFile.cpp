@@ -2,7 +2,7 @@
 // input file's format from its name.
 #include "record/FindFile.h"
 
-#include "platform/platform.h"
+#include "record/ATime.h"
 
 std::string FindFile::find(const std::string& searchPattern) {
     // The pattern is taken before `name` is emptied: the caller may pass this object's own
@@ -13,37 +13,30 @@ std::string FindFile::find(const std::string& searchPattern) {
     const std::size_t cut = pattern.find_last_of("\\/");
     directory = cut == std::string::npos ? std::string(".\\") : pattern.substr(0, cut + 1);
     close();
-    platform::DirEntry entry;
-    handle = platform::findFirst(pattern, entry);
-    if (handle < 0) {
-        handle = -1;
-        return name;
-    }
-    if (entry.isDirectory) return find();
-    name = entry.name;
-    modified = platform::localTimeText(entry.lastWriteUtc);
-    return name;
+    entries_ = platform::listFiles(pattern);
+    if (!entries_.empty()) handle = 0;
+    return next();
 }
 
-std::string FindFile::find() {
+std::string FindFile::find() { return next(); }
+
+std::string FindFile::next() {
     name.clear();
-    platform::DirEntry entry;
-    while (handle >= 0) {
-        if (!platform::findNext(handle, entry)) {
-            close();
-            break;
-        }
+    while (handle >= 0 && next_ < entries_.size()) {
+        const platform::DirEntry& entry = entries_[next_++];
         if (entry.isDirectory) continue;
         name = entry.name;
-        modified = platform::localTimeText(entry.lastWriteUtc);
-        break;
+        modified = ATime::fileTimeText(entry.lastWriteUtc, platform::zoneOffsetSeconds());
+        return name;
     }
+    close();
     return name;
 }
 
 void FindFile::close() {
-    if (handle >= 0) platform::findClose(handle);
     handle = -1;
+    entries_.clear();
+    next_ = 0;
 }
 
 std::string directoryPrefix(const std::string& directory) {

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/platform.h"
 
 class FindFile {
 public:
@@ -12,7 +15,7 @@ public:
     FindFile& operator=(const FindFile&) = delete;
     ~FindFile() { close(); }
 
-    std::int32_t handle = -1;
+    std::int32_t handle = -1;  // 0 while a search is open
     std::string pattern;
     std::string directory;  // the pattern up to its last backslash or slash; ".\" if none
     std::string name;       // bare name of the file found last
@@ -24,6 +27,13 @@ public:
     // The next regular file's name of the current search, or "".
     std::string find();
     void close();
+
+private:
+    // Hands out the next entry that is no directory, or "" and closes the search.
+    std::string next();
+
+    std::vector<platform::DirEntry> entries_;
+    std::size_t next_ = 0;
 };
 
 // A directory as the start of a path: a backslash is added when it ends in no separator (a

@@ -100,8 +100,8 @@ TEST(SHLog, EveryCombinationOfTheClientFiles) {
         if (c.files & HasNamelessResult) files.result = "";
         if (c.files & HasWorkUnit) files.workUnit = WorkUnitSah;
         if (c.files & HasState) files.state = StateSah;
-        files.resultModified = platform::localTimeText(1074600000);
-        files.workUnitModified = platform::localTimeText(1073723400);
+        files.resultModified = ATime::fileTimeText(1074600000, platform::zoneOffsetSeconds());
+        files.workUnitModified = ATime::fileTimeText(1073723400, platform::zoneOffsetSeconds());
         SHLog inMemory;
         inMemory.openedAt = client.openedAt;
         EXPECT_EQ(inMemory.readBytes(files), c.files != 0);

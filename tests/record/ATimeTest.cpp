@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "record/ATime.h"
@@ -248,4 +250,32 @@ TEST(ATime, ParseUtcAndLocal) {
     EXPECT_EQ(show(kept), show(Sample));
     kept.parseLocal("2000-01-05 12:34:56");
     EXPECT_EQ(show(kept), Unset);
+}
+
+TEST(ATime, FileTimeTextUsesTheGivenStandardOffset) {
+    // Times: 2001-07-01 12:00:00 (summer in the north), 2000-12-31 23:30:00,
+    // 2000-02-29 00:00:00, one second before 1970, 0001-01-01 00:00:00 (the year takes at
+    // least four digits). Summer time never counts: the offset is the standard one.
+    const std::int64_t times[] = {993988800LL, 978305400LL, 951782400LL, -1LL, -62135596800LL};
+    const std::pair<std::int32_t, std::vector<std::string>> cases[] = {
+        {-18000,
+         {"Sun Jul 01 07:00:00 2001\n", "Sun Dec 31 18:30:00 2000\n", "Mon Feb 28 19:00:00 2000\n",
+          "Wed Dec 31 18:59:59 1969\n", "Sun Dec 31 19:00:00 0000\n"}},
+        {19800,
+         {"Sun Jul 01 17:30:00 2001\n", "Mon Jan 01 05:00:00 2001\n", "Tue Feb 29 05:30:00 2000\n",
+          "Thu Jan 01 05:29:59 1970\n", "Mon Jan 01 05:30:00 0001\n"}},
+    };
+    for (const auto& [offset, expected] : cases) {
+        SCOPED_TRACE(offset);
+        std::vector<std::string> texts;
+        for (std::int64_t utc : times) texts.push_back(ATime::fileTimeText(utc, offset));
+        EXPECT_EQ(texts, expected);
+    }
+    // Times no file system holds still give the layout, without overflow.
+    for (std::int64_t utc : {INT64_MIN, INT64_MAX}) {
+        const std::string text = ATime::fileTimeText(utc, 50400);
+        ASSERT_GE(text.size(), 25u);
+        EXPECT_EQ(text.back(), '\n');
+        EXPECT_EQ(text[13], ':');
+    }
 }

@@ -63,7 +63,7 @@ TEST(FindFile, YieldsRegularFilesOnly) {
     // The time text of the file found, and the directory to open it by.
     FindFile finder;
     ASSERT_EQ(finder.find(base + "/a*"), "a.csv");
-    EXPECT_EQ(finder.modified, platform::localTimeText(when));
+    EXPECT_EQ(finder.modified, ATime::fileTimeText(when, platform::zoneOffsetSeconds()));
     EXPECT_EQ(testsupport::readBytes(finder.directory + finder.name), "x");
     // The pattern may be one of the finder's own texts, here a full path kept in `name`.
     finder.name = base + "/b.csv";
@@ -80,7 +80,7 @@ TEST(FindFile, YieldsRegularFilesOnly) {
 TEST(DISABLED_ModifiedChild, PrintReadBack) {
     for (std::int64_t utc : {993988800LL, 978305400LL, 951782400LL}) {
         ATime time;
-        time.parseLocal(platform::localTimeText(utc));
+        time.parseLocal(ATime::fileTimeText(utc, platform::zoneOffsetSeconds()));
         std::printf("utc: %04d-%02d-%02d %02d:%02d:%02d\n", time.year, time.month, time.day,
                     time.hour, time.minute, time.second);
     }
