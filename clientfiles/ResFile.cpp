@@ -1,4 +1,4 @@
-// Reader of the client's result file: the key maps, opening with the file's time, the header
+// Reader of the client's result file: the header keys, opening with the file's time, the header
 // section and closing. The signal section is in ResFileSignals.cpp.
 #include "clientfiles/ResFile.h"
 
@@ -6,37 +6,31 @@
 
 #include "record/FindFile.h"
 #include "record/Numbers.h"
+#include "record/WorkUnitFields.h"
 
 namespace {
 
-constexpr int TimeRecordedField = 9;
+// "Update" and "TimeStamp" are never taken from a client file: both come from file times.
+constexpr auto HeaderKeys = fieldKeys<WorkUnitFieldCount - 1>(
+    false, [](int i) { return i == FieldIndex::Update || i == FieldIndex::TimeStamp; },
+    {{"cpu_time", FieldIndex::Cpu}});
+static_assert(uniqueKeys(HeaderKeys));
 
 }  // namespace
 
-std::map<std::string, int> makeHeaderKeys() {
-    std::map<std::string, int> keys;
-    // "Update" (0) and "TimeStamp" (1) are never taken from a client file: both come from
-    // file times.
-    for (int i = 2; i < WorkUnitFieldCount; ++i) keys.emplace(WorkUnitFieldNames[i], i);
-    keys.emplace("cpu_time", fieldIndex("cpu"));
-    return keys;
-}
-
-void applyHeaderValue(const std::map<std::string, int>& headerKeys, WorkUnit& record,
-                      const std::string& key, const std::string& value) {
-    const auto found = headerKeys.find(key);
-    if (found == headerKeys.end()) return;
-    if (found->second == TimeRecordedField) {
+void applyHeaderValue(WorkUnit& record, std::string_view key, std::string_view value) {
+    const int index = findKey(HeaderKeys, key);
+    if (index == FieldIndex::TimeRecorded) {
         // A Julian Date; the client may follow it with the date in brackets, which the
         // number reader leaves behind.
         double jd = 0;
         if (readReal(value, jd)) record.time_recorded.setJulian(jd);
         return;
     }
-    record.setField(found->second, value);
+    record.setField(index, value);  // an unknown key (-1) changes nothing
 }
 
-ResFile::ResFile() : HeaderKeys(makeHeaderKeys()) {
+ResFile::ResFile() {
     for (int i = 2; GaussianKeys[i] != nullptr; ++i) gaussianKeys_.emplace(GaussianKeys[i], i);
     gaussianKeys_.emplace("pot", 77);
     for (int i = 2; SpikeKeys[i] != nullptr; ++i) spikeKeys_.emplace(SpikeKeys[i], i);
@@ -72,7 +66,7 @@ bool ResFile::read() {
             }
             continue;
         }
-        applyHeaderValue(file_.key, file_.value);
+        ::applyHeaderValue(record, file_.key, file_.value);
     }
     file_.close();
     return true;
@@ -85,8 +79,4 @@ void ResFile::close() {
     spike.clear();
     gaussians.reset();
     spikes.reset();
-}
-
-void ResFile::applyHeaderValue(const std::string& key, const std::string& value) {
-    ::applyHeaderValue(HeaderKeys, record, key, value);
 }

@@ -11,14 +11,10 @@
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
 
-// The header key map: every WorkUnitFieldNames key but "Update" and "TimeStamp", plus
-// "cpu_time" for cpu. Shared with the client directory reader.
-std::map<std::string, int> makeHeaderKeys();
-
-// Stores one header value into `record` by the header key map; unknown keys are ignored.
-// time_recorded is a Julian Date (trailing text ignored).
-void applyHeaderValue(const std::map<std::string, int>& headerKeys, WorkUnit& record,
-                      const std::string& key, const std::string& value);
+// Stores one header value into `record`: the keys are every record key but "Update" and
+// "TimeStamp", plus "cpu_time" for cpu; unknown keys are ignored. time_recorded is a Julian
+// Date (trailing text ignored). Shared with the client directory reader.
+void applyHeaderValue(WorkUnit& record, std::string_view key, std::string_view value);
 
 class ResFile {
 public:
@@ -37,8 +33,6 @@ public:
     double cr = 0;
     std::int32_t ncfft = 0;
     std::int32_t fl = 0;
-    // Header key to field index (see makeHeaderKeys); fixed once the reader is built.
-    const std::map<std::string, int> HeaderKeys;
     // Context line key to its slot: "ncfft" 0, "cr" 1, "fl" 2.
     const std::map<std::string, int> ContextKeys{{"ncfft", 0}, {"cr", 1}, {"fl", 2}};
 
@@ -55,8 +49,6 @@ public:
     bool read();
     // Closes the file and clears what a read produced.
     void close();
-    // The free applyHeaderValue with this reader's HeaderKeys and record.
-    void applyHeaderValue(const std::string& key, const std::string& value);
 
 private:
     void readSignals();

@@ -4,7 +4,7 @@
 #include "clientfiles/ResFile.h"
 #include "record/FindFile.h"
 
-SHLog::SHLog() : HeaderKeys(makeHeaderKeys()) {}
+SHLog::SHLog() = default;
 
 SHLog::SHLog(const std::string& directory) : SHLog() { open(directory); }
 
@@ -103,7 +103,7 @@ bool SHLog::readHeader() {
             if (file_.key == "end_seti_header") break;
             continue;
         }
-        applyHeaderValue(HeaderKeys, record, file_.key, file_.value);
+        applyHeaderValue(record, file_.key, file_.value);
     }
     return true;
 }

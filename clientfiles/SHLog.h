@@ -2,7 +2,6 @@
 // work_unit.sah and state.sah.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 
@@ -32,8 +31,6 @@ public:
     std::string dir;  // the client directory, expected to end in a separator; "" is the current one
     ATime openedAt;   // when open was last called; unset before that
     WorkUnit record;  // the work unit made by read
-    // The result file's header key map (makeHeaderKeys), fixed once the reader is built.
-    const std::map<std::string, int> HeaderKeys;
 
     // Forgets any earlier directory and remembers this one; the time of the call becomes the
     // Update of a record that has no result. Always true.

@@ -2,16 +2,11 @@
 // work unit per row.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
-
-// I4WU's 101 column titles, then a null pointer. Title i names the field whose
-// WorkUnitFieldNames index is i; title 13 is " Samples", with its leading blank.
-extern const char* const I4WUColumnTitles[102];
 
 class I4WU {
 public:
@@ -25,12 +20,11 @@ public:
     std::string directory;  // as given to open
     std::string fileName;   // as given to open
     WorkUnit record;        // the row the last readRecord produced
-    // Title index of each column of the current header, -1 for a title not in the table.
+    // Field index of each column of the current header, -1 for a title I4WU does not write
+    // (the titles are in record/WorkUnitFields.h).
     // Starts as 0 to 100, so a file without a header row is read in title-table order; it
     // is replaced by every header row and kept across open and close.
     std::vector<int> columns;
-    // Every title of I4WUColumnTitles with its index.
-    std::map<std::string, int, std::less<>> keyIndex;
 
     // Closes any open file, then opens directory + fileName (no separator is inserted) as
     // text. True when it is open.

@@ -5,27 +5,25 @@
 
 #include "formats/TableRows.h"
 #include "record/Numbers.h"
+#include "record/WorkUnitFields.h"
 
 namespace {
 
-constexpr int UpdateField = 0;
-constexpr int TimeStampField = 1;
-constexpr int TimeRecordedField = 9;
-constexpr int BgFftIndField = 34;
+constexpr int UpdateField = FieldIndex::Update;
+constexpr int TimeStampField = FieldIndex::TimeStamp;
+constexpr int TimeRecordedField = FieldIndex::TimeRecorded;
+
+// The record keys less "version" and "Update": SETILog writes its own version in a "version"
+// column and the row's date under "date"; "g_fft_ind" is its spelling of bg_fft_ind.
+constexpr auto ColumnNames = fieldKeys<WorkUnitFieldCount>(
+    false, [](int i) { return i == FieldIndex::Version || i == UpdateField; },
+    {{"date", UpdateField}, {"g_fft_ind", FieldIndex::BgFftInd}});
+static_assert(uniqueKeys(ColumnNames));
 
 }  // namespace
 
 SETILog::SETILog() {
-    for (int i = 0; i < WorkUnitFieldCount; ++i) {
-        keyIndex.emplace(WorkUnitFieldNames[i], i);
-        columns.push_back(i);
-    }
-    // SETILog writes its own version in a "version" column and the row's date under "date";
-    // "g_fft_ind" is its spelling of bg_fft_ind.
-    keyIndex.erase("version");
-    keyIndex.erase("Update");
-    keyIndex.emplace("date", UpdateField);
-    keyIndex.emplace("g_fft_ind", BgFftIndField);
+    for (int i = 0; i < WorkUnitFieldCount; ++i) columns.push_back(i);
 }
 
 SETILog::SETILog(const std::string& path) : SETILog() { open(path); }
@@ -46,7 +44,7 @@ void SETILog::close() {
 }
 
 bool SETILog::readRecord() {
-    const TableLine line = nextTableLine(file_, keyIndex, columns, cell_);
+    const TableLine line = nextTableLine(file_, ColumnNames, columns, cell_);
     if (line == TableLine::End) return false;
     record.clear();
     if (line == TableLine::Empty) return true;  // an empty record, which the store refuses

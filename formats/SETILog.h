@@ -2,7 +2,6 @@
 // unit per row, each row's arrival time taken from the date of the row before it.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -23,11 +22,8 @@ public:
     // untouched by open and close.
     ATime lastDate;
     WorkUnit record;  // the row the last readRecord produced
-    // Column name to field index: the WorkUnitFieldNames keys without "version" and "Update",
-    // with "date" for Update and "g_fft_ind" beside "bg_fft_ind".
-    std::map<std::string, int, std::less<>> keyIndex;
-    // Field index of each column of the current header, -1 for a name not in keyIndex.
-    // Starts as 0 to 100 (a file without a header row is read in WorkUnitFieldNames order)
+    // Field index of each column of the current header, -1 for a name SETILog does not write.
+    // Starts as 0 to 100 (a file without a header row is read in field-index order)
     // and is replaced by every header row.
     std::vector<int> columns;
 

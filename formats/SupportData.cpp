@@ -5,18 +5,18 @@
 #include <array>
 #include <cmath>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/platform.h"
 #include "record/DateText.h"
 #include "record/Numbers.h"
+#include "record/WorkUnitFields.h"
 
 namespace {
 
-constexpr int TimeStampField = 1;
-constexpr int TimeRecordedField = 9;
-constexpr int PosField = 101;  // not a WorkUnitFieldNames index: the reader's own "pos" key
+constexpr int TimeStampField = FieldIndex::TimeStamp;
+constexpr int TimeRecordedField = FieldIndex::TimeRecorded;
+constexpr int PosField = WorkUnitFieldCount;  // not a field index: the reader's own "pos" key
 
 // A full record with every power value is about 2.2 KiB; reserving once per record keeps the
 // export to a handful of allocations.
@@ -80,36 +80,23 @@ void appendLine(std::string& out, std::string_view key, std::int32_t value) {
     out += '\r';
 }
 
-// Key of a line to its field index: the WorkUnitFieldNames keys without "Update" and
-// "TimeStamp", "started_time" for TimeStamp, "pos" for a sky position, and the power values
-// numbered from 1 as the writer numbers them ("bg_pot 1" is element 0, index 37).
-using KeyIndex = std::unordered_map<std::string_view, int>;
-
-const KeyIndex& keyIndex() {
-    // A hash map over views: a line's key is looked up without a copy, at one hash and one
-    // compare instead of the seven string compares of an ordered map.
-    static const KeyIndex keys = [] {
-        // The file numbers the power values from 1: "bg_pot 1" is element 0.
-        static const std::array<std::string, 64> potKeys = [] {
-            std::array<std::string, 64> texts;
-            for (std::size_t i = 0; i < texts.size(); ++i)
-                texts[i] = "bg_pot " + std::to_string(i + 1);
-            return texts;
-        }();
-        KeyIndex map;
-        map.reserve(2 * (WorkUnitFieldCount + 2));
-        for (int i = 0; i < FirstPotField; ++i) {
-            if (i == 0 || i == TimeStampField) continue;
-            map.emplace(WorkUnitFieldNames[i], i);
-        }
-        map.emplace("started_time", TimeStampField);
-        map.emplace("pos", PosField);
-        for (std::size_t i = 0; i < potKeys.size(); ++i)
-            map.emplace(potKeys[i], FirstPotField + static_cast<int>(i));
-        return map;
-    }();
-    return keys;
-}
+// Key of a line to its field index: the record keys without "Update" and "TimeStamp" and
+// the power values, "started_time" for TimeStamp, "pos" for a sky position, and the power
+// values numbered from 1 as the writer numbers them ("bg_pot 1" is element 0).
+constexpr auto LineKeys = [] {
+    std::array<KeyEntry, WorkUnitFieldCount> keys{};
+    std::size_t n = 0;
+    for (int i = 0; i < FieldIndex::FirstPower; ++i) {
+        if (i == FieldIndex::Update || i == TimeStampField) continue;
+        keys[n++] = {WorkUnitFields[static_cast<std::size_t>(i)].key, i};
+    }
+    keys[n++] = {"started_time", TimeStampField};
+    keys[n++] = {"pos", PosField};
+    for (std::size_t i = 0; i < PowerCount; ++i)
+        keys[n++] = {SupportPowerKeys[i].view(), FieldIndex::FirstPower + static_cast<int>(i)};
+    return sortedKeys(keys);
+}();
+static_assert(uniqueKeys(LineKeys));
 
 }  // namespace
 
@@ -140,7 +127,6 @@ bool SSLog::readRecord() {
     record.Update = openTime_;
     record.receiver = "ao1420";
     record.tape_version = "?";
-    const KeyIndex& keys = keyIndex();
     bool seen = false;
     while (file_.readCrLine()) {
         const std::string& key = file_.key;
@@ -155,13 +141,13 @@ bool SSLog::readRecord() {
             continue;
         }
         seen = true;
-        const auto found = keys.find(key);
-        if (found == keys.end()) continue;
-        switch (found->second) {
+        const int index = findKey(LineKeys, key);
+        switch (index) {
+            case -1: break;
             case TimeStampField: record.TimeStamp.parseUtc(value); break;
             case TimeRecordedField: record.time_recorded.parseUtc(value); break;
             case PosField: applyPosition(value, record); break;
-            default: record.setField(found->second, value); break;
+            default: record.setField(index, value); break;
         }
     }
     return seen;

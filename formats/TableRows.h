@@ -2,11 +2,10 @@
 // name the columns, data rows, and empty lines.
 #pragma once
 
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "record/KeyTable.h"
 #include "record/TextFiles.h"
 
 enum class TableLine { End, Empty, Data };
@@ -14,5 +13,5 @@ enum class TableLine { End, Empty, Data };
 // Reads on to the next data row or empty line. Every header row on the way replaces `columns`
 // with the index of each of its titles in `titles`, or -1 for a title that is not there.
 // End at the end of the file or when no file is open. `cell` is scratch space.
-TableLine nextTableLine(CSVFile& file, const std::map<std::string, int, std::less<>>& titles,
-                        std::vector<int>& columns, std::string& cell);
+TableLine nextTableLine(CSVFile& file, KeyTable titles, std::vector<int>& columns,
+                        std::string& cell);

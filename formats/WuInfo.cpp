@@ -8,12 +8,9 @@
 #include "platform/platform.h"
 #include "record/Numbers.h"
 #include "record/TextFiles.h"
+#include "record/WorkUnitFields.h"
 
 namespace {
-
-constexpr int UpdateField = 0;
-constexpr int TimeStampField = 1;
-constexpr int TimeRecordedField = 9;
 
 // The file is a Windows text file on every OS. No field can hold a line feed (every reader
 // ends its lines there), so writing CR LF directly equals text-mode output without a second
@@ -47,7 +44,7 @@ const std::string& headerLine() {
         std::string text;
         for (int i = 0; i < WorkUnitFieldCount; ++i) {
             if (i > 0) text += ',';
-            appendQuoted(text, WorkUnitFieldNames[i]);
+            appendQuoted(text, fieldKey(i));
         }
         text += LineEnd;
         return text;
@@ -60,80 +57,23 @@ void appendJulian(std::string& out, const ATime& value, int decimals) {
     if (value.isSet()) appendFixed(out, value.julianDate(), decimals);
 }
 
-// "0x" and lower-case hex digits of the 32-bit pattern; 0 prints as "0x0".
-void appendHex(std::string& out, std::int32_t value) {
-    static const char digits[] = "0123456789abcdef";
-    std::uint32_t bits = static_cast<std::uint32_t>(value);
-    char buffer[8];
-    int n = 0;
-    do {
-        buffer[n++] = digits[bits & 0xF];
-        bits >>= 4;
-    } while (bits != 0);
-    out += "0x";
-    while (n > 0) out += buffer[--n];
-}
-
 void appendRow(std::string& out, const WorkUnit& r) {
-    auto comma = [&out] { out += ','; };
-    appendJulian(out, r.Update, 6);
-    comma();
-    appendJulian(out, r.TimeStamp, 6);
-    comma();
-    appendInt(out, r.version);
-    comma();
-    appendQuoted(out, r.name);
-    comma();
-    appendHex(out, r.splitter_version);
-    for (double v : {r.start_ra, r.start_dec, r.end_ra, r.end_dec}) {
-        comma();
-        appendFixed(out, v, 6);
-    }
-    comma();
-    appendJulian(out, r.time_recorded, 5);
-    for (double v : {r.subband_center, r.subband_base, r.subband_sample_rate}) {
-        comma();
-        appendFixed(out, v, 6);
-    }
-    comma();
-    appendInt(out, r.nsamples);
-    comma();
-    appendFixed(out, r.angle_range, 6);
-    for (std::int32_t v : {r.fft_len, r.ifft_len, r.subband_number}) {
-        comma();
-        appendInt(out, v);
-    }
-    comma();
-    appendQuoted(out, r.receiver);
-    comma();
-    appendQuoted(out, r.tape_version);
-    for (double v : {r.cpu, r.prog, r.bs_power, r.bs_score}) {
-        comma();
-        appendFixed(out, v, 6);
-    }
-    for (std::int32_t v : {r.bs_bin, r.bs_fft_ind}) {
-        comma();
-        appendInt(out, v);
-    }
-    comma();
-    appendFixed(out, r.bs_chirp_rate, 6);
-    comma();
-    appendInt(out, r.bs_fft_len);
-    for (double v : {r.bg_score, r.bg_sigma, r.bg_power, r.bg_true_mean, r.bg_chisq}) {
-        comma();
-        appendFixed(out, v, 6);
-    }
-    for (std::int32_t v : {r.bg_bin, r.bg_fft_ind}) {
-        comma();
-        appendInt(out, v);
-    }
-    comma();
-    appendFixed(out, r.bg_chirp_rate, 6);
-    comma();
-    appendInt(out, r.bg_fft_len);
-    for (double v : r.bg_pot) {
-        comma();
-        appendFixed(out, v, 6);
+    for (int i = 0; i < WorkUnitFieldCount; ++i) {
+        if (i > 0) out += ',';
+        const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(i)];
+        switch (def.kind) {
+            // The recording time is kept to five decimals, the two times of the log to six.
+            case FieldKind::DateTime:
+                appendJulian(out, r.*def.time, i == FieldIndex::TimeRecorded ? 5 : 6);
+                break;
+            case FieldKind::Text: appendQuoted(out, r.*def.text); break;
+            case FieldKind::Int: appendInt(out, r.*def.integer); break;
+            case FieldKind::Hex: appendHex(out, r.*def.integer); break;
+            case FieldKind::Real: appendFixed(out, r.*def.real, 6); break;
+            case FieldKind::Power:
+                appendFixed(out, r.bg_pot[static_cast<std::size_t>(i - FieldIndex::FirstPower)], 6);
+                break;
+        }
     }
     out += LineEnd;
 }
@@ -141,7 +81,7 @@ void appendRow(std::string& out, const WorkUnit& r) {
 void readHeader(CSVFile& file, WorkUnitList& store) {
     store.columns.clear();
     std::string field;
-    while (file.nextField(field)) store.columns.push_back(store.fieldIndex(field));
+    while (file.nextField(field)) store.columns.push_back(fieldIndex(field));
 }
 
 void readRow(CSVFile& file, WorkUnitList& store) {
@@ -150,15 +90,14 @@ void readRow(CSVFile& file, WorkUnitList& store) {
     std::string field;
     for (int index : store.columns) {
         if (!file.nextField(field)) break;
-        if (index == UpdateField || index == TimeStampField || index == TimeRecordedField) {
+        if (index < 0) continue;
+        const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
+        if (def.kind == FieldKind::DateTime) {
             // An empty or unreadable field gives 0.0, which leaves the date-time unset.
             double jd = 0.0;
             readReal(field, jd);
-            ATime& target = index == UpdateField      ? record.Update
-                            : index == TimeStampField ? record.TimeStamp
-                                                      : record.time_recorded;
-            target.setJulian(jd);
-        } else if (index >= 0 && index < WorkUnitFieldCount) {
+            (record.*def.time).setJulian(jd);
+        } else {
             // The record was just cleared, so an unreadable number stays at its default 0.
             record.setField(index, field);
         }

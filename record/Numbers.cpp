@@ -137,6 +137,13 @@ void appendInt(std::string& out, std::int64_t value) {
     out.append(buffer, result.ptr);
 }
 
+void appendHex(std::string& out, std::int32_t value) {
+    char buffer[8];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint32_t>(value), 16);
+    out += "0x";
+    out.append(buffer, result.ptr);
+}
+
 void appendPadded(std::string& out, std::int64_t value, int width) {
     // The magnitude as unsigned, so the most negative value has one too.
     std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)

@@ -26,6 +26,8 @@ bool readReal(std::string_view text, double& out);
 void appendFixed(std::string& out, double value, int decimals);
 // Appends a decimal integer.
 void appendInt(std::string& out, std::int64_t value);
+// Appends "0x" and the lower-case hex digits of the 32-bit pattern; 0 is "0x0".
+void appendHex(std::string& out, std::int32_t value);
 // Appends `value` with at least `width` digits, zero-padded on the left ('-' first).
 void appendPadded(std::string& out, std::int64_t value, int width);
 // Appends `value` as printf("%g") prints it (6 significant digits).

@@ -8,15 +8,26 @@
 #include <string_view>
 
 #include "record/ATime.h"
+#include "record/PowerKeys.h"
 
-// The 101 keys, "Update" to "bg_pot 63", then a null pointer. Index 37 + i is "bg_pot i".
-// This order is the WUInfo.csv column order and the field index every key reader uses.
-extern const char* const WorkUnitFieldNames[102];
+// The field indexes (record/WorkUnitFields.h has the table) that readers treat apart.
+namespace FieldIndex {
+constexpr int Update = 0;
+constexpr int TimeStamp = 1;
+constexpr int Version = 2;
+constexpr int TimeRecorded = 9;
+constexpr int Cpu = 20;
+constexpr int BgFftInd = 34;
+constexpr int FirstPower = 37;  // "bg_pot 0"; "bg_pot i" is FirstPower + i
+}  // namespace FieldIndex
+
 constexpr int WorkUnitFieldCount = 101;
-constexpr int FirstPotField = 37;  // field index of "bg_pot 0"
+constexpr int DeclarationCount = 37;  // the power values have no declaration number
 
-// Field index of an exact, case-sensitive key, or -1 ("none").
+// Field index of an exact, case-sensitive record key, or -1 ("none").
 int fieldIndex(std::string_view key);
+// The record key of a field index 0 to 100.
+std::string_view fieldKey(int index);
 
 class WorkUnit {
 public:
@@ -53,7 +64,7 @@ public:
     double bg_power = 0;
     double bg_chisq = 0;
     double bg_sigma = 0;
-    std::array<double, 64> bg_pot{};
+    std::array<double, PowerCount> bg_pot{};
     double bg_true_mean = 0;
     std::int32_t bg_bin = 0;
     std::int32_t bg_fft_ind = 0;
@@ -71,7 +82,7 @@ public:
     bool hasGaussian() const;
     bool hasFullGaussian() const;
 
-    // Stores a value text into the field of a WorkUnitFieldNames index by the field's type:
+    // Stores a value text into the field of a field index by the field's kind:
     // decimal integer, hexadecimal for splitter_version, real number, or the whole text less
     // its NUL bytes.
     // A number that cannot be read leaves the field as it was. The date-times (0, 1, 9) are

@@ -23,7 +23,6 @@ public:
     bool add(const WorkUnit& record);
     // Sets the sort-field selector and orders the records ascending by it, stably.
     void sort(int declarationNumber);
-    int fieldIndex(std::string_view key) const { return ::fieldIndex(key); }
 
     std::size_t size() const { return records_.size(); }
     const WorkUnit& operator[](std::size_t i) const { return records_[i]; }

@@ -42,7 +42,6 @@ constexpr int HasResult = 1, HasWorkUnit = 2, HasState = 4, HasNamelessResult = 
 }  // namespace
 
 TEST(SHLog, EveryCombinationOfTheClientFiles) {
-    EXPECT_EQ(SHLog().HeaderKeys, ResFile().HeaderKeys);  // one key map for both readers
     const char* const resultTime = "2004-01-20 12:00:00";
     const char* const workUnitTime = "2004-01-10 08:30:00";
     const char* const unset = "1984-01-00 00:00:00";

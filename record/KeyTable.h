@@ -1,0 +1,43 @@
+// Fixed key tables: each reader's keys, sorted once at compile time and searched by halving,
+// so looking a key up costs no map built at run time and no allocation.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+struct KeyEntry {
+    std::string_view key;
+    int value = -1;
+};
+
+using KeyTable = std::span<const KeyEntry>;
+
+// The value of an exact, case-sensitive key in a sorted table, or -1.
+constexpr int findKey(KeyTable table, std::string_view key) {
+    const auto found = std::lower_bound(
+        table.begin(), table.end(), key,
+        [](const KeyEntry& entry, std::string_view wanted) { return entry.key < wanted; });
+    return found != table.end() && found->key == key ? found->value : -1;
+}
+
+// The entries in key order, ready for findKey.
+template <std::size_t N>
+constexpr std::array<KeyEntry, N> sortedKeys(std::array<KeyEntry, N> entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const KeyEntry& a, const KeyEntry& b) { return a.key < b.key; });
+    return entries;
+}
+
+// True when every entry has a key and no key stands twice; checked at compile time for
+// every table, so a table made one entry too long or with a key twice does not build.
+template <std::size_t N>
+constexpr bool uniqueKeys(const std::array<KeyEntry, N>& sorted) {
+    if (N > 0 && sorted[0].key.empty()) return false;
+    return std::adjacent_find(sorted.begin(), sorted.end(),
+                              [](const KeyEntry& a, const KeyEntry& b) {
+                                  return a.key == b.key;
+                              }) == sorted.end();
+}
