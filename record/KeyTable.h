@@ -15,11 +15,17 @@ struct KeyEntry {
 
 using KeyTable = std::span<const KeyEntry>;
 
+// The tables' order: shorter keys first, keys of one length by their bytes. Most steps of a
+// search are then decided by the length alone, without comparing characters.
+constexpr bool keyBefore(std::string_view a, std::string_view b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
 // The value of an exact, case-sensitive key in a sorted table, or -1.
 constexpr int findKey(KeyTable table, std::string_view key) {
     const auto found = std::lower_bound(
         table.begin(), table.end(), key,
-        [](const KeyEntry& entry, std::string_view wanted) { return entry.key < wanted; });
+        [](const KeyEntry& entry, std::string_view wanted) { return keyBefore(entry.key, wanted); });
     return found != table.end() && found->key == key ? found->value : -1;
 }
 
@@ -27,7 +33,7 @@ constexpr int findKey(KeyTable table, std::string_view key) {
 template <std::size_t N>
 constexpr std::array<KeyEntry, N> sortedKeys(std::array<KeyEntry, N> entries) {
     std::sort(entries.begin(), entries.end(),
-              [](const KeyEntry& a, const KeyEntry& b) { return a.key < b.key; });
+              [](const KeyEntry& a, const KeyEntry& b) { return keyBefore(a.key, b.key); });
     return entries;
 }
 
