@@ -2,6 +2,7 @@
 // at history sizes users hold (thousands to a hundred thousand work units).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -51,7 +52,7 @@ void BM_WriteWuInfo(benchmark::State& state) {
     const std::string path = scratchFile("write.csv");
     for (auto _ : state) benchmark::DoNotOptimize(writeWuInfo(store, path));
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    platform::removeFile(path);
+    std::remove(path.c_str());
 }
 
 void BM_ReadWuInfo(benchmark::State& state) {
@@ -62,7 +63,7 @@ void BM_ReadWuInfo(benchmark::State& state) {
         benchmark::DoNotOptimize(readWuInfo(store, path));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    platform::removeFile(path);
+    std::remove(path.c_str());
 }
 
 void BM_ExportSupportData(benchmark::State& state) {
@@ -70,7 +71,7 @@ void BM_ExportSupportData(benchmark::State& state) {
     const std::string path = scratchFile("write.txt");
     for (auto _ : state) benchmark::DoNotOptimize(SSExport::exportAll(path, store));
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    platform::removeFile(path);
+    std::remove(path.c_str());
 }
 
 void BM_ReadSupportData(benchmark::State& state) {
@@ -83,7 +84,7 @@ void BM_ReadSupportData(benchmark::State& state) {
         benchmark::DoNotOptimize(store.size());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    platform::removeFile(path);
+    std::remove(path.c_str());
 }
 
 void BM_ReadReal(benchmark::State& state) {

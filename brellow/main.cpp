@@ -8,9 +8,9 @@
 #include "platform/platform.h"
 #include "present/ResultPage.h"
 #include "record/CmdParm.h"
-#include "record/Console.h"
+#include "frontend/Console.h"
 #include "record/FindFile.h"
-#include "record/SafeName.h"
+#include "frontend/SafeName.h"
 #include "record/WorkUnit.h"
 
 namespace {

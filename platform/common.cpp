@@ -4,7 +4,7 @@
 #include <chrono>
 #include <vector>
 
-#include "platform/os/WriteSeam.h"
+#include "platform/os/Internal.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -87,9 +87,11 @@ constexpr std::size_t ReplaceBlockSize = 256 * 1024;
 ReplacingFile::~ReplacingFile() {
     if (temporary_.empty()) return;
     // Closed first: Windows removes no file that is still open.
-    out_.close();
+    out_->close();
     removeFile(temporary_);
 }
+
+ReplacingFile::ReplacingFile() : out_(std::make_unique<OutFile>()) {}
 
 bool ReplacingFile::open(const std::string& path, unsigned newFileMode) {
     if (!temporary_.empty()) return false;
@@ -98,15 +100,15 @@ bool ReplacingFile::open(const std::string& path, unsigned newFileMode) {
     target_ = detail::replaceTarget(path);
     const std::string temporary = target_ + ".tmp~";
     removeFile(temporary);
-    if (!out_.openNew(temporary, newFileMode)) return false;
+    if (!out_->openNew(temporary, newFileMode)) return false;
     temporary_ = temporary;
     block_.reserve(ReplaceBlockSize);
-    failed_ = !out_.keepAccessOf(target_);
+    failed_ = !out_->keepAccessOf(target_);
     return !failed_;
 }
 
 bool ReplacingFile::writeBlock() {
-    if (!failed_ && !block_.empty()) failed_ = !out_.write(block_);
+    if (!failed_ && !block_.empty()) failed_ = !out_->write(block_);
     block_.clear();
     return !failed_;
 }
@@ -117,7 +119,7 @@ bool ReplacingFile::write(std::string_view bytes) {
         if (!writeBlock()) return false;
         // A piece of a whole block or more goes out as it is, without a copy.
         if (bytes.size() >= ReplaceBlockSize) {
-            failed_ = !out_.write(bytes);
+            failed_ = !out_->write(bytes);
             return !failed_;
         }
     }
@@ -127,8 +129,8 @@ bool ReplacingFile::write(std::string_view bytes) {
 
 bool ReplacingFile::commit() {
     if (temporary_.empty()) return false;
-    const bool written = writeBlock() && out_.sync();
-    const bool closed = out_.close();
+    const bool written = writeBlock() && out_->sync();
+    const bool closed = out_->close();
     if (!written || !closed || !renameReplace(temporary_, target_)) {
         failed_ = true;
         removeFile(temporary_);

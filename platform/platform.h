@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+
+class OutFile;  // internal to the platform layer
 
 // One entry of a directory search.
 struct DirEntry {
@@ -41,9 +44,6 @@ int zoneOffsetSeconds();
 // The current time in seconds since 1970-01-01 00:00:00 UTC.
 std::int64_t nowUtc();
 
-// The path as the OS wants it: on POSIX every backslash becomes a slash.
-std::string nativePath(const std::string& path);
-
 // The program's own file name. POSIX: argv[0] after its last backslash or slash, so a copy or
 // link under another name counts by that name. Windows: the running executable's file name as
 // the file system spells it (GetModuleFileNameA), whatever was typed; argv0 is not used.
@@ -61,6 +61,13 @@ constexpr const char* ExecutableSuffix = "";
 // then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
+// What a path names: nothing (Missing), a regular file this process can open for reading
+// (Readable), or anything else that is there (Unreadable): a file it may not read, a
+// directory, a FIFO, a device, a broken symbolic link. Tells a file that is not there from
+// one that would not read.
+enum class FileStatus { Missing, Readable, Unreadable };
+FileStatus fileStatus(const std::string& path);
+
 // Copies a regular file, replacing the target when it exists, by way of a temporary file
 // beside the target that is renamed over it once whole (the safe replace of
 // replaceFileContents; on Windows CopyFileA to the temporary file, then MoveFileExA). True
@@ -69,54 +76,6 @@ bool readFile(const std::string& path, std::string& bytes);
 // file onto itself is refused. Every step goes through the write seam (on Windows the
 // CopyFileA call and the rename).
 bool copyFile(const std::string& from, const std::string& to);
-
-// A file opened for writing. Bytes are written as they are; callers that write text mode
-// turn "\n" into "\r\n" themselves (see textModeBytes). Every call goes through the write
-// seam below, so a test can make any one of them fail.
-class OutFile {
-public:
-    OutFile() = default;
-    OutFile(const OutFile&) = delete;
-    OutFile& operator=(const OutFile&) = delete;
-    ~OutFile();  // closes without syncing
-
-    // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
-    // Only a regular file opens (a FIFO never makes the call wait).
-    bool openAppend(const std::string& path);
-    // Creates a new file that must not exist yet (for temporary files). POSIX gives it the
-    // permission bits `mode` less the umask; Windows ignores `mode`.
-    bool openNew(const std::string& path, unsigned mode = 0666);
-    bool isOpen() const { return fd_ >= 0; }
-    bool write(std::string_view bytes);
-    // Gives this newly made file the access rights of the existing file at `path`, so that a
-    // replace changes no one's access. POSIX: its permission bits, and its owner and group
-    // where the OS allows; when the group cannot be kept the group gets no rights (they were
-    // granted to the old group). False when `path` exists but this process may not write it,
-    // as an in-place write could not (Windows leaves that refusal to MoveFileExA), or when the
-    // rights cannot be set. A missing `path` leaves the defaults and is no failure; on POSIX
-    // one that is no regular file is refused.
-    bool keepAccessOf(const std::string& path);
-    // Flushes the OS buffers to the disk (fsync / FlushFileBuffers).
-    bool sync();
-    bool close();
-    // Cuts an open file back to `length` bytes (undoes a failed append).
-    bool truncate(std::int64_t length);
-    std::int64_t sizeAtOpen() const { return sizeAtOpen_; }
-
-private:
-    int fd_ = -1;
-    std::int64_t sizeAtOpen_ = 0;
-};
-
-// Renames `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
-// MOVEFILE_WRITE_THROUGH on Windows); the target is never deleted first. True once renamed.
-// POSIX then syncs the directory so the rename survives a crash; that sync is a step of the
-// write seam, but its failure cannot undo the rename and does not count as one: after a crash
-// the target holds either the old or the new bytes, whole.
-bool renameReplace(const std::string& from, const std::string& to);
-bool removeFile(const std::string& path);
-// True when the path names an existing directory.
-bool isDirectory(const std::string& path);
 
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
 // over the target only after every byte was written, synced and closed. The new file keeps
@@ -135,7 +94,7 @@ bool replaceFileContents(const std::string& path, std::string_view bytes);
 // bytes. Every step goes through the write seam.
 class ReplacingFile {
 public:
-    ReplacingFile() = default;
+    ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     ~ReplacingFile();
@@ -153,7 +112,7 @@ public:
 private:
     bool writeBlock();
 
-    OutFile out_;
+    std::unique_ptr<OutFile> out_;
     std::string target_;
     std::string temporary_;  // empty when there is none to remove
     std::string block_;
@@ -179,7 +138,7 @@ public:
     void release();
 
 private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
     std::string lockPath_;
 };
 
@@ -190,11 +149,5 @@ bool appendFileContents(const std::string& path, std::string_view bytes);
 
 // Text mode as the Windows C runtime writes it: every "\n" becomes "\r\n".
 std::string textModeBytes(std::string_view text);
-
-// Test seam: the n-th call (1-based, counting from now) of the write seam (open, access,
-// write, sync, close, truncate, rename, directory sync, and copyFile's steps) fails as if the
-// OS refused it; one call only, then the seam works again. A failing write first writes half
-// its bytes, as a write that meets a full disk does. 0 switches the fault off.
-void failWriteCallAfter(int n);
 
 }  // namespace platform

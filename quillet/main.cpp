@@ -4,8 +4,8 @@
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
 #include "present/ResultPage.h"
-#include "record/Console.h"
-#include "record/SafeName.h"
+#include "frontend/Console.h"
+#include "frontend/SafeName.h"
 
 namespace {
 

@@ -44,15 +44,15 @@ std::string directoryPrefix(const std::string& directory) {
     return directory + '\\';
 }
 
-int detectInputType(const std::string& fileName) {
+InputType detectInputType(const std::string& fileName) {
     const std::size_t dot = fileName.rfind('.');
     const std::string_view extension =
         dot == std::string::npos ? std::string_view() : std::string_view(fileName).substr(dot + 1);
     if (extension == "csv" || extension == "CSV") {
-        if (fileName.find("WUInfo") != std::string::npos) return 0;
-        if (fileName.find("SETILog") != std::string::npos) return 2;
-        if (fileName.find("st_") != std::string::npos) return -1;
-        return 1;
+        if (fileName.find("WUInfo") != std::string::npos) return InputType::WuInfo;
+        if (fileName.find("SETILog") != std::string::npos) return InputType::SetiLog;
+        if (fileName.find("st_") != std::string::npos) return InputType::Unknown;
+        return InputType::I4wu;
     }
-    return fileName == "ss_past_data.txt" ? 3 : -1;
+    return fileName == "ss_past_data.txt" ? InputType::Support : InputType::Unknown;
 }

@@ -41,6 +41,10 @@ private:
 // empty directory stays empty: the current one.
 std::string directoryPrefix(const std::string& directory);
 
-// Input types by bare file name: 0 WUInfo.csv, 1 I4WU export, 2 SETILog export,
-// 3 support data file, -1 not recognised.
-int detectInputType(const std::string& fileName);
+// The kinds of input file the merge tool reads.
+enum class InputType { Unknown, WuInfo, I4wu, SetiLog, Support };
+
+// An input file's kind by its bare name: a .csv (or .CSV) holding "WUInfo" is a WUInfo.csv
+// table, one holding "SETILog" a SETILog export, one holding "st_" nothing known, any other
+// an I4WU export; "ss_past_data.txt" is a support data file.
+InputType detectInputType(const std::string& fileName);

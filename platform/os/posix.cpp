@@ -14,7 +14,7 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/os/WriteSeam.h"
+#include "platform/os/Internal.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -70,6 +70,9 @@ std::string parentDirectory(const std::string& path) {
     if (cut == 0) return "/";
     return path.substr(0, cut);
 }
+
+// The descriptor an OutFile or FileLock keeps in its OS handle.
+int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
 
 bool seamFails() {
     if (!detail::injectedWriteFault()) return false;
@@ -186,6 +189,20 @@ bool readFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+FileStatus fileStatus(const std::string& path) {
+    const std::string native = nativePath(path);
+    struct stat info {};
+    if (stat(native.c_str(), &info) != 0) {
+        // A broken link is there, but names nothing that reads.
+        return lstat(native.c_str(), &info) == 0 ? FileStatus::Unreadable : FileStatus::Missing;
+    }
+    if (!S_ISREG(info.st_mode)) return FileStatus::Unreadable;
+    const int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return FileStatus::Unreadable;
+    close(fd);
+    return FileStatus::Readable;
+}
+
 bool copyFile(const std::string& from, const std::string& to) {
     // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
     const int in = open(nativePath(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -217,19 +234,19 @@ bool copyFile(const std::string& from, const std::string& to) {
 }
 
 OutFile::~OutFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 bool OutFile::openAppend(const std::string& path) {
-    if (fd_ >= 0 || seamFails()) return false;
+    if (descriptor(handle_) >= 0 || seamFails()) return false;
     // Non-blocking, so that opening a FIFO cannot hang; only a regular file is appended to.
-    fd_ = ::open(nativePath(path).c_str(),
+    handle_ = ::open(nativePath(path).c_str(),
                  O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd_ < 0) return false;
+    if (descriptor(handle_) < 0) return false;
     struct stat info {};
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
+    if (fstat(descriptor(handle_), &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor(handle_));
+        handle_ = -1;
         return false;
     }
     sizeAtOpen_ = static_cast<std::int64_t>(info.st_size);
@@ -237,20 +254,20 @@ bool OutFile::openAppend(const std::string& path) {
 }
 
 bool OutFile::openNew(const std::string& path, unsigned mode) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+    if (descriptor(handle_) >= 0 || seamFails()) return false;
+    handle_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                  static_cast<mode_t>(mode & 0777));
     sizeAtOpen_ = 0;
-    return fd_ >= 0;
+    return descriptor(handle_) >= 0;
 }
 
 bool OutFile::write(std::string_view bytes) {
-    if (fd_ < 0) return false;
-    return seamWrite(fd_, bytes);
+    if (descriptor(handle_) < 0) return false;
+    return seamWrite(descriptor(handle_), bytes);
 }
 
 bool OutFile::keepAccessOf(const std::string& path) {
-    if (fd_ < 0 || seamFails()) return false;
+    if (descriptor(handle_) < 0 || seamFails()) return false;
     const std::string native = nativePath(path);
     struct stat old {};
     if (stat(native.c_str(), &old) != 0) return errno == ENOENT;
@@ -262,22 +279,22 @@ bool OutFile::keepAccessOf(const std::string& path) {
     mode_t mode = old.st_mode & 0777;
     // Owner and group first: changing them may clear bits that fchmod then sets. Only root
     // may give the file away; an owner may pick any group it belongs to.
-    if (fchown(fd_, old.st_uid, old.st_gid) != 0 &&
-        fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    if (fchown(descriptor(handle_), old.st_uid, old.st_gid) != 0 &&
+        fchown(descriptor(handle_), static_cast<uid_t>(-1), old.st_gid) != 0) {
         mode &= static_cast<mode_t>(~S_IRWXG);
     }
-    return fchmod(fd_, mode) == 0;
+    return fchmod(descriptor(handle_), mode) == 0;
 }
 
 bool OutFile::sync() {
-    if (fd_ < 0 || seamFails()) return false;
-    return fsync(fd_) == 0;
+    if (descriptor(handle_) < 0 || seamFails()) return false;
+    return fsync(descriptor(handle_)) == 0;
 }
 
 bool OutFile::close() {
-    if (fd_ < 0) return false;
-    const int fd = fd_;
-    fd_ = -1;
+    if (descriptor(handle_) < 0) return false;
+    const int fd = descriptor(handle_);
+    handle_ = -1;
     if (seamFails()) {
         ::close(fd);
         return false;
@@ -286,8 +303,8 @@ bool OutFile::close() {
 }
 
 bool OutFile::truncate(std::int64_t length) {
-    if (fd_ < 0 || length < 0 || seamFails()) return false;
-    return ftruncate(fd_, static_cast<off_t>(length)) == 0;
+    if (descriptor(handle_) < 0 || length < 0 || seamFails()) return false;
+    return ftruncate(descriptor(handle_), static_cast<off_t>(length)) == 0;
 }
 
 bool renameReplace(const std::string& from, const std::string& to) {
@@ -329,7 +346,7 @@ bool FileLock::lock(const std::string& path) {
         struct stat named {};
         const bool there = stat(lockPath.c_str(), &named) == 0;
         if (there && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
-            fd_ = fd;
+            handle_ = fd;
             lockPath_ = lockPath;
             return true;
         }
@@ -342,11 +359,11 @@ bool FileLock::lock(const std::string& path) {
 }
 
 void FileLock::release() {
-    if (fd_ < 0) return;
+    if (handle_ < 0) return;
     // Removed while still locked: a run that waits on this file then sees it gone.
     unlink(lockPath_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
     lockPath_.clear();
 }
 
@@ -367,10 +384,5 @@ std::string replaceTarget(const std::string& path) {
 }
 
 }  // namespace detail
-
-bool isDirectory(const std::string& path) {
-    struct stat info {};
-    return stat(nativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 }  // namespace platform

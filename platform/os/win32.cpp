@@ -13,40 +13,17 @@
 
 #include <vector>
 
-#include "platform/os/WriteSeam.h"
+#include "platform/os/Internal.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
 
-// Open files, by the small integer the interface hands out.
-std::vector<HANDLE>& fileHandles() {
-    static std::vector<HANDLE> table;
-    return table;
-}
-
-int storeHandle(std::vector<HANDLE>& table, HANDLE handle) {
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        if (table[i] == INVALID_HANDLE_VALUE) {
-            table[i] = handle;
-            return static_cast<int>(i);
-        }
-    }
-    table.push_back(handle);
-    return static_cast<int>(table.size() - 1);
-}
-
-HANDLE handleOf(const std::vector<HANDLE>& table, int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= table.size()) return INVALID_HANDLE_VALUE;
-    return table[static_cast<std::size_t>(index)];
-}
-
-void releaseHandle(std::vector<HANDLE>& table, int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) < table.size()) {
-        table[static_cast<std::size_t>(index)] = INVALID_HANDLE_VALUE;
-    }
-}
+// An OutFile or FileLock keeps its HANDLE as the integer the interface holds; -1 is
+// INVALID_HANDLE_VALUE.
+HANDLE handleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+std::intptr_t heldHandle(HANDLE file) { return reinterpret_cast<std::intptr_t>(file); }
 
 // FILETIME counts 100 ns steps from 1601-01-01; 11644473600 seconds lie before 1970.
 std::int64_t unixSeconds(const FILETIME& time) {
@@ -107,11 +84,9 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 // Opens `path` for writing with the given creation rule; -1 when it fails.
-int openForWriting(const std::string& path, DWORD creation) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return -1;
-    return storeHandle(fileHandles(), file);
+std::intptr_t openForWriting(const std::string& path, DWORD creation) {
+    return heldHandle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  creation, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace
@@ -202,6 +177,23 @@ bool readFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+FileStatus fileStatus(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? FileStatus::Missing
+                   : FileStatus::Unreadable;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileStatus::Unreadable;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FileStatus::Unreadable;
+    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
+    CloseHandle(file);
+    return onDisk ? FileStatus::Readable : FileStatus::Unreadable;
+}
+
 bool copyFile(const std::string& from, const std::string& to) {
     // A copy onto the file itself is refused, as CopyFileA onto it would be.
     if (sameFile(from, to)) return false;
@@ -217,25 +209,21 @@ bool copyFile(const std::string& from, const std::string& to) {
 }
 
 OutFile::~OutFile() {
-    HANDLE file = handleOf(fileHandles(), fd_);
-    if (file == INVALID_HANDLE_VALUE) return;
-    CloseHandle(file);
-    releaseHandle(fileHandles(), fd_);
+    if (handle_ != -1) CloseHandle(handleOf(handle_));
 }
 
 bool OutFile::openAppend(const std::string& path) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = openForWriting(path, OPEN_ALWAYS);
-    if (fd_ < 0) return false;
-    HANDLE file = handleOf(fileHandles(), fd_);
+    if (handle_ != -1 || seamFails()) return false;
+    handle_ = openForWriting(path, OPEN_ALWAYS);
+    if (handle_ == -1) return false;
+    HANDLE file = handleOf(handle_);
     LARGE_INTEGER size;
     const LARGE_INTEGER zero{};
     // Only a file on a disk is appended to, not a pipe or a device.
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
         !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
         CloseHandle(file);
-        releaseHandle(fileHandles(), fd_);
-        fd_ = -1;
+        handle_ = -1;
         return false;
     }
     sizeAtOpen_ = size.QuadPart;
@@ -243,14 +231,14 @@ bool OutFile::openAppend(const std::string& path) {
 }
 
 bool OutFile::openNew(const std::string& path, unsigned /*mode*/) {
-    if (fd_ >= 0 || seamFails()) return false;
-    fd_ = openForWriting(path, CREATE_NEW);
+    if (handle_ != -1 || seamFails()) return false;
+    handle_ = openForWriting(path, CREATE_NEW);
     sizeAtOpen_ = 0;
-    return fd_ >= 0;
+    return handle_ != -1;
 }
 
 bool OutFile::write(std::string_view bytes) {
-    HANDLE file = handleOf(fileHandles(), fd_);
+    HANDLE file = handleOf(handle_);
     if (file == INVALID_HANDLE_VALUE) return false;
     if (seamFails()) {
         // As a write that meets a full disk: part of the bytes land before the failure.
@@ -262,7 +250,7 @@ bool OutFile::write(std::string_view bytes) {
 }
 
 bool OutFile::keepAccessOf(const std::string& path) {
-    if (handleOf(fileHandles(), fd_) == INVALID_HANDLE_VALUE || seamFails()) return false;
+    if (handleOf(handle_) == INVALID_HANDLE_VALUE || seamFails()) return false;
     // The new file takes the rights its directory hands down. A read-only target is refused
     // here, as MoveFileExA would refuse it after all the writing.
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -275,16 +263,15 @@ bool OutFile::keepAccessOf(const std::string& path) {
 }
 
 bool OutFile::sync() {
-    HANDLE file = handleOf(fileHandles(), fd_);
+    HANDLE file = handleOf(handle_);
     if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
     return FlushFileBuffers(file) != 0;
 }
 
 bool OutFile::close() {
-    HANDLE file = handleOf(fileHandles(), fd_);
+    HANDLE file = handleOf(handle_);
     if (file == INVALID_HANDLE_VALUE) return false;
-    releaseHandle(fileHandles(), fd_);
-    fd_ = -1;
+    handle_ = -1;
     if (seamFails()) {
         CloseHandle(file);
         return false;
@@ -293,7 +280,7 @@ bool OutFile::close() {
 }
 
 bool OutFile::truncate(std::int64_t length) {
-    HANDLE file = handleOf(fileHandles(), fd_);
+    HANDLE file = handleOf(handle_);
     if (file == INVALID_HANDLE_VALUE || length < 0 || seamFails()) return false;
     LARGE_INTEGER position;
     position.QuadPart = length;
@@ -332,7 +319,7 @@ bool FileLock::lock(const std::string& path) {
         // locked a file that is gone: then it locks the one at the path now.
         BY_HANDLE_FILE_INFORMATION named;
         if (identityOf(lockPath, named) && sameIdentity(held, named)) {
-            fd_ = storeHandle(fileHandles(), file);
+            handle_ = heldHandle(file);
             lockPath_ = lockPath;
             return true;
         }
@@ -342,13 +329,12 @@ bool FileLock::lock(const std::string& path) {
 }
 
 void FileLock::release() {
-    HANDLE file = handleOf(fileHandles(), fd_);
+    HANDLE file = handleOf(handle_);
     if (file == INVALID_HANDLE_VALUE) return;
     // Removed while still locked: a run that waits on this file then sees it gone.
     DeleteFileA(lockPath_.c_str());
     CloseHandle(file);
-    releaseHandle(fileHandles(), fd_);
-    fd_ = -1;
+    handle_ = -1;
     lockPath_.clear();
 }
 
@@ -360,10 +346,5 @@ namespace detail {
 std::string replaceTarget(const std::string& path) { return path; }
 
 }  // namespace detail
-
-bool isDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 }  // namespace platform

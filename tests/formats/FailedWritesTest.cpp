@@ -9,6 +9,7 @@
 
 #include "formats/SupportData.h"
 #include "formats/WuInfo.h"
+#include "platform/WriteFaults.h"
 #include "platform/platform.h"
 #include "support/TempDir.h"
 

@@ -10,10 +10,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/WriteFaults.h"
+#include "platform/os/Internal.h"
 #include "platform/platform.h"
 #include "support/TempDir.h"
 
@@ -38,13 +39,12 @@ Names filesIn(const fs::path& dir) {
     return names;
 }
 
-// Runs a DISABLED_Child test of this very program in `cwd`, after the shell `setup`, and
-// returns the lines it marked "child: ". `wrapper` (like a setpriv command) runs the program.
-Names runChild(const std::string& test, const fs::path& cwd, const std::string& env = "TZ=UTC",
+// Runs the child program in mode `mode` in `cwd`, after the shell `setup`, and returns the
+// lines it marked "child: ". `wrapper` (like a setpriv command) runs the program.
+Names runChild(const std::string& mode, const fs::path& cwd, const std::string& env = "TZ=UTC",
                const std::string& setup = "", Names wrapper = {}) {
-    wrapper.push_back(testsupport::testProgramPath("platform_tests"));
-    wrapper.push_back("--gtest_also_run_disabled_tests");
-    wrapper.push_back("--gtest_filter=DISABLED_Child." + test);
+    wrapper.push_back(testsupport::testProgramPath("test_child"));
+    wrapper.push_back(mode);
     const std::string program = wrapper.front();
     wrapper.erase(wrapper.begin());
     Names printed;
@@ -55,7 +55,6 @@ Names runChild(const std::string& test, const fs::path& cwd, const std::string& 
     return printed;
 }
 
-void childSays(bool ok) { std::printf("child: %s\n", ok ? "true" : "false"); }
 
 // A shell command's standard output, run in `cwd`.
 std::string shell(const std::string& command, const fs::path& cwd = fs::current_path()) {
@@ -126,27 +125,6 @@ TEST(DirectorySearch, YieldsMatchesInNtfsOrderWithDirectoriesFlagged) {
     EXPECT_EQ(found[0].lastWriteUtc, 86399);
 }
 
-// Run as children by the tests below, each in the directory the parent prepared.
-// With TZ set: prints the offset and date texts, one per line.
-TEST(DISABLED_Child, ReplaceData) {
-    childSays(platform::replaceFileContents("data.txt", std::string(100000, 'n')));
-}
-
-TEST(DISABLED_Child, AppendData) {
-    childSays(platform::appendFileContents("data.txt", std::string(100000, 'a')));
-}
-
-TEST(DISABLED_Child, CopySource) { childSays(platform::copyFile("source.bin", "data.txt")); }
-
-// Takes the lock of data.txt, notes "child" in log.txt, and holds the lock until "done" exists.
-TEST(DISABLED_Child, HoldLock) {
-    platform::FileLock lock;
-    const bool held = lock.lock("data.txt");
-    std::ofstream("log.txt", std::ios::app) << "child\n";
-    while (!fs::exists("done")) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    childSays(held);
-}
-
 TEST(Paths, NativePathProgramNameAndTextMode) {
     EXPECT_EQ(platform::nativePath("..\\data/*.csv"), "../data/*.csv");
     const std::pair<const char*, const char*> names[] = {
@@ -207,6 +185,29 @@ TEST(Files, OnlyRegularFilesAreReadCopiedAppendedToOrReplaced) {
     EXPECT_FALSE(platform::appendFileContents(dir.file("fifo"), "more"));
     EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
     EXPECT_EQ(filesIn(dir.path()), (Names{"fifo", "plain.txt"}));
+}
+
+TEST(Files, StatusTellsMissingFromUnreadable) {
+    TempDir dir;
+    dir.write("data.txt", "x");
+    fs::create_directory(dir.file("folder"));
+    fs::create_symlink(dir.file("gone"), dir.file("broken"));
+    ASSERT_EQ(shell("mkfifo fifo", dir.path()), "");
+    dir.write("secret.txt", "x");
+    fs::permissions(dir.file("secret.txt"), fs::perms::none);
+    // Root reads a file whatever its permission bits say.
+    const bool secretReads = std::ifstream(dir.file("secret.txt")).is_open();
+    using platform::FileStatus;
+    const std::pair<const char*, FileStatus> cases[] = {
+        {"data.txt", FileStatus::Readable},       {"missing.txt", FileStatus::Missing},
+        {"missing/data.txt", FileStatus::Missing}, {"folder", FileStatus::Unreadable},
+        {"broken", FileStatus::Unreadable},       {"fifo", FileStatus::Unreadable},
+        {"secret.txt", secretReads ? FileStatus::Readable : FileStatus::Unreadable},
+    };
+    for (const auto& [name, status] : cases) {
+        EXPECT_EQ(platform::fileStatus(dir.file(name)), status) << name;
+    }
+    EXPECT_EQ(platform::fileStatus("/dev/null"), FileStatus::Unreadable);
 }
 
 TEST(Copy, AnyFailingStepKeepsTheOldCopy) {
@@ -476,9 +477,8 @@ TEST(FileLock, ASecondRunWaitsAndLocksTheFileThatIsThereThen) {
     // one at the path instead: while it holds the lock, flock -n on the path fails.
     if (shell("command -v flock").empty()) GTEST_SKIP() << "needs flock(1)";
     TempDir dir;
-    const std::string child = "'" + testsupport::testProgramPath("platform_tests") +
-                              "' --gtest_also_run_disabled_tests"
-                              " --gtest_filter=DISABLED_Child.HoldLock 9>&- >child.out &";
+    const std::string child =
+        "'" + testsupport::testProgramPath("test_child") + "' HoldLock 9>&- >child.out &";
     // Each wait ends too when the child is gone, so a broken lock cannot hang the test.
     const std::string script =
         "exec 9>data.txt.lock; flock 9\n" + child +

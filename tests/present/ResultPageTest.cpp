@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "clientfiles/ResFile.h"
+#include "platform/WriteFaults.h"
 #include "platform/platform.h"
 #include "present/ResultPage.h"
 #include "support/TempDir.h"

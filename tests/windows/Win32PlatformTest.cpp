@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/WriteFaults.h"
 #include "platform/platform.h"
 #include "record/ATime.h"
 #include "record/FindFile.h"

@@ -1,5 +1,5 @@
 // Refuses file names taken from file content that could escape the target directory.
-#include "record/SafeName.h"
+#include "frontend/SafeName.h"
 
 bool isSafeFileName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "record/SafeName.h"
+#include "frontend/SafeName.h"
 
 TEST(SafeNameTest, RefusesNamesThatLeaveTheDirectory) {
     struct Case {

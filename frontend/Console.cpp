@@ -1,5 +1,5 @@
 // Usage texts and message lines of the three programs.
-#include "record/Console.h"
+#include "frontend/Console.h"
 
 #include <cstdio>
 #include <string>
