@@ -1,65 +1,27 @@
-// The I4WU export reader: title lookup, header rows and the conversion of each cell.
+// The I4WU export reader: its titles, the values its rows lack, and the conversion of a cell.
 #include "formats/I4WU.h"
 
-#include <utility>
-
-#include "formats/TableRows.h"
 #include "record/WorkUnitFields.h"
 
 namespace {
 
-// I4WU exports carry neither receiver nor tape version: every row gets the receiver of the
-// work units of its time and an unknown tape. (Held as strings: assigning the literals trips a
-// false -Wrestrict warning in GCC 12 at -O2.)
-const std::string Receiver = "ao1420";
-const std::string TapeVersion = "?";
-
-constexpr auto Titles = fieldKeys<WorkUnitFieldCount>(true, [](int) { return false; });
-static_assert(uniqueKeys(Titles));
+constexpr auto TitleTable = fieldKeys<WorkUnitFieldCount>(true, [](int) { return false; });
+static_assert(uniqueKeys(TitleTable));
 
 }  // namespace
 
-I4WU::I4WU() {
-    for (int i = 0; i < WorkUnitFieldCount; ++i) columns.push_back(i);
-}
-
-I4WU::I4WU(const std::string& directory, const std::string& fileName) : I4WU() {
-    open(directory, fileName);
-}
+const KeyTable I4WU::Titles = TitleTable;
 
 bool I4WU::open(const std::string& directoryPart, const std::string& namePart) {
-    close();
+    const bool opened = openFile(directoryPart + namePart);
     directory = directoryPart;
     fileName = namePart;
-    return file_.open(directory + fileName);
+    return opened;
 }
 
-bool I4WU::openBytes(std::string bytes) {
-    close();
-    return file_.openBytes(std::move(bytes));
-}
-
-void I4WU::close() {
-    if (file_.isOpen()) {
-        file_.close();
-        directory.clear();
-        fileName.clear();
-    }
-    record.clear();
-}
-
-bool I4WU::readRecord() {
-    const TableLine line = nextTableLine(file_, Titles, columns, cell_);
-    if (line == TableLine::End) return false;
-    record.clear();
-    if (line == TableLine::Empty) return true;  // an empty record, which the store refuses
-    record.receiver = Receiver;
-    record.tape_version = TapeVersion;
-    for (int column : columns) {
-        if (!file_.nextField(cell_)) break;
-        storeCell(column, cell_);
-    }
-    return true;
+void I4WU::beginRow() {
+    // I4WU exports carry neither receiver nor tape version.
+    record.setDefaultReceiverAndTape();
 }
 
 void I4WU::storeCell(int column, const std::string& cell) {
@@ -69,4 +31,9 @@ void I4WU::storeCell(int column, const std::string& cell) {
     case FieldIndex::TimeRecorded: record.time_recorded.parseUtc(cell); break;
     default: record.setField(column, cell); break;  // -1 and other non-fields change nothing
     }
+}
+
+void I4WU::closed() {
+    directory.clear();
+    fileName.clear();
 }

@@ -1,75 +1,41 @@
 // The SETILog export reader: its column names, the date chain and the conversion of each cell.
 #include "formats/SETILog.h"
 
-#include <utility>
-
-#include "formats/TableRows.h"
 #include "record/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 namespace {
 
-constexpr int UpdateField = FieldIndex::Update;
-constexpr int TimeStampField = FieldIndex::TimeStamp;
-constexpr int TimeRecordedField = FieldIndex::TimeRecorded;
-
 // The record keys less "version" and "Update": SETILog writes its own version in a "version"
 // column and the row's date under "date"; "g_fft_ind" is its spelling of bg_fft_ind.
 constexpr auto ColumnNames = fieldKeys<WorkUnitFieldCount>(
-    false, [](int i) { return i == FieldIndex::Version || i == UpdateField; },
-    {{"date", UpdateField}, {"g_fft_ind", FieldIndex::BgFftInd}});
+    false, [](int i) { return i == FieldIndex::Version || i == FieldIndex::Update; },
+    {{"date", FieldIndex::Update}, {"g_fft_ind", FieldIndex::BgFftInd}});
 static_assert(uniqueKeys(ColumnNames));
 
 }  // namespace
 
-SETILog::SETILog() {
-    for (int i = 0; i < WorkUnitFieldCount; ++i) columns.push_back(i);
-}
+const KeyTable SETILog::Titles = ColumnNames;
 
-SETILog::SETILog(const std::string& path) : SETILog() { open(path); }
-
-bool SETILog::open(const std::string& path) {
-    close();
-    return file_.open(path);
-}
-
-bool SETILog::openBytes(std::string bytes) {
-    close();
-    return file_.openBytes(std::move(bytes));
-}
-
-void SETILog::close() {
-    if (file_.isOpen()) file_.close();
-    record.clear();
-}
-
-bool SETILog::readRecord() {
-    const TableLine line = nextTableLine(file_, ColumnNames, columns, cell_);
-    if (line == TableLine::End) return false;
-    record.clear();
-    if (line == TableLine::Empty) return true;  // an empty record, which the store refuses
+void SETILog::beginRow() {
     // SETILog keeps no arrival time; the date of the row before, when the unit before this
     // one was logged, stands in for it.
     record.TimeStamp = lastDate;
-    for (int column : columns) {
-        if (!file_.nextField(cell_)) {
-            if (column == UpdateField) lastDate.clear();
-            break;
-        }
-        storeCell(column, cell_);
-    }
-    return true;
+}
+
+void SETILog::rowEndsBefore(int column) {
+    if (column == FieldIndex::Update) lastDate.clear();
 }
 
 void SETILog::storeCell(int column, const std::string& cell) {
     switch (column) {
-    case UpdateField:
+    case FieldIndex::Update:
         record.Update.parseLocal(cell);
         lastDate = record.Update;
         break;
-    case TimeStampField:
+    case FieldIndex::TimeStamp:
         break;  // the arrival time comes from the row before, never from the file
-    case TimeRecordedField: {
+    case FieldIndex::TimeRecorded: {
         double julian = 0.0;  // a cell without a number leaves the time unset
         readReal(cell, julian);
         record.time_recorded.setJulian(julian);

@@ -125,8 +125,7 @@ bool SSLog::readRecord() {
     if (!file_.isOpen()) return false;
     record.clear();
     record.Update = openTime_;
-    record.receiver = "ao1420";
-    record.tape_version = "?";
+    record.setDefaultReceiverAndTape();
     bool seen = false;
     while (file_.readCrLine()) {
         const std::string& key = file_.key;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "formats/TableReader.h"
 #include "platform/platform.h"
 #include "record/Numbers.h"
 #include "record/TextFiles.h"
@@ -78,40 +79,39 @@ void appendRow(std::string& out, const WorkUnit& r) {
     out += LineEnd;
 }
 
-void readHeader(CSVFile& file, WorkUnitList& store) {
-    store.columns.clear();
-    std::string field;
-    while (file.nextField(field)) store.columns.push_back(fieldIndex(field));
-}
+constexpr auto ColumnTitles = fieldKeys<WorkUnitFieldCount>(false, [](int) { return false; });
+static_assert(uniqueKeys(ColumnTitles));
 
-void readRow(CSVFile& file, WorkUnitList& store) {
-    WorkUnit& record = store.working;
-    record.clear();
-    std::string field;
-    for (int index : store.columns) {
-        if (!file.nextField(field)) break;
-        if (index < 0) continue;
-        const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
+// The table's reader: the record's own keys as column titles, Julian Dates for date-times.
+class WuInfoTable : public TableReader<WuInfoTable> {
+public:
+    bool open(const std::string& path) { return openFile(path); }
+
+private:
+    friend class TableReader<WuInfoTable>;
+    static constexpr KeyTable Titles = ColumnTitles;
+
+    void storeCell(int column, const std::string& cell) {
+        if (column < 0) return;
+        const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(column)];
         if (def.kind == FieldKind::DateTime) {
-            // An empty or unreadable field gives 0.0, which leaves the date-time unset.
+            // An empty or unreadable cell gives 0.0, which leaves the date-time unset.
             double jd = 0.0;
-            readReal(field, jd);
+            readReal(cell, jd);
             (record.*def.time).setJulian(jd);
         } else {
             // The record was just cleared, so an unreadable number stays at its default 0.
-            record.setField(index, field);
+            record.setField(column, cell);
         }
     }
-    store.add(record);
-}
+};
 
-// Every line of an open table into the store.
-void readLines(CSVFile& file, WorkUnitList& store) {
-    while (file.readLine()) {
-        if (file.line.empty()) continue;
-        if (file.atHeaderRow()) readHeader(file, store);
-        else readRow(file, store);
-    }
+// Every row of an open table into the store. The column order carries over from one table
+// to the next, as the store keeps it.
+void readRows(WuInfoTable& table, WorkUnitList& store) {
+    table.columns = store.columns;
+    while (table.readRecord()) store.add(table.record);
+    store.columns = table.columns;
 }
 
 }  // namespace
@@ -129,14 +129,14 @@ std::string wuInfoBytes(const WorkUnitList& store) {
 }
 
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
-    CSVFile file;
-    if (!file.open(path)) return false;
-    readLines(file, store);
+    WuInfoTable table;
+    if (!table.open(path)) return false;
+    readRows(table, store);
     return true;
 }
 
 void readWuInfoBytes(WorkUnitList& store, std::string bytes) {
-    CSVFile file;
-    file.openBytes(std::move(bytes));
-    readLines(file, store);
+    WuInfoTable table;
+    table.openBytes(std::move(bytes));
+    readRows(table, store);
 }

@@ -20,6 +20,14 @@ std::string_view fieldKey(int index) { return WorkUnitFields[static_cast<std::si
 
 void WorkUnit::clear() { *this = WorkUnit(); }
 
+void WorkUnit::setDefaultReceiverAndTape() {
+    // Held as strings: assigning the literals trips a false -Wrestrict warning in GCC 12 at -O2.
+    static const std::string Receiver = "ao1420";
+    static const std::string TapeVersion = "?";
+    receiver = Receiver;
+    tape_version = TapeVersion;
+}
+
 bool WorkUnit::hasGaussian() const {
     return !name.empty() && bg_chisq != 0.0 && bg_score != 0.0;
 }

@@ -72,6 +72,9 @@ public:
     double bg_chirp_rate = 0;
 
     void clear();
+    // The receiver of the work units of that time, "ao1420", and an unknown tape, "?": for
+    // the sources that record neither.
+    void setDefaultReceiverAndTape();
 
     // Folds a newer reading of the same work unit into this one: false (nothing changed)
     // when the names differ; a source whose prog is not greater changes nothing; otherwise
