@@ -2,6 +2,7 @@
 // single carriage return, each record opened by a line "!".
 #include "formats/SupportData.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string_view>
@@ -68,15 +69,62 @@ bool printsFullGaussian(const WorkUnit& r) {
     return false;
 }
 
-void appendLine(std::string& out, std::string_view key, double value) {
-    out += key;
-    appendFixed(out, value, 6);
-    out += '\r';
-}
+// The arrival time's key: the file's own name for TimeStamp.
+constexpr std::string_view StartedTimeKey = "started_time";
 
-void appendLine(std::string& out, std::string_view key, std::int32_t value) {
-    out += key;
-    appendInt(out, value);
+// The fields a record writes, one "key=value" line each, in the file's order; a full
+// gaussian's power values follow them.
+constexpr std::array<int, 25> WrittenFields = {
+    fieldOf("name"),          fieldOf("start_ra"),     fieldOf("start_dec"),
+    fieldOf("end_ra"),        fieldOf("end_dec"),      fieldOf("subband_base"),
+    fieldOf("time_recorded"), fieldOf("bs_power"),     fieldOf("bs_score"),
+    fieldOf("bs_bin"),        fieldOf("bs_fft_ind"),   fieldOf("bs_chirp_rate"),
+    fieldOf("bs_fft_len"),    fieldOf("bg_power"),     fieldOf("bg_chisq"),
+    fieldOf("bg_score"),      fieldOf("bg_true_mean"), fieldOf("bg_sigma"),
+    fieldOf("bg_bin"),        fieldOf("bg_fft_ind"),   fieldOf("bg_chirp_rate"),
+    fieldOf("bg_fft_len"),    fieldOf("prog"),         fieldOf("cpu"),
+    FieldIndex::TimeStamp,
+};
+static_assert(std::all_of(WrittenFields.begin(), WrittenFields.end(), [](int index) {
+    if (index < 0) return false;
+    const FieldKind kind = WorkUnitFields[static_cast<std::size_t>(index)].kind;
+    return kind != FieldKind::Hex && kind != FieldKind::Power;
+}));
+
+void appendLine(std::string& out, const WorkUnit& r, int index) {
+    const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
+    switch (def.kind) {
+    case FieldKind::Text:
+        // The reader trims the blanks around a value; a name from a quoted table cell may
+        // have some, and written as it is it would read back as another work unit.
+        out += def.key;
+        out += '=';
+        out += trimBlanks(std::string_view(r.*def.text));
+        break;
+    case FieldKind::DateTime:
+        if (index == FieldIndex::TimeRecorded) {
+            out += "time_recorded=(";
+            appendDateTime(out, r.*def.time);
+            out += ')';
+        } else {
+            out += StartedTimeKey;
+            out += '=';
+            appendDateFields(out, r.*def.time, "d/m/Y:H:M:S");
+        }
+        break;
+    case FieldKind::Int:
+        out += def.key;
+        out += '=';
+        appendInt(out, r.*def.integer);
+        break;
+    case FieldKind::Real:
+        out += def.key;
+        out += '=';
+        appendFixed(out, r.*def.real, 6);
+        break;
+    case FieldKind::Hex:
+    case FieldKind::Power: break;  // none written: see WrittenFields
+    }
     out += '\r';
 }
 
@@ -90,7 +138,7 @@ constexpr auto LineKeys = [] {
         if (i == FieldIndex::Update || i == TimeStampField) continue;
         keys[n++] = {WorkUnitFields[static_cast<std::size_t>(i)].key, i};
     }
-    keys[n++] = {"started_time", TimeStampField};
+    keys[n++] = {StartedTimeKey, TimeStampField};
     keys[n++] = {"pos", PosField};
     for (std::size_t i = 0; i < PowerCount; ++i)
         keys[n++] = {SupportPowerKeys[i].view(), FieldIndex::FirstPower + static_cast<int>(i)};
@@ -154,60 +202,12 @@ bool SSLog::readRecord() {
 
 void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
     out += "!\r";
-    out += "name=";
-    // The reader trims the blanks around a value; a name from a quoted table cell may have
-    // some, and written as it is it would read back as another work unit.
-    out += trimBlanks(std::string_view(r.name));
-    out += '\r';
-    appendLine(out, "start_ra=", r.start_ra);
-    appendLine(out, "start_dec=", r.start_dec);
-    appendLine(out, "end_ra=", r.end_ra);
-    appendLine(out, "end_dec=", r.end_dec);
-    appendLine(out, "subband_base=", r.subband_base);
-
-    out += "time_recorded=(";
-    appendDateTime(out, r.time_recorded);
-    out += ")\r";
-
-    appendLine(out, "bs_power=", r.bs_power);
-    appendLine(out, "bs_score=", r.bs_score);
-    appendLine(out, "bs_bin=", r.bs_bin);
-    appendLine(out, "bs_fft_ind=", r.bs_fft_ind);
-    appendLine(out, "bs_chirp_rate=", r.bs_chirp_rate);
-    appendLine(out, "bs_fft_len=", r.bs_fft_len);
-    appendLine(out, "bg_power=", r.bg_power);
-    appendLine(out, "bg_chisq=", r.bg_chisq);
-    appendLine(out, "bg_score=", r.bg_score);
-    appendLine(out, "bg_true_mean=", r.bg_true_mean);
-    appendLine(out, "bg_sigma=", r.bg_sigma);
-    appendLine(out, "bg_bin=", r.bg_bin);
-    appendLine(out, "bg_fft_ind=", r.bg_fft_ind);
-    appendLine(out, "bg_chirp_rate=", r.bg_chirp_rate);
-    appendLine(out, "bg_fft_len=", r.bg_fft_len);
-    appendLine(out, "prog=", r.prog);
-    appendLine(out, "cpu=", r.cpu);
-
-    const ATime& started = printedFields(r.TimeStamp);
-    out += "started_time=";
-    appendPadded(out, started.day, 2);
-    out += '/';
-    appendPadded(out, started.month, 2);
-    out += '/';
-    appendInt(out, started.year);
-    out += ':';
-    appendPadded(out, started.hour, 2);
-    out += ':';
-    appendPadded(out, started.minute, 2);
-    out += ':';
-    appendPadded(out, started.second, 2);
-    out += '\r';
-
+    for (int index : WrittenFields) appendLine(out, r, index);
     if (printsFullGaussian(r)) {
-        for (int i = 0; i < 64; ++i) {
-            out += "bg_pot ";
-            appendInt(out, i + 1);
+        for (std::size_t i = 0; i < PowerCount; ++i) {
+            out += SupportPowerKeys[i].view();
             out += '=';
-            appendFixed(out, r.bg_pot[static_cast<std::size_t>(i)], 6);
+            appendFixed(out, r.bg_pot[i], 6);
             out += '\r';
         }
     }

@@ -8,17 +8,17 @@ const ATime& printedFields(const ATime& value) {
     return value.isSet() ? value : unset;
 }
 
-void appendDateTime(std::string& out, const ATime& value) {
+void appendDateFields(std::string& out, const ATime& value, std::string_view layout) {
     const ATime& shown = printedFields(value);
-    appendInt(out, shown.year);
-    out += '/';
-    appendPadded(out, shown.month, 2);
-    out += '/';
-    appendPadded(out, shown.day, 2);
-    out += ' ';
-    appendPadded(out, shown.hour, 2);
-    out += ':';
-    appendPadded(out, shown.minute, 2);
-    out += ':';
-    appendPadded(out, shown.second, 2);
+    for (char c : layout) {
+        switch (c) {
+        case 'Y': appendInt(out, shown.year); break;
+        case 'm': appendPadded(out, shown.month, 2); break;
+        case 'd': appendPadded(out, shown.day, 2); break;
+        case 'H': appendPadded(out, shown.hour, 2); break;
+        case 'M': appendPadded(out, shown.minute, 2); break;
+        case 'S': appendPadded(out, shown.second, 2); break;
+        default: out += c; break;
+        }
+    }
 }

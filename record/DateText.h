@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "record/ATime.h"
 
@@ -10,5 +11,12 @@
 // still unset; printing those fields would make every rewrite change the text.
 const ATime& printedFields(const ATime& value);
 
-// Appends "yyyy/mm/dd hh:mm:ss" of the UTC fields (year unpadded, the rest two digits).
-void appendDateTime(std::string& out, const ATime& value);
+// Appends the UTC fields of printedFields(value) as `layout` places them: Y the year
+// unpadded; m, d, H, M, S month, day, hour, minute and second with two digits at least; any
+// other character as it is.
+void appendDateFields(std::string& out, const ATime& value, std::string_view layout);
+
+// Appends "yyyy/mm/dd hh:mm:ss".
+inline void appendDateTime(std::string& out, const ATime& value) {
+    appendDateFields(out, value, "Y/m/d H:M:S");
+}

@@ -132,3 +132,11 @@ constexpr std::array<KeyEntry, N> fieldKeys(bool byTitle, Skip skip,
     for (const KeyEntry& entry : extra) keys[n++] = entry;
     return sortedKeys(keys);
 }
+
+// The field index of a record key, for tables built at compile time; -1 for no field.
+constexpr int fieldOf(std::string_view key) {
+    for (int i = 0; i < WorkUnitFieldCount; ++i) {
+        if (WorkUnitFields[static_cast<std::size_t>(i)].key == key) return i;
+    }
+    return -1;
+}
