@@ -29,10 +29,9 @@ void printUsage() {
     printUsageText(text);
 }
 
-int reportWithUsage(std::string_view prefix, std::string_view subject = {}) {
+void reportWithUsage(std::string_view prefix, std::string_view subject = {}) {
     printMessage(prefix, subject);
     printUsage();
-    return 0;
 }
 
 // The copy's path: the destination directory with a separator (a slash counts as one too),
@@ -42,10 +41,10 @@ std::string copyPathFor(const std::string& destDir, const std::string& name) {
 }
 
 // `file` is kept naming the file being read or written, for the out-of-memory message.
-int run(int argc, char** argv, std::string& file) {
+void run(int argc, char** argv, std::string& file) {
     if (argc < 3) {
         printUsage();
-        return 0;
+        return;
     }
 
     std::string resultPath;
@@ -95,13 +94,8 @@ int run(int argc, char** argv, std::string& file) {
         if (!lock.lock(supportPath) || !SSExport::appendRecord(supportPath, record))
             printMessage("Illegal File: ", supportPath);
     }
-    return 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    platform::startProgram();
-    runReportingOutOfMemory([argc, argv](std::string& file) { run(argc, argv, file); });
-    return 0;
-}
+int main(int argc, char** argv) { return runProgram(argc, argv, run); }

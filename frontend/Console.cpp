@@ -1,8 +1,11 @@
-// Usage texts and message lines of the three programs.
+// Usage texts, message lines and the frame of a run of the three programs.
 #include "frontend/Console.h"
 
 #include <cstdio>
+#include <new>
 #include <string>
+
+#include "platform/platform.h"
 
 void printUsageText(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -17,4 +20,15 @@ void printMessage(std::string_view prefix, std::string_view subject) {
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+}
+
+int runProgram(int argc, char** argv, void (*body)(int argc, char** argv, std::string& file)) {
+    platform::startProgram();
+    std::string file;
+    try {
+        body(argc, argv, file);
+    } catch (const std::bad_alloc&) {
+        printMessage("Out of Memory: ", file);
+    }
+    return 0;
 }

@@ -1,8 +1,7 @@
-// Console output shared by the three programs: usage texts on standard output, progress and
-// failure messages on standard error, one whole line at a time.
+// What the three programs share at the console: usage texts on standard output, progress and
+// failure messages on standard error, one whole line at a time, and the frame of a run.
 #pragma once
 
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -16,16 +15,9 @@ void printUsageText(std::string_view text);
 // message is never split and never waits in a buffer.
 void printMessage(std::string_view prefix, std::string_view subject = {});
 
-// Runs a program's body, which keeps `file` naming the file it is reading or writing. Running
-// out of memory ends the run with one message line, "Out of Memory: " and that file, instead of
-// an abort; the body's objects are gone by then, and every write of the platform layer leaves
-// its file whole when it stops partway.
-template <typename Body>
-void runReportingOutOfMemory(Body body) {
-    std::string file;
-    try {
-        body(file);
-    } catch (const std::bad_alloc&) {
-        printMessage("Out of Memory: ", file);
-    }
-}
+// What every program's main does: the platform's start, then the body, which keeps `file`
+// naming the file it is reading or writing. Running out of memory ends the run with one
+// message line, "Out of Memory: " and that file, instead of an abort; the body's objects are
+// gone by then, and every write of the platform layer leaves its file whole when it stops
+// partway. The exit status, always 0: the messages tell success from failure.
+int runProgram(int argc, char** argv, void (*body)(int argc, char** argv, std::string& file));

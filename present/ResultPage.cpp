@@ -83,6 +83,30 @@ void appendCpuTime(std::string& out, double cpu) {
     appendGeneral(out, std::isfinite(seconds) ? seconds : 0.0);
 }
 
+// The rows of the head table after the name and CPU time: a label, and its value's text.
+struct HeadRow {
+    std::string_view label;
+    void (*value)(std::string& page, const WorkUnit& w);
+};
+
+constexpr HeadRow HeadRows[] = {
+    {"Result Received:", [](std::string& page, const WorkUnit& w) {
+         appendDateTime(page, w.TimeStamp);
+     }},
+    {"Location of Workunit:", [](std::string& page, const WorkUnit& w) {
+         page += "RA: ";
+         appendRightAscension(page, w.start_ra);
+         page += "  Dec: ";
+         appendDeclination(page, w.start_dec);
+     }},
+    {"Time Recorded:", [](std::string& page, const WorkUnit& w) {
+         appendDateTime(page, w.time_recorded);
+     }},
+    {"Subband Number:", [](std::string& page, const WorkUnit& w) {
+         appendInt(page, w.subband_number);
+     }},
+};
+
 void appendHead(PageSink& sink, const WorkUnit& w) {
     std::string& page = sink.block();
     page += "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n";
@@ -112,24 +136,13 @@ void appendHead(PageSink& sink, const WorkUnit& w) {
     appendCpuTime(page, w.cpu);
     page += " sec</TD></TR>\n";
 
-    page += "<TR><TD COLSPAN=4 ALIGN=right>Result Received:</TD><TD COLSPAN=4 ALIGN=left>";
-    appendDateTime(page, w.TimeStamp);
-    page += "</TD></TR>\n";
-
-    page += "<TR><TD COLSPAN=4 ALIGN=right>Location of Workunit:</TD><TD COLSPAN=4 ALIGN=left>"
-            "RA: ";
-    appendRightAscension(page, w.start_ra);
-    page += "  Dec: ";
-    appendDeclination(page, w.start_dec);
-    page += "</TD></TR>\n";
-
-    page += "<TR><TD COLSPAN=4 ALIGN=right>Time Recorded:</TD><TD COLSPAN=4 ALIGN=left>";
-    appendDateTime(page, w.time_recorded);
-    page += "</TD></TR>\n";
-
-    page += "<TR><TD COLSPAN=4 ALIGN=right>Subband Number:</TD><TD COLSPAN=4 ALIGN=left>";
-    appendInt(page, w.subband_number);
-    page += "</TD></TR>\n";
+    for (const HeadRow& row : HeadRows) {
+        page += "<TR><TD COLSPAN=4 ALIGN=right>";
+        page += row.label;
+        page += "</TD><TD COLSPAN=4 ALIGN=left>";
+        row.value(page, w);
+        page += "</TD></TR>\n";
+    }
 
     page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\n";
     sink.lineDone();

@@ -58,10 +58,4 @@ void run(int argc, char** argv, std::string& file) {
 
 }  // namespace
 
-// Arguments: the result file and, optionally, the page to write. Exit status is 0 on every
-// path; the messages tell success from failure.
-int main(int argc, char** argv) {
-    platform::startProgram();
-    runReportingOutOfMemory([argc, argv](std::string& file) { run(argc, argv, file); });
-    return 0;
-}
+int main(int argc, char** argv) { return runProgram(argc, argv, run); }

@@ -25,6 +25,14 @@ inline const char* skipSpace(const char* p, const char* end) {
     return p;
 }
 
+// Skips leading white space and one '+' or '-'; `negative` tells which.
+inline const char* skipSpaceAndSign(const char* p, const char* end, bool& negative) {
+    p = skipSpace(p, end);
+    negative = p != end && *p == '-';
+    if (p != end && (*p == '+' || *p == '-')) ++p;
+    return p;
+}
+
 // Turns a sign and a magnitude into an int32. The negative range reaches one further than
 // the positive one (-2147483648).
 inline bool storeSigned(bool negative, std::uint32_t magnitude, std::int32_t& out) {
@@ -49,12 +57,8 @@ constexpr int ExactDecimals = 1074;
 
 bool readInt(std::string_view text, std::int32_t& out) {
     const char* end = text.data() + text.size();
-    const char* p = skipSpace(text.data(), end);
     bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = skipSpaceAndSign(text.data(), end, negative);
     if (p == end || !isDigit(*p)) return false;
     std::uint32_t magnitude = 0;
     auto result = std::from_chars(p, end, magnitude, 10);
@@ -64,12 +68,8 @@ bool readInt(std::string_view text, std::int32_t& out) {
 
 bool readHex(std::string_view text, std::int32_t& out) {
     const char* end = text.data() + text.size();
-    const char* p = skipSpace(text.data(), end);
     bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = skipSpaceAndSign(text.data(), end, negative);
     // "0x" counts as a prefix only when a digit follows; "0xg" reads as 0.
     if (end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && isHexDigit(p[2])) p += 2;
     if (p == end || !isHexDigit(*p)) return false;

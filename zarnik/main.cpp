@@ -24,19 +24,16 @@ void printUsage(Mode mode) {
     const std::string program = mode == Mode::SupportData ? "Zarnik.exe" : "Korvath.exe";
     const std::string exportFile =
         mode == Mode::SupportData ? ".\\ss_past_data.txt" : ".\\Korvath.csv";
-    std::string text;
-    text += program + " for Win32\n";
-    text += VersionLine;
-    text += "Usage: " + program + " [[[-<opt>=]<datafile or Directory>]...]\n";
-    text += "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n";
-    text += "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n";
-    text += "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n";
-    text += "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n";
-    text += "         -ob: Orbelle Directory ex) -ob=..\\\n";
-    text += "\n";
-    text += "       Export file is '" + exportFile + "'.\n";
-    text += "\n";
-    printUsageText(text);
+    printUsageText(program + " for Win32\n" + std::string(VersionLine) + "Usage: " + program +
+                   " [[[-<opt>=]<datafile or Directory>]...]\n"
+                   "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n"
+                   "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n"
+                   "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n"
+                   "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n"
+                   "         -ob: Orbelle Directory ex) -ob=..\\\n"
+                   "\n"
+                   "       Export file is '" +
+                   exportFile + "'.\n\n");
 }
 
 // The database first, then every argument's sources, then the rewrite; `file` is kept naming
@@ -55,8 +52,4 @@ void run(int argc, char** argv, std::string& file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    platform::startProgram();
-    runReportingOutOfMemory([argc, argv](std::string& file) { run(argc, argv, file); });
-    return 0;
-}
+int main(int argc, char** argv) { return runProgram(argc, argv, run); }
