@@ -175,64 +175,75 @@ void appendFixedCell(std::string& page, double value) {
     page += "</TD>";
 }
 
-void appendSpikes(PageSink& sink, const ResFile& reader) {
+// The headings of a block of signal rows: the one that says there are none, the one above
+// the rows, and the column titles.
+struct SignalBlock {
+    std::string_view none;
+    std::string_view found;
+    std::string_view titles;
+};
+
+constexpr SignalBlock SpikeBlock = {
+    "No Significant Spikes Were Found in Workunit ", "Significant Spikes Detected in Workunit ",
+    "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
+    "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\n"};
+
+constexpr SignalBlock GaussianBlock = {
+    "No Significant Gaussians Were Found in Workunit ",
+    "Significant Gaussians Detected in Workunit ",
+    "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
+    "<TD>Chirp Rate (Hz/sec)</TD><TD>Peak Power</TD><TD>Chi Squared (Fit)</TD>"
+    "<TD>Score</TD></TR>\n"};
+
+// A block's heading, then its column titles and a row per signal, or only the heading that
+// says there are none.
+template <class List, class Row>
+void appendSignals(PageSink& sink, const List& signals, const std::string& name,
+                   const SignalBlock& block, Row appendRow) {
     std::string& page = sink.block();
-    const std::string& name = reader.record.name;
-    if (reader.spikes.size() == 0) {
-        appendBlockHeading(page, "No Significant Spikes Were Found in Workunit ", name);
+    if (signals.size() == 0) {
+        appendBlockHeading(page, block.none, name);
         return;
     }
-    appendBlockHeading(page, "Significant Spikes Detected in Workunit ", name);
-    page += "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
-            "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\n";
-    for (std::size_t i = 0; i < reader.spikes.size(); ++i) {
-        const Spike& s = reader.spikes[i];
-        page += "<TR>";
-        appendPlaceCells(page, s.ra, s.dec, s.time, s.freq);
-        appendFixedCell(page, s.chirp_rate);
-        page += "<TD COLSPAN=3>";
-        appendFixed(page, s.power, 6);
-        page += "</TD></TR>\n";
+    appendBlockHeading(page, block.found, name);
+    page += block.titles;
+    for (std::size_t i = 0; i < signals.size(); ++i) {
+        appendRow(page, signals[i]);
         sink.lineDone();
     }
 }
 
-void appendGaussians(PageSink& sink, const ResFile& reader) {
-    std::string& page = sink.block();
-    const std::string& name = reader.record.name;
-    if (reader.gaussians.size() == 0) {
-        appendBlockHeading(page, "No Significant Gaussians Were Found in Workunit ", name);
-        return;
+void appendSpikeRow(std::string& page, const Spike& s) {
+    page += "<TR>";
+    appendPlaceCells(page, s.ra, s.dec, s.time, s.freq);
+    appendFixedCell(page, s.chirp_rate);
+    page += "<TD COLSPAN=3>";
+    appendFixed(page, s.power, 6);
+    page += "</TD></TR>\n";
+}
+
+void appendGaussianRow(std::string& page, const Gaussian& g) {
+    page += "<TR>";
+    appendPlaceCells(page, g.ra, g.dec, g.time, g.freq);
+    appendFixedCell(page, g.chirprate);
+    appendFixedCell(page, g.peak);
+    appendFixedCell(page, g.chisqr);
+    appendFixedCell(page, g.score());
+    page += "</TR>\n";
+    // One 4-pixel bar per power value: the 0 to 255 scale becomes 0 to 63 pixels.
+    page += "<TR><TD COLSPAN=8><CENTER>\n";
+    for (std::int32_t value : g.pot) {
+        page += "<IMG SRC=\"redbit.png\" HEIGHT=";
+        appendInt(page, value / 4);
+        page += " WIDTH=4 ALT=\"Bar\">\n";
     }
-    appendBlockHeading(page, "Significant Gaussians Detected in Workunit ", name);
-    page += "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
-            "<TD>Chirp Rate (Hz/sec)</TD><TD>Peak Power</TD><TD>Chi Squared (Fit)</TD>"
-            "<TD>Score</TD></TR>\n";
-    for (std::size_t i = 0; i < reader.gaussians.size(); ++i) {
-        const Gaussian& g = reader.gaussians[i];
-        page += "<TR>";
-        appendPlaceCells(page, g.ra, g.dec, g.time, g.freq);
-        appendFixedCell(page, g.chirprate);
-        appendFixedCell(page, g.peak);
-        appendFixedCell(page, g.chisqr);
-        appendFixedCell(page, g.score());
-        page += "</TR>\n";
-        // One 4-pixel bar per power value: the 0 to 255 scale becomes 0 to 63 pixels.
-        page += "<TR><TD COLSPAN=8><CENTER>\n";
-        for (std::int32_t value : g.pot) {
-            page += "<IMG SRC=\"redbit.png\" HEIGHT=";
-            appendInt(page, value / 4);
-            page += " WIDTH=4 ALT=\"Bar\">\n";
-        }
-        page += "</CENTER></TD></TR>\n";
-        sink.lineDone();
-    }
+    page += "</CENTER></TD></TR>\n";
 }
 
 void writePage(PageSink& sink, const ResFile& reader) {
     appendHead(sink, reader.record);
-    appendSpikes(sink, reader);
-    appendGaussians(sink, reader);
+    appendSignals(sink, reader.spikes, reader.record.name, SpikeBlock, appendSpikeRow);
+    appendSignals(sink, reader.gaussians, reader.record.name, GaussianBlock, appendGaussianRow);
     sink.block() += "</TABLE>\n</BODY>\n</HTML>\n";
 }
 
