@@ -74,6 +74,16 @@ void readSignalToken(Signal& signal, std::string_view key, std::string_view valu
     }
 }
 
+// The strongest signal of the list, if any, into `best` and into the record. The lists sort
+// stably, so among equals the first in the file becomes the best.
+template <class Signal>
+void takeBest(SignalList<Signal>& list, Signal& best, WorkUnit& record) {
+    if (list.size() == 0) return;
+    list.sort();
+    best = list[0];
+    best.applyAsBest(record);
+}
+
 double& chirpRateOf(Spike& spike) { return spike.chirp_rate; }
 double& chirpRateOf(Gaussian& gaussian) { return gaussian.chirprate; }
 
@@ -99,17 +109,8 @@ void ResFile::readSignals() {
             parseSignalLine(rest, spike, spikes);
         }
     }
-    // The lists sort stably, so among equals the first in the file becomes the best.
-    if (gaussians.size() > 0) {
-        gaussians.sort();
-        gaussian = gaussians[0];
-        gaussian.applyAsBest(record);
-    }
-    if (spikes.size() > 0) {
-        spikes.sort();
-        spike = spikes[0];
-        spike.applyAsBest(record);
-    }
+    takeBest(gaussians, gaussian, record);
+    takeBest(spikes, spike, record);
 }
 
 void ResFile::parseContextLine(std::string_view rest) {
