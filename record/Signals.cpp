@@ -73,6 +73,17 @@ private:
     std::uint64_t state_ = 0;
 };
 
+// The fields both kinds take from the work unit's header: its name, where the telescope
+// pointed, when and at which frequency.
+template <class Signal>
+void seedFromHeader(Signal& signal, const WorkUnit& w) {
+    signal.name = w.name;
+    signal.ra = w.start_ra;
+    signal.dec = w.start_dec;
+    signal.time = w.time_recorded;
+    signal.freq = w.subband_base;
+}
+
 // Every field of the signal's table goes into its hash.
 template <class Signal>
 std::size_t hashOf(const Signal& signal) {
@@ -98,15 +109,11 @@ std::size_t hashOf(const Signal& signal) {
 void Spike::clear() { *this = Spike(); }
 
 void Spike::fromWorkUnit(const WorkUnit& w) {
-    name = w.name;
+    seedFromHeader(*this, w);
     ncfft = ratio(w.bs_fft_len, w.bs_fft_ind);
     chirp_rate = w.bs_chirp_rate;
     fft_len = w.bs_fft_len;
     power = w.bs_power;
-    ra = w.start_ra;
-    dec = w.start_dec;
-    time = w.time_recorded;
-    freq = w.subband_base;
 }
 
 bool Spike::applyAsBest(WorkUnit& w) const {
@@ -125,16 +132,12 @@ void Gaussian::clear() { *this = Gaussian(); }
 double Gaussian::score() const { return chisqr == 0.0 ? 0.0 : peak / chisqr; }
 
 void Gaussian::fromWorkUnit(const WorkUnit& w) {
-    name = w.name;
+    seedFromHeader(*this, w);
     ncfft = ratio(w.bg_fft_len, w.bg_fft_ind);
     chirprate = w.bg_chirp_rate;
     fft_len = w.bg_fft_len;
     peak = w.bg_power;
     mean = w.bg_true_mean;
-    ra = w.start_ra;
-    dec = w.start_dec;
-    time = w.time_recorded;
-    freq = w.subband_base;
     sigma = w.bg_sigma;
     chisqr = w.bg_chisq;
     maxpow = 0.0;
