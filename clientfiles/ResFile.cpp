@@ -30,13 +30,19 @@ void applyHeaderValue(WorkUnit& record, std::string_view key, std::string_view v
     record.setField(index, value);  // an unknown key (-1) changes nothing
 }
 
-ResFile::ResFile() {
-    for (int i = 2; GaussianKeys[i] != nullptr; ++i) gaussianKeys_.emplace(GaussianKeys[i], i);
-    gaussianKeys_.emplace("pot", 77);
-    for (int i = 2; SpikeKeys[i] != nullptr; ++i) spikeKeys_.emplace(SpikeKeys[i], i);
+bool readHeaderLines(INIFile& file, WorkUnit& record) {
+    while (file.readLine()) {
+        if (file.key.empty()) continue;
+        if (file.value.empty()) {
+            if (file.key == "end_seti_header") return true;
+            continue;
+        }
+        applyHeaderValue(record, file.key, file.value);
+    }
+    return false;
 }
 
-ResFile::ResFile(const std::string& path) : ResFile() { open(path); }
+ResFile::ResFile(const std::string& path) { open(path); }
 
 bool ResFile::open(const std::string& path) {
     close();
@@ -57,17 +63,7 @@ bool ResFile::openBytes(std::string bytes) {
 bool ResFile::read() {
     if (!file_.isOpen()) return false;
     record.prog = 1.0;  // a finished result; a "prog" header line overrides it
-    while (file_.readLine()) {
-        if (file_.key.empty()) continue;
-        if (file_.value.empty()) {
-            if (file_.key == "end_seti_header") {
-                readSignals();
-                break;
-            }
-            continue;
-        }
-        ::applyHeaderValue(record, file_.key, file_.value);
-    }
+    if (readHeaderLines(file_, record)) readSignals();
     file_.close();
     return true;
 }

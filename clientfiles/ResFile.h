@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -15,10 +14,14 @@
 // "TimeStamp", plus "cpu_time" for cpu; unknown keys are ignored. time_recorded is a Julian
 // Date (trailing text ignored). Shared with the client directory reader.
 void applyHeaderValue(WorkUnit& record, std::string_view key, std::string_view value);
+// Applies the header lines of the file open in `file` to `record` until its end or an
+// "end_seti_header" line without a value; lines without a key or a value change nothing.
+// True when that line ended the header. Shared with the client directory reader.
+bool readHeaderLines(INIFile& file, WorkUnit& record);
 
 class ResFile {
 public:
-    ResFile();
+    ResFile() = default;
     // Opens the file at once (see open); isOpen or read tells whether that worked.
     explicit ResFile(const std::string& path);
     ResFile(const ResFile&) = delete;
@@ -33,8 +36,6 @@ public:
     double cr = 0;
     std::int32_t ncfft = 0;
     std::int32_t fl = 0;
-    // Context line key to its slot: "ncfft" 0, "cr" 1, "fl" 2.
-    const std::map<std::string, int> ContextKeys{{"ncfft", 0}, {"cr", 1}, {"fl", 2}};
 
     // Finds the file (directories do not count), takes its last-write time into Update and
     // TimeStamp, and opens it as text. False when there is no such file (record cleared) or it
@@ -53,10 +54,10 @@ public:
 private:
     void readSignals();
     void parseContextLine(std::string_view rest);
-    void parseGaussianLine(std::string_view rest);
-    void parseSpikeLine(std::string_view rest);
+    // Seeds `signal` from the header and the context line, reads the line's tokens over it
+    // and adds it to `list`.
+    template <class Signal>
+    void parseSignalLine(std::string_view rest, Signal& signal, SignalList<Signal>& list);
 
     INIFile file_;
-    std::map<std::string, int> gaussianKeys_;
-    std::map<std::string, int> spikeKeys_;
 };

@@ -6,11 +6,16 @@
 #include <string_view>
 
 #include "clientfiles/ResFile.h"
+#include "record/KeyTable.h"
 #include "record/Numbers.h"
+#include "record/SignalFields.h"
 
 namespace {
 
-constexpr int GaussianPotKey = 77;  // "pot": the whole power curve as hex pairs
+enum ContextKey { ContextNcfft, ContextCr, ContextFl };
+constexpr auto ContextKeys = sortedKeys(
+    std::array<KeyEntry, 3>{{{"ncfft", ContextNcfft}, {"cr", ContextCr}, {"fl", ContextFl}}});
+static_assert(uniqueKeys(ContextKeys));
 
 // Calls store(key, value) for each "key=value" token of a signal line. The key is the text
 // before "=" as it stands, so "ra = 1" gives the key "ra " that matches nothing; blanks after
@@ -20,7 +25,7 @@ void splitTokens(std::string_view rest, Store store) {
     for (;;) {
         const auto eq = rest.find('=');
         if (eq == std::string_view::npos) return;
-        const std::string key(rest.substr(0, eq));
+        const std::string_view key = rest.substr(0, eq);
         rest.remove_prefix(eq + 1);
         const auto valueStart = rest.find_first_not_of(' ');
         rest.remove_prefix(valueStart == std::string_view::npos ? rest.size() : valueStart);
@@ -41,7 +46,7 @@ void readJulian(std::string_view value, ATime& time) {
 // Two hexadecimal digits per value, the first pair for value 0. At most 64 pairs; a trailing
 // odd character is ignored, and a pair that is not two hex digits keeps the seeded value
 // (a sign or blank must not turn into a negative or one-digit power).
-void readPotCurve(std::string_view value, std::array<std::int32_t, 64>& pot) {
+void readPotCurve(std::string_view value, PotCurve& pot) {
     std::size_t pairs = value.size() / 2;
     if (pairs > pot.size()) pairs = pot.size();
     for (std::size_t i = 0; i < pairs; ++i) {
@@ -52,6 +57,35 @@ void readPotCurve(std::string_view value, std::array<std::int32_t, 64>& pot) {
         readHex(pair, pot[i]);
     }
 }
+
+// The value of a signal-line token into the field its key names. Unknown keys, among them
+// "pot 0" to "pot 63", change nothing.
+template <class Signal>
+void readSignalToken(Signal& signal, std::string_view key, std::string_view value) {
+    const int index = findKey(SignalLineKeys<Signal>, key);
+    if (index < 0) return;
+    const SignalField<Signal>& f = SignalTable<Signal>::fields[static_cast<std::size_t>(index)];
+    switch (f.kind) {
+        case SignalFieldKind::Text: signal.*f.text = value; break;
+        case SignalFieldKind::Int: readInt(value, signal.*f.integer); break;
+        case SignalFieldKind::Real: readReal(value, signal.*f.real); break;
+        case SignalFieldKind::Time: readJulian(value, signal.*f.time); break;
+        case SignalFieldKind::Curve: readPotCurve(value, signal.*f.curve); break;
+    }
+}
+
+// The strongest signal of the list, if any, into `best` and into the record. The lists sort
+// stably, so among equals the first in the file becomes the best.
+template <class Signal>
+void takeBest(SignalList<Signal>& list, Signal& best, WorkUnit& record) {
+    if (list.size() == 0) return;
+    list.sort();
+    best = list[0];
+    best.applyAsBest(record);
+}
+
+double& chirpRateOf(Spike& spike) { return spike.chirp_rate; }
+double& chirpRateOf(Gaussian& gaussian) { return gaussian.chirprate; }
 
 }  // namespace
 
@@ -70,24 +104,13 @@ void ResFile::readSignals() {
         if (label == "<ogh") {
             parseContextLine(rest);
         } else if (label == "gaussian:") {
-            parseGaussianLine(rest);
-            gaussians.add(gaussian);
+            parseSignalLine(rest, gaussian, gaussians);
         } else if (label == "spike:") {
-            parseSpikeLine(rest);
-            spikes.add(spike);
+            parseSignalLine(rest, spike, spikes);
         }
     }
-    // The lists sort stably, so among equals the first in the file becomes the best.
-    if (gaussians.size() > 0) {
-        gaussians.sort();
-        gaussian = gaussians[0];
-        gaussian.applyAsBest(record);
-    }
-    if (spikes.size() > 0) {
-        spikes.sort();
-        spike = spikes[0];
-        spike.applyAsBest(record);
-    }
+    takeBest(gaussians, gaussian, record);
+    takeBest(spikes, spike, record);
 }
 
 void ResFile::parseContextLine(std::string_view rest) {
@@ -95,62 +118,24 @@ void ResFile::parseContextLine(std::string_view rest) {
     ncfft = 0;
     cr = 0.0;
     fl = 0;
-    splitTokens(rest, [this](const std::string& key, std::string_view value) {
-        const auto found = ContextKeys.find(key);
-        if (found == ContextKeys.end()) return;
-        switch (found->second) {
-            case 0: readInt(value, ncfft); break;
-            case 1: readReal(value, cr); break;
-            case 2: readInt(value, fl); break;
-        }
-    });
-}
-
-void ResFile::parseGaussianLine(std::string_view rest) {
-    gaussian.fromWorkUnit(record);
-    gaussian.ncfft = ncfft;
-    gaussian.chirprate = cr;
-    gaussian.fft_len = fl;
-    splitTokens(rest, [this](const std::string& key, std::string_view value) {
-        const auto found = gaussianKeys_.find(key);
-        if (found == gaussianKeys_.end()) return;
-        Gaussian& g = gaussian;
-        switch (found->second) {
-            case 2: readReal(value, g.chirprate); break;
-            case 3: readInt(value, g.fft_len); break;
-            case 4: readReal(value, g.peak); break;
-            case 5: readReal(value, g.mean); break;
-            case 6: readReal(value, g.ra); break;
-            case 7: readReal(value, g.dec); break;
-            case 8: readJulian(value, g.time); break;
-            case 9: readReal(value, g.freq); break;
-            case 10: readReal(value, g.sigma); break;
-            case 11: readReal(value, g.chisqr); break;
-            case 12: readReal(value, g.maxpow); break;
-            case GaussianPotKey: readPotCurve(value, g.pot); break;
-            default: break;  // "pot 0" to "pot 63": accepted and ignored
-        }
-    });
-}
-
-void ResFile::parseSpikeLine(std::string_view rest) {
-    spike.fromWorkUnit(record);
-    spike.ncfft = ncfft;
-    spike.chirp_rate = cr;
-    spike.fft_len = fl;
-    splitTokens(rest, [this](const std::string& key, std::string_view value) {
-        const auto found = spikeKeys_.find(key);
-        if (found == spikeKeys_.end()) return;
-        Spike& s = spike;
-        switch (found->second) {
-            case 2: readReal(value, s.chirp_rate); break;
-            case 3: readInt(value, s.fft_len); break;
-            case 4: readReal(value, s.power); break;
-            case 5: readReal(value, s.ra); break;
-            case 6: readReal(value, s.dec); break;
-            case 7: readJulian(value, s.time); break;
-            case 8: readReal(value, s.freq); break;
+    splitTokens(rest, [this](std::string_view key, std::string_view value) {
+        switch (findKey(ContextKeys, key)) {
+            case ContextNcfft: readInt(value, ncfft); break;
+            case ContextCr: readReal(value, cr); break;
+            case ContextFl: readInt(value, fl); break;
             default: break;
         }
     });
+}
+
+template <class Signal>
+void ResFile::parseSignalLine(std::string_view rest, Signal& signal, SignalList<Signal>& list) {
+    signal.fromWorkUnit(record);
+    signal.ncfft = ncfft;
+    chirpRateOf(signal) = cr;
+    signal.fft_len = fl;
+    splitTokens(rest, [&signal](std::string_view key, std::string_view value) {
+        readSignalToken(signal, key, value);
+    });
+    list.add(signal);
 }

@@ -9,14 +9,16 @@
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
 
-// The client's three files held in memory: each one's bytes (none when it is not there) and,
-// for the two whose time counts, the last-write time as local date text.
+// The client's three files held in memory: each one's bytes (none when it is not there or
+// does not read) and, for the two whose time counts, the last-write time as local date text.
 struct ClientFiles {
     std::optional<std::string> result;
     std::optional<std::string> workUnit;
     std::optional<std::string> state;
     std::string resultModified;
     std::string workUnitModified;
+    // work_unit.sah is there but its bytes did not read: its time still counts.
+    bool workUnitUnreadable = false;
 };
 
 class SHLog {
@@ -48,9 +50,7 @@ public:
     bool readHeader();
 
 private:
-    // Opens one of the client's files in the line reader, reads its header lines and closes it.
-    bool readHeaderFile(const std::string& fileName);
-    // The same on one of the files held in memory.
+    // Reads the header lines of one of the files held in memory.
     bool readHeaderBytes(const std::string& bytes);
 
     INIFile file_;

@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.resultModified = "Tue Jan 20 12:00:00 2004\n";
     files.workUnitModified = "Sat Jan 10 08:30:00 2004\n";
 
-    // Both readers are built once: their key maps cost more than reading a short input, and
-    // open clears what a read leaves.
+    // Both readers are built once and reused: open clears what a read leaves.
     static ResFile result;
     static SHLog client;
     bool namedResult = false;

@@ -1,5 +1,5 @@
-// Spikes and gaussians of a result file: their key tables, equality, conversion to and from
-// the work unit's best-signal fields, and the duplicate-free lists sorted strongest first.
+// Spikes and gaussians of a result file: conversion to and from the work unit's best-signal
+// fields, and the duplicate-free lists sorted strongest first.
 #include "record/Signals.h"
 
 #include <algorithm>
@@ -9,20 +9,7 @@
 #include <functional>
 #include <string_view>
 
-const char* const SpikeKeys[10] = {"name", "ncfft", "chirp_rate", "fft_len", "power",
-                                   "ra",   "dec",   "time",       "freq",    nullptr};
-
-const char* const GaussianKeys[78] = {
-    "name", "ncfft", "chirprate", "fft_len", "peak", "mean", "ra", "dec", "time", "freq",
-    "sigma", "chisqr", "maxpow",
-    "pot 0", "pot 1", "pot 2", "pot 3", "pot 4", "pot 5", "pot 6", "pot 7", "pot 8", "pot 9",
-    "pot 10", "pot 11", "pot 12", "pot 13", "pot 14", "pot 15", "pot 16", "pot 17", "pot 18",
-    "pot 19", "pot 20", "pot 21", "pot 22", "pot 23", "pot 24", "pot 25", "pot 26", "pot 27",
-    "pot 28", "pot 29", "pot 30", "pot 31", "pot 32", "pot 33", "pot 34", "pot 35", "pot 36",
-    "pot 37", "pot 38", "pot 39", "pot 40", "pot 41", "pot 42", "pot 43", "pot 44", "pot 45",
-    "pot 46", "pot 47", "pot 48", "pot 49", "pot 50", "pot 51", "pot 52", "pot 53", "pot 54",
-    "pot 55", "pot 56", "pot 57", "pot 58", "pot 59", "pot 60", "pot 61", "pot 62", "pot 63",
-    nullptr};
+#include "record/SignalFields.h"
 
 namespace {
 
@@ -49,15 +36,6 @@ double scale(double value, double factor, double divisor) {
     double product = value * factor;
     if (std::isinf(product) && std::isfinite(value)) return value / divisor * factor;
     return product / divisor;
-}
-
-void buildKeyMap(std::map<std::string, int>& keys, const char* const* table) {
-    for (int i = 0; table[i] != nullptr; ++i) keys.emplace(table[i], i);
-}
-
-int findKey(const std::map<std::string, int>& keys, const std::string& key) {
-    auto found = keys.find(key);
-    return found == keys.end() ? -1 : found->second;
 }
 
 // Descending strength; NaN counts as the weakest so the order stays strict and weak.
@@ -95,61 +73,33 @@ private:
     std::uint64_t state_ = 0;
 };
 
-std::size_t hashOf(const Spike& s) {
-    SignalHasher h;
-    h.text(s.name);
-    h.integer(s.ncfft);
-    h.real(s.chirp_rate);
-    h.integer(s.fft_len);
-    h.real(s.power);
-    h.real(s.ra);
-    h.real(s.dec);
-    h.time(s.time);
-    h.real(s.freq);
-    return h.result();
+// The fields both kinds take from the work unit's header: its name, where the telescope
+// pointed, when and at which frequency.
+template <class Signal>
+void seedFromHeader(Signal& signal, const WorkUnit& w) {
+    signal.name = w.name;
+    signal.ra = w.start_ra;
+    signal.dec = w.start_dec;
+    signal.time = w.time_recorded;
+    signal.freq = w.subband_base;
 }
 
-std::size_t hashOf(const Gaussian& g) {
+// Every field of the signal's table goes into its hash.
+template <class Signal>
+std::size_t hashOf(const Signal& signal) {
     SignalHasher h;
-    h.text(g.name);
-    h.integer(g.ncfft);
-    h.real(g.chirprate);
-    h.integer(g.fft_len);
-    h.real(g.peak);
-    h.real(g.mean);
-    h.real(g.ra);
-    h.real(g.dec);
-    h.time(g.time);
-    h.real(g.freq);
-    h.real(g.sigma);
-    h.real(g.chisqr);
-    h.real(g.maxpow);
-    for (std::int32_t value : g.pot) h.integer(value);
-    return h.result();
-}
-
-// Appends `signal` unless the list holds an equal one. The index maps a signal's hash to its
-// positions; only signals of the same hash are compared in full.
-template <typename Signal>
-bool addUnique(std::vector<Signal>& items,
-               std::unordered_multimap<std::size_t, std::size_t>& byHash, const Signal& signal) {
-    if (signal.name.empty()) return false;
-    const std::size_t hash = hashOf(signal);
-    const auto [first, last] = byHash.equal_range(hash);
-    for (auto it = first; it != last; ++it) {
-        if (items[it->second] == signal) return false;
+    for (const SignalField<Signal>& f : SignalTable<Signal>::fields) {
+        switch (f.kind) {
+            case SignalFieldKind::Text: h.text(signal.*f.text); break;
+            case SignalFieldKind::Int: h.integer(signal.*f.integer); break;
+            case SignalFieldKind::Real: h.real(signal.*f.real); break;
+            case SignalFieldKind::Time: h.time(signal.*f.time); break;
+            case SignalFieldKind::Curve:
+                for (std::int32_t value : signal.*f.curve) h.integer(value);
+                break;
+        }
     }
-    items.push_back(signal);
-    byHash.emplace(hash, items.size() - 1);
-    return true;
-}
-
-// After the records moved, the index is rebuilt from their new positions.
-template <typename Signal>
-void rebuildIndex(const std::vector<Signal>& items,
-                  std::unordered_multimap<std::size_t, std::size_t>& byHash) {
-    byHash.clear();
-    for (std::size_t i = 0; i < items.size(); ++i) byHash.emplace(hashOf(items[i]), i);
+    return h.result();
 }
 
 }  // namespace
@@ -158,22 +108,12 @@ void rebuildIndex(const std::vector<Signal>& items,
 
 void Spike::clear() { *this = Spike(); }
 
-bool Spike::operator==(const Spike& other) const {
-    return name == other.name && ncfft == other.ncfft && chirp_rate == other.chirp_rate &&
-           fft_len == other.fft_len && power == other.power && ra == other.ra &&
-           dec == other.dec && time == other.time && freq == other.freq;
-}
-
 void Spike::fromWorkUnit(const WorkUnit& w) {
-    name = w.name;
+    seedFromHeader(*this, w);
     ncfft = ratio(w.bs_fft_len, w.bs_fft_ind);
     chirp_rate = w.bs_chirp_rate;
     fft_len = w.bs_fft_len;
     power = w.bs_power;
-    ra = w.start_ra;
-    dec = w.start_dec;
-    time = w.time_recorded;
-    freq = w.subband_base;
 }
 
 bool Spike::applyAsBest(WorkUnit& w) const {
@@ -189,27 +129,15 @@ bool Spike::applyAsBest(WorkUnit& w) const {
 
 void Gaussian::clear() { *this = Gaussian(); }
 
-bool Gaussian::operator==(const Gaussian& other) const {
-    return name == other.name && ncfft == other.ncfft && chirprate == other.chirprate &&
-           fft_len == other.fft_len && peak == other.peak && mean == other.mean &&
-           ra == other.ra && dec == other.dec && time == other.time && freq == other.freq &&
-           sigma == other.sigma && chisqr == other.chisqr && maxpow == other.maxpow &&
-           pot == other.pot;
-}
-
 double Gaussian::score() const { return chisqr == 0.0 ? 0.0 : peak / chisqr; }
 
 void Gaussian::fromWorkUnit(const WorkUnit& w) {
-    name = w.name;
+    seedFromHeader(*this, w);
     ncfft = ratio(w.bg_fft_len, w.bg_fft_ind);
     chirprate = w.bg_chirp_rate;
     fft_len = w.bg_fft_len;
     peak = w.bg_power;
     mean = w.bg_true_mean;
-    ra = w.start_ra;
-    dec = w.start_dec;
-    time = w.time_recorded;
-    freq = w.subband_base;
     sigma = w.bg_sigma;
     chisqr = w.bg_chisq;
     maxpow = 0.0;
@@ -237,44 +165,40 @@ bool Gaussian::applyAsBest(WorkUnit& w) const {
     return true;
 }
 
-// ---- SpikeList ----
+// ---- SignalList ----
 
-SpikeList::SpikeList() { buildKeyMap(keys_, SpikeKeys); }
-
-void SpikeList::reset() {
+template <class Signal>
+void SignalList<Signal>::reset() {
     working.clear();
     items_.clear();
     byHash_.clear();
 }
 
-bool SpikeList::add(const Spike& spike) { return addUnique(items_, byHash_, spike); }
-
-void SpikeList::sort() {
-    // Stable: of equally strong spikes the first in the file stays first.
-    std::stable_sort(items_.begin(), items_.end(),
-                     [](const Spike& a, const Spike& b) { return stronger(a.power, b.power); });
-    rebuildIndex(items_, byHash_);
+// The index maps a signal's hash to its positions; only signals of the same hash are compared
+// in full.
+template <class Signal>
+bool SignalList<Signal>::add(const Signal& signal) {
+    if (signal.name.empty()) return false;
+    const std::size_t hash = hashOf(signal);
+    const auto [first, last] = byHash_.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+        if (items_[it->second] == signal) return false;
+    }
+    items_.push_back(signal);
+    byHash_.emplace(hash, items_.size() - 1);
+    return true;
 }
 
-int SpikeList::keyIndex(const std::string& key) const { return findKey(keys_, key); }
-
-// ---- GaussianList ----
-
-GaussianList::GaussianList() { buildKeyMap(keys_, GaussianKeys); }
-
-void GaussianList::reset() {
-    working.clear();
-    items_.clear();
-    byHash_.clear();
-}
-
-bool GaussianList::add(const Gaussian& gaussian) { return addUnique(items_, byHash_, gaussian); }
-
-void GaussianList::sort() {
-    std::stable_sort(items_.begin(), items_.end(), [](const Gaussian& a, const Gaussian& b) {
-        return stronger(a.score(), b.score());
+template <class Signal>
+void SignalList<Signal>::sort() {
+    // Stable: of equally strong signals the first in the file stays first.
+    std::stable_sort(items_.begin(), items_.end(), [](const Signal& a, const Signal& b) {
+        return stronger(a.strength(), b.strength());
     });
-    rebuildIndex(items_, byHash_);
+    // The records moved: the index is rebuilt from their new positions.
+    byHash_.clear();
+    for (std::size_t i = 0; i < items_.size(); ++i) byHash_.emplace(hashOf(items_[i]), i);
 }
 
-int GaussianList::keyIndex(const std::string& key) const { return findKey(keys_, key); }
+template class SignalList<Spike>;
+template class SignalList<Gaussian>;

@@ -15,6 +15,9 @@
 #include "clientfiles/ResFile.h"
 #include "support/TempDir.h"
 
+// Designated initializers name only the fields a case sets; the others keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
@@ -94,6 +97,39 @@ TEST_F(ResFileTest, TokensSplitAtEqualsAndBlanks) {
     EXPECT_EQ(reader.spikes[3].ra, 3.5);  // seeded from start_ra
     EXPECT_EQ(reader.spikes[3].dec, 28.58);
     EXPECT_EQ(reader.spikes[4].dec, 7.25);  // empty values keep the seeds
+}
+
+// Every key of a signal line sets its own field, and only its own: keys are exact, each kind
+// spells the chirp rate its own way, and "name", "ncfft" and "pot N" change nothing.
+TEST_F(ResFileTest, EachSignalKeySetsItsField) {
+    ResFile reader;
+    readText(reader,
+             "name=wu\nstart_ra=8\nend_seti_header\n<ogh ncfft=4 cr=0.5 fl=16>\n"
+             "gaussian: chirprate=1.5 fft_len=64 peak=7 mean=0.25 ra=2.5 dec=-4 time=2451544.5 "
+             "freq=1420.25 sigma=3 chisqr=2 maxpow=9 pot=0A0B\n"
+             "gaussian: peak=1 chisqr=4 chirp_rate=9 Peak=9 power=9 mean =9 name=x ncfft=9 "
+             "pot 0=9 pot 64=9 pot07=9\n"
+             "spike: chirp_rate=-2 fft_len=128 power=5 ra=1.5 dec=3.5 time=2451545 freq=1419.5\n"
+             "spike: power=1 chirprate=9 Power=9 peak=9 pot=FF name=x ncfft=9\n");
+    ATime jd1;
+    jd1.setJulian(2451544.5);
+    ATime jd2;
+    jd2.setJulian(2451545);
+    const Gaussian full{.name = "wu", .ncfft = 4, .chirprate = 1.5, .fft_len = 64, .peak = 7,
+                        .mean = 0.25, .ra = 2.5, .dec = -4, .time = jd1, .freq = 1420.25,
+                        .sigma = 3, .chisqr = 2, .maxpow = 9, .pot = {10, 11}};
+    const Gaussian seeded{.name = "wu", .ncfft = 4, .chirprate = 0.5, .fft_len = 16, .peak = 1,
+                          .ra = 8, .chisqr = 4};
+    const Spike spikeFull{.name = "wu", .ncfft = 4, .chirp_rate = -2, .fft_len = 128,
+                          .power = 5, .ra = 1.5, .dec = 3.5, .time = jd2, .freq = 1419.5};
+    const Spike spikeSeeded{.name = "wu", .ncfft = 4, .chirp_rate = 0.5, .fft_len = 16,
+                            .power = 1, .ra = 8};
+    ASSERT_EQ(reader.gaussians.size(), 2u);
+    EXPECT_TRUE(reader.gaussians[0] == full);
+    EXPECT_TRUE(reader.gaussians[1] == seeded);
+    ASSERT_EQ(reader.spikes.size(), 2u);
+    EXPECT_TRUE(reader.spikes[0] == spikeFull);
+    EXPECT_TRUE(reader.spikes[1] == spikeSeeded);
 }
 
 // Context lines set ncfft, cr and fl for the signal lines after them; a value missing from

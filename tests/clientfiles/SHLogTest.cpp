@@ -5,10 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "clientfiles/ResFile.h"
 #include "clientfiles/SHLog.h"
 #include "platform/platform.h"
+#include "record/FindFile.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -112,6 +115,83 @@ TEST(SHLog, EveryCombinationOfTheClientFiles) {
         EXPECT_EQ(m.cpu, r.cpu);
         EXPECT_EQ(m.start_ra, r.start_ra);
         EXPECT_EQ(m.nsamples, r.nsamples);
+    }
+}
+
+// A file that is found but does not read: result.sah counts as none; work_unit.sah still
+// gives the arrival time (and, beside a result, still keeps state.sah out), but no header.
+TEST(SHLog, FilesFoundButUnreadable) {
+    struct Case {
+        int files;
+        int unreadable;
+        bool read;
+        const char* name;
+        double cpu;
+        std::int32_t nsamples;  // only from a work_unit.sah that reads
+    };
+    const Case cases[] = {
+        {HasResult | HasWorkUnit | HasState, HasWorkUnit, true, "res.unit.1", 100.25, 0},
+        {HasWorkUnit | HasState, HasWorkUnit, true, "", 300.5, 0},
+        {HasWorkUnit, HasWorkUnit, false, "", 0, 0},
+        {HasResult | HasWorkUnit, HasResult, true, "wu.unit.1", 0, 1048576},
+        {HasResult, HasResult, false, "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("files " + std::to_string(c.files) + " unreadable " +
+                     std::to_string(c.unreadable));
+        TempDir dir;
+        const std::pair<int, const char*> names[] = {{HasResult, "result.sah"},
+                                                     {HasWorkUnit, "work_unit.sah"}};
+        for (const auto& [bit, name] : names) {
+            if (!(c.files & bit)) continue;
+            dir.write(name, bit == HasResult ? ResultSah : WorkUnitSah);
+            if (!(c.unreadable & bit)) continue;
+            // Unreadable where permissions bite; as root, a link whose target is gone.
+            fs::permissions(dir.file(name), fs::perms::none);
+            std::string bytes;
+            if (platform::readFile(dir.file(name), bytes)) {
+                fs::remove(dir.file(name));
+                fs::create_symlink(dir.path() / "gone.sah", dir.path() / name);
+            }
+        }
+        if (c.files & HasState) dir.write("state.sah", StateSah);
+
+        SHLog client(dir.path().string() + "/");
+        EXPECT_EQ(client.read(), c.read);
+        const WorkUnit& r = client.record;
+        EXPECT_EQ(r.name, c.name);
+        EXPECT_EQ(r.cpu, c.cpu);
+        EXPECT_EQ(r.nsamples, c.nsamples);
+        const bool result = (c.files & HasResult) && !(c.unreadable & HasResult);
+        if (!result) {
+            EXPECT_EQ(date(r.Update), date(client.openedAt));
+        }
+        FindFile finder;
+        if (c.files & HasWorkUnit) {
+            ASSERT_FALSE(finder.find(dir.file("work_unit.sah")).empty());
+            ATime arrival;
+            arrival.parseLocal(finder.modified);
+            ASSERT_TRUE(arrival.isSet());
+            EXPECT_EQ(date(r.TimeStamp), date(arrival));
+        }
+
+        // In memory: the found work unit without bytes.
+        ClientFiles files;
+        if (result) files.result = ResultSah;
+        files.workUnitModified = finder.modified;
+        if (c.unreadable & HasWorkUnit) {
+            files.workUnitUnreadable = true;
+        } else if (c.files & HasWorkUnit) {
+            files.workUnit = WorkUnitSah;
+        }
+        if (c.files & HasState) files.state = StateSah;
+        SHLog inMemory;
+        inMemory.openedAt = client.openedAt;
+        EXPECT_EQ(inMemory.readBytes(files), c.read);
+        EXPECT_EQ(inMemory.record.name, r.name);
+        EXPECT_EQ(inMemory.record.cpu, r.cpu);
+        EXPECT_EQ(inMemory.record.nsamples, r.nsamples);
+        EXPECT_EQ(date(inMemory.record.TimeStamp), date(r.TimeStamp));
     }
 }
 

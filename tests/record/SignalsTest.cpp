@@ -1,4 +1,4 @@
-// Tests of the signal records: key lookup, equality and the duplicate index, the conversions to
+// Tests of the signal records: equality and the duplicate index, the conversions to
 // and from the work unit's best signals (with their guarded divisions), and the lists' order.
 #include <gtest/gtest.h>
 
@@ -44,23 +44,6 @@ void addVariants(std::vector<Signal>& out, const Signal& base,
 }
 
 }  // namespace
-
-TEST(SignalKeys, LookupIsExact) {
-    SpikeList spikes;
-    GaussianList gaussians;
-    for (int i = 0; SpikeKeys[i] != nullptr; ++i) EXPECT_EQ(spikes.keyIndex(SpikeKeys[i]), i);
-    for (int i = 0; GaussianKeys[i] != nullptr; ++i) {
-        EXPECT_EQ(gaussians.keyIndex(GaussianKeys[i]), i);
-    }
-    // The two chirp-rate keys are spelt differently; power values are "pot 0" to "pot 63".
-    EXPECT_EQ(spikes.keyIndex("chirp_rate"), 2);
-    EXPECT_EQ(gaussians.keyIndex("chirprate"), 2);
-    EXPECT_EQ(gaussians.keyIndex("pot 63"), 76);
-    for (const char* key : {"chirprate", "Power", "power "}) EXPECT_EQ(spikes.keyIndex(key), -1);
-    for (const char* key : {"chirp_rate", "pot 64", "pot 07"}) {
-        EXPECT_EQ(gaussians.keyIndex(key), -1) << key;
-    }
-}
 
 TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
     // Each variant differs from the base in one field only: the list must keep both, whatever
@@ -160,13 +143,12 @@ TEST(SignalLists, SortIsStrongestFirstAndStableAndDuplicatesAreStillFound) {
     }
     EXPECT_TRUE(gaussians.add(gaussian(1, 1, count)));
 
-    // Reset forgets the signals and the working record, and keeps the key map.
+    // Reset forgets the signals and the working record.
     gaussians.working = gaussians[0];
     gaussians.reset();
     EXPECT_EQ(gaussians.size(), 0u);
     EXPECT_TRUE(gaussians.working.name.empty());
     EXPECT_TRUE(gaussians.add(gaussian(1, 1, count)));
-    EXPECT_EQ(gaussians.keyIndex("pot 63"), 76);
     spikes.reset();
     EXPECT_TRUE(spikes.add(spike(1, 0)));
 }
