@@ -1,6 +1,7 @@
 # Test script: installs a finished build into a scratch prefix and checks that each of the four
-# programs is there and runs (with no argument each prints its usage and exits with status 0).
-# Called by ctest with -DBUILD_DIR=<build tree> -DPREFIX=<scratch prefix>.
+# programs is there and runs (with no argument each prints its usage and exits with status 0),
+# and that the page image, the man pages and the README are installed beside them.
+# Called by ctest with -DBUILD_DIR=<build tree> -DPREFIX=<scratch prefix> -DSOURCE_DIR=<tree>.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -23,4 +24,44 @@ file(GLOB written "${PREFIX}/run/*")
 if(written)
   message(FATAL_ERROR "a program run without arguments wrote files: ${written}")
 endif()
-message(STATUS "all four programs installed and run")
+
+# The image the pages draw their bars with, byte for byte the one in examples/.
+set(image "${PREFIX}/share/seti-logtools/redbit.png")
+if(NOT EXISTS "${image}")
+  message(FATAL_ERROR "not installed: ${image}")
+endif()
+file(SHA256 "${image}" installed_hash)
+file(SHA256 "${SOURCE_DIR}/examples/redbit.png" source_hash)
+if(NOT installed_hash STREQUAL source_hash)
+  message(FATAL_ERROR "${image} is not examples/redbit.png")
+endif()
+foreach(file share/man/man1/Zarnik.1 share/man/man1/Korvath.1 share/man/man1/Brellow.1
+             share/man/man1/Quillet.1 share/doc/seti-logtools/README.md)
+  if(NOT EXISTS "${PREFIX}/${file}")
+    message(FATAL_ERROR "not installed: ${PREFIX}/${file}")
+  endif()
+endforeach()
+# Each man page names its program; Korvath's leads to Zarnik's, which covers both names.
+foreach(program Zarnik Brellow Quillet)
+  file(READ "${PREFIX}/share/man/man1/${program}.1" page)
+  string(TOUPPER "${program}" title)
+  if(NOT page MATCHES "\\.TH ${title} 1")
+    message(FATAL_ERROR "${program}.1 is no man page of ${program}")
+  endif()
+endforeach()
+file(READ "${PREFIX}/share/man/man1/Korvath.1" page)
+if(NOT page STREQUAL ".so man1/Zarnik.1\n")
+  message(FATAL_ERROR "Korvath.1 does not lead to Zarnik.1: ${page}")
+endif()
+# Where man-db is at hand, every page reads without a warning.
+find_program(MAN man)
+if(MAN)
+  foreach(program Zarnik Korvath Brellow Quillet)
+    execute_process(COMMAND "${MAN}" --warnings -l "man1/${program}.1"
+      WORKING_DIRECTORY "${PREFIX}/share/man" OUTPUT_QUIET ERROR_VARIABLE warnings)
+    if(warnings)
+      message(FATAL_ERROR "man --warnings -l ${program}.1: ${warnings}")
+    endif()
+  endforeach()
+endif()
+message(STATUS "all four programs installed and run; image, man pages and README in place")
