@@ -10,7 +10,9 @@ class I4WU : public TableReader<I4WU> {
 public:
     I4WU() = default;
     // Opens at once (see open).
-    I4WU(const std::string& directory, const std::string& fileName) { open(directory, fileName); }
+    I4WU(const std::string& directoryPart, const std::string& namePart) {
+        open(directoryPart, namePart);
+    }
     ~I4WU() { close(); }
 
     std::string directory;  // as given to open, until the file closes

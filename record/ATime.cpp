@@ -131,17 +131,17 @@ static void normalise(ATime& t, int year, int month, int day, int hour, int minu
     ATime::civilFromMjd(ATime::mjd(year, month, day) + carry, t.year, t.month, t.day);
 }
 
-void ATime::setUtc(int year, int month, int day, int hour, int minute, int second) {
-    if (!inRange(year, month, hour, minute)) return;
-    normalise(*this, year, month, day, hour, minute, second, 0);
+void ATime::setUtc(int y, int mo, int d, int h, int mi, int sec) {
+    if (!inRange(y, mo, h, mi)) return;
+    normalise(*this, y, mo, d, h, mi, sec, 0);
 }
 
-void ATime::setLocal(int year, int month, int day, int hour, int minute, int second) {
-    if (!inRange(year, month, hour, minute)) {
+void ATime::setLocal(int y, int mo, int d, int h, int mi, int sec) {
+    if (!inRange(y, mo, h, mi)) {
         clear();
         return;
     }
-    normalise(*this, year, month, day, hour, minute, second, -std::int64_t{zoneOffset});
+    normalise(*this, y, mo, d, h, mi, sec, -std::int64_t{zoneOffset});
 }
 
 void ATime::setJulian(double jd) {

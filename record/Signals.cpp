@@ -169,7 +169,6 @@ bool Gaussian::applyAsBest(WorkUnit& w) const {
 
 template <class Signal>
 void SignalList<Signal>::reset() {
-    working.clear();
     items_.clear();
     byHash_.clear();
 }

@@ -62,15 +62,14 @@ public:
     bool applyAsBest(WorkUnit& w) const;
 };
 
-// The signals of one work unit, without exact duplicates. `working` is the record a reader
-// fills before handing it to add. sort is stable: equal strength keeps file order.
+// The signals of one work unit, without exact duplicates. sort is stable: equal strength
+// keeps file order.
 // The duplicate check goes through a hash index beside the records, so reading n signals
 // costs about n, not n squared, however many lines a result file holds.
 template <class Signal>
 class SignalList {
 public:
-    Signal working;
-    // Empties the working record and the list.
+    // Empties the list.
     void reset();
     // False, storing nothing, for an empty name or a signal equal in every field to one
     // already held; otherwise appends a copy.

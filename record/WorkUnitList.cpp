@@ -6,7 +6,6 @@
 #include <numeric>
 
 void WorkUnitList::reset() {
-    working.clear();
     records_.clear();
     index_.clear();
     columns.resize(WorkUnitFieldCount);

@@ -13,13 +13,12 @@
 class WorkUnitList {
 public:
     WorkUnitList() { reset(); }
-    WorkUnit working;          // filled by readers, then handed to add
     std::vector<int> columns;  // column order of a tabular input; -1 names no field
 
-    // Empties the store and the working record; the column order becomes 0 to 100.
+    // Empties the store; the column order becomes 0 to 100.
     void reset();
     // False for an empty name. A stored record of the same name merges the new one in
-    // (WorkUnit::mergeFrom); otherwise a copy is appended. `record` may be `working`.
+    // (WorkUnit::mergeFrom); otherwise a copy is appended. `record` may be one of the store's own.
     bool add(const WorkUnit& record);
     // Sets the sort-field selector and orders the records ascending by it, stably.
     void sort(int declarationNumber);

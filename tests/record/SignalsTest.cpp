@@ -143,11 +143,9 @@ TEST(SignalLists, SortIsStrongestFirstAndStableAndDuplicatesAreStillFound) {
     }
     EXPECT_TRUE(gaussians.add(gaussian(1, 1, count)));
 
-    // Reset forgets the signals and the working record.
-    gaussians.working = gaussians[0];
+    // Reset forgets the signals.
     gaussians.reset();
     EXPECT_EQ(gaussians.size(), 0u);
-    EXPECT_TRUE(gaussians.working.name.empty());
     EXPECT_TRUE(gaussians.add(gaussian(1, 1, count)));
     spikes.reset();
     EXPECT_TRUE(spikes.add(spike(1, 0)));

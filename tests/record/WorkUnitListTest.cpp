@@ -42,12 +42,12 @@ TEST(WorkUnitList, AddMergesByExactNameInFirstInsertionOrder) {
     EXPECT_EQ(store[2000].name, "WU8");
 }
 
-TEST(WorkUnitList, AddsItsOwnWorkingRecordAndResets) {
+TEST(WorkUnitList, MergesItsOwnRecordsAndResets) {
     WorkUnitList store;
-    store.working = reading("wu", 0.25);
-    EXPECT_TRUE(store.add(store.working));
-    store.working.prog = 0.5;
-    EXPECT_TRUE(store.add(store.working));
+    WorkUnit record = reading("wu", 0.25);
+    EXPECT_TRUE(store.add(record));
+    record.prog = 0.5;
+    EXPECT_TRUE(store.add(record));
     EXPECT_TRUE(store.add(store[0]));  // a stored record handed back in merges with itself
     ASSERT_EQ(store.size(), 1u);
     EXPECT_EQ(store[0].prog, 0.5);
@@ -55,7 +55,6 @@ TEST(WorkUnitList, AddsItsOwnWorkingRecordAndResets) {
     store.columns = {3, -1};
     store.reset();
     EXPECT_EQ(store.size(), 0u);
-    EXPECT_TRUE(store.working.name.empty());
     ASSERT_EQ(store.columns.size(), 101u);
     EXPECT_EQ(store.columns[0], 0);
     EXPECT_EQ(store.columns[100], 100);
