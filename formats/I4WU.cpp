@@ -24,7 +24,7 @@ void I4WU::beginRow() {
     record.setDefaultReceiverAndTape();
 }
 
-void I4WU::storeCell(int column, const std::string& cell) {
+void I4WU::storeCell(int column, std::string_view cell) {
     switch (column) {
     case FieldIndex::Update: record.Update.parseLocal(cell); break;
     case FieldIndex::TimeStamp: record.TimeStamp.parseLocal(cell); break;

@@ -26,6 +26,6 @@ private:
     friend class TableReader<I4WU>;
     static const KeyTable Titles;
     void beginRow();
-    void storeCell(int column, const std::string& cell);
+    void storeCell(int column, std::string_view cell);
     void closed();
 };

@@ -27,7 +27,7 @@ void SETILog::rowEndsBefore(int column) {
     if (column == FieldIndex::Update) lastDate.clear();
 }
 
-void SETILog::storeCell(int column, const std::string& cell) {
+void SETILog::storeCell(int column, std::string_view cell) {
     switch (column) {
     case FieldIndex::Update:
         record.Update.parseLocal(cell);

@@ -26,5 +26,5 @@ private:
     static const KeyTable Titles;
     void beginRow();
     void rowEndsBefore(int column);
-    void storeCell(int column, const std::string& cell);
+    void storeCell(int column, std::string_view cell);
 };

@@ -22,6 +22,8 @@ constexpr int PosField = WorkUnitFieldCount;  // not a field index: the reader's
 // A full record with every power value is about 2.2 KiB; reserving once per record keeps the
 // export to a handful of allocations.
 constexpr std::size_t BytesPerRecord = 2400;
+// Records go to the file in blocks of about a megabyte.
+constexpr std::size_t WriteBlockSize = 1 << 20;
 
 // Reads up to six blank-separated integers: hours, minutes and seconds of right ascension,
 // then degrees, minutes and seconds of declination. Parts that are missing count as 0; a
@@ -215,10 +217,20 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
 }
 
 bool SSExport::exportAll(const std::string& path, const WorkUnitList& store) {
-    std::string bytes;
-    bytes.reserve(store.size() * BytesPerRecord);
-    for (const WorkUnit& record : store) writeRecord(bytes, record);
-    return platform::replaceFileContents(path, bytes);
+    // Streamed through the safe replace a block of records at a time: the file's bytes are
+    // never all in memory at once.
+    platform::ReplacingFile out;
+    if (!out.open(path)) return false;
+    std::string block;
+    block.reserve(WriteBlockSize + BytesPerRecord);
+    for (const WorkUnit& record : store) {
+        writeRecord(block, record);
+        if (block.size() >= WriteBlockSize) {
+            if (!out.write(block)) return false;
+            block.clear();
+        }
+    }
+    return out.write(block) && out.commit();
 }
 
 bool SSExport::appendRecord(const std::string& path, const WorkUnit& record) {

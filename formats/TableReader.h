@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -84,5 +85,5 @@ protected:
 
 private:
     CSVFile file_;
-    std::string cell_;  // reused for every cell, so rows cost no allocation
+    std::string_view cell_;  // a view into the line: cells cost no copy
 };

@@ -21,6 +21,8 @@ constexpr std::string_view LineEnd = "\r\n";
 // 101 fields of up to ~18 characters each: reserving once per row keeps writing a store of
 // thousands of work units to a few allocations.
 constexpr std::size_t BytesPerRow = 1600;
+// Rows go to the file in blocks of about a megabyte.
+constexpr std::size_t WriteBlockSize = 1 << 20;
 
 // A text between double quotes, as it is, except for the bytes that would not read back as
 // this one cell: a double quote inside would end the quotes, so a comma after it splits the
@@ -91,7 +93,7 @@ private:
     friend class TableReader<WuInfoTable>;
     static constexpr KeyTable Titles = ColumnTitles;
 
-    void storeCell(int column, const std::string& cell) {
+    void storeCell(int column, std::string_view cell) {
         if (column < 0) return;
         const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(column)];
         if (def.kind == FieldKind::DateTime) {
@@ -110,14 +112,28 @@ private:
 // to the next, as the store keeps it.
 void readRows(WuInfoTable& table, WorkUnitList& store) {
     table.columns = store.columns;
-    while (table.readRecord()) store.add(table.record);
+    while (table.readRecord()) store.add(std::move(table.record));
     store.columns = table.columns;
 }
 
 }  // namespace
 
 bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
-    return platform::replaceFileContents(path, wuInfoBytes(store));
+    // Streamed through the safe replace a block of rows at a time: the file's bytes are never
+    // all in memory at once.
+    platform::ReplacingFile out;
+    if (!out.open(path)) return false;
+    std::string block;
+    block.reserve(WriteBlockSize + BytesPerRow);
+    block += headerLine();
+    for (const WorkUnit& record : store) {
+        appendRow(block, record);
+        if (block.size() >= WriteBlockSize) {
+            if (!out.write(block)) return false;
+            block.clear();
+        }
+    }
+    return out.write(block) && out.commit();
 }
 
 std::string wuInfoBytes(const WorkUnitList& store) {

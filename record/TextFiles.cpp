@@ -85,6 +85,18 @@ bool LineSource::readLine(std::string& line) {
     return true;
 }
 
+bool LineSource::readLine(std::string_view& line) {
+    if (!open_ || pos_ >= data_.size()) return false;
+    const char* start = data_.data() + pos_;
+    const std::size_t left = data_.size() - pos_;
+    const void* found = std::memchr(start, '\n', left);
+    const std::size_t length =
+        found == nullptr ? left : static_cast<std::size_t>(static_cast<const char*>(found) - start);
+    line = std::string_view(start, length);
+    pos_ += found == nullptr ? length : length + 1;
+    return true;
+}
+
 bool LineSource::readCrLine(std::string& line) {
     if (!open_ || pos_ >= data_.size()) return false;
     // A plain scan: find_first_of tests each byte against the set with a call of its own,
@@ -115,7 +127,7 @@ bool CSVFile::openBytes(std::string bytes) {
 
 void CSVFile::close() {
     file_.close();
-    line.clear();
+    line = {};
     pos_ = 0;
 }
 
@@ -124,33 +136,54 @@ bool CSVFile::readLine() {
     pos_ = 0;
     // At the end of the data the line comes back empty, as a failed getline leaves it.
     if (!file_.readLine(line)) {
-        line.clear();
+        line = {};
         return false;
     }
-    cutAtNul(line);
+    // A NUL ends the line, as the C string it was read into would end there.
+    line = line.substr(0, line.find('\0'));
+    return true;
+}
+
+bool CSVFile::nextField(std::string_view& field) {
+    if (!file_.isOpen() || pos_ >= line.size()) return false;
+    // Find the comma that ends the field; commas between double quotes do not count.
+    bool quoted = false;
+    bool quotes = false;
+    std::size_t end = pos_;
+    for (; end < line.size(); ++end) {
+        const char c = line[end];
+        if (c == '"') {
+            quoted = !quoted;
+            quotes = true;
+        } else if (c == ',' && !quoted) {
+            break;
+        }
+    }
+    std::string_view raw = trimBlanks(line.substr(pos_, end - pos_));
+    pos_ = end < line.size() ? end + 1 : line.size();
+    if (!quotes) {
+        field = raw;
+        return true;
+    }
+    // The trimUnquote rule: the trimmed text with every double quote left out. A text quoted
+    // at both ends and nowhere else is the view between them.
+    if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"' &&
+        raw.substr(1, raw.size() - 2).find('"') == std::string_view::npos) {
+        field = raw.substr(1, raw.size() - 2);
+        return true;
+    }
+    unquoted_.clear();
+    for (char c : raw) {
+        if (c != '"') unquoted_ += c;
+    }
+    field = unquoted_;
     return true;
 }
 
 bool CSVFile::nextField(std::string& field) {
-    if (!file_.isOpen() || pos_ >= line.size()) return false;
-    // Find the comma that ends the field; commas between double quotes do not count.
-    bool quoted = false;
-    std::size_t end = pos_;
-    for (; end < line.size(); ++end) {
-        const char c = line[end];
-        if (c == '"') quoted = !quoted;
-        else if (c == ',' && !quoted) break;
-    }
-    const std::string_view raw = trimBlanks(std::string_view(line).substr(pos_, end - pos_));
-    pos_ = end < line.size() ? end + 1 : line.size();
-    // trimUnquote without a temporary: trimmed text, quotes left out.
-    field.clear();
-    for (std::size_t from = 0; from < raw.size();) {
-        const std::size_t quote = raw.find('"', from);
-        const std::size_t stop = quote == std::string_view::npos ? raw.size() : quote;
-        field.append(raw.data() + from, stop - from);
-        from = stop + 1;
-    }
+    std::string_view view;
+    if (!nextField(view)) return false;
+    field.assign(view);
     return true;
 }
 

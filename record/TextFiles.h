@@ -24,6 +24,8 @@ public:
     // Next line up to a line feed (not stored) or the end of the data; false when nothing is
     // left. In text mode carriage returns are dropped.
     bool readLine(std::string& line);
+    // The same as a view into the bytes held, valid until the source closes: no copy.
+    bool readLine(std::string_view& line);
     // Next line up to a carriage return (not stored), line feeds dropped; a lone line feed
     // also ends a line, so CR, LF and CR LF each end one line. False when nothing is left.
     bool readCrLine(std::string& line);
@@ -39,7 +41,8 @@ class CSVFile {
 public:
     CSVFile() = default;
     explicit CSVFile(const std::string& path) { open(path); }
-    std::string line;  // the current line
+    // The current line: a view into the file's bytes, valid until the file closes.
+    std::string_view line;
 
     bool open(const std::string& path);  // text mode
     bool openBytes(std::string bytes);    // text mode, on a file's bytes held in memory
@@ -47,13 +50,17 @@ public:
     bool isOpen() const { return file_.isOpen(); }
     // Next line into `line`, cut at its first NUL byte; the field reader starts at its front.
     bool readLine();
-    // Next comma-separated field (commas inside double quotes do not split) through
-    // trimUnquote; false when the line is used up or no file is open.
+    // Next comma-separated field (commas inside double quotes do not split) through the
+    // trimUnquote rule; false when the line is used up or no file is open. The view is into
+    // the line, or into this reader's own copy when quotes inside had to go, and is valid
+    // until the next call.
+    bool nextField(std::string_view& field);
+    // The same into a string of the caller's.
     bool nextField(std::string& field);
     // The part of `line` not yet split into fields.
     // (Empty when `line` was replaced by a shorter text since the last readLine.)
     std::string_view remaining() const {
-        return pos_ < line.size() ? std::string_view(line).substr(pos_) : std::string_view();
+        return pos_ < line.size() ? line.substr(pos_) : std::string_view();
     }
     // Every table these tools read marks its header row the same way: the line opens with a
     // double quote and a letter. (A data row whose first cell is quoted text starting with a
@@ -63,6 +70,7 @@ public:
 private:
     LineSource file_;
     std::size_t pos_ = 0;
+    std::string unquoted_;  // a field that had quotes inside, without them
 };
 
 class INIFile {

@@ -106,19 +106,20 @@ namespace {
 
 int selectedField = 0;
 
-// Numeric order with NaN after every number, so a stray NaN cannot break the sort's
-// ordering contract.
-inline bool lessReal(double a, double b) {
-    if (std::isnan(a)) return false;
-    if (std::isnan(b)) return true;
-    return a < b;
-}
+inline bool lessReal(double a, double b) { return lessNumber(a, b); }
 
 inline bool lessTime(const ATime& a, const ATime& b) {
     return lessReal(a.julianDate(), b.julianDate());
 }
 
 }  // namespace
+
+// NaN after every number, so a stray NaN cannot break the sort's ordering contract.
+bool lessNumber(double a, double b) {
+    if (std::isnan(a)) return false;
+    if (std::isnan(b)) return true;
+    return a < b;
+}
 
 void setSortField(int declarationNumber) { selectedField = declarationNumber; }
 

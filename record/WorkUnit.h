@@ -103,3 +103,5 @@ int sortField();
 // Strict ordering by the selected field: date-times by Julian Date, texts byte-wise,
 // numbers numerically.
 bool lessByField(const WorkUnit& a, const WorkUnit& b);
+// The order lessByField gives numbers: ascending, NaN after every number.
+bool lessNumber(double a, double b);

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
+
+#include "record/WorkUnitFields.h"
 
 void WorkUnitList::reset() {
     records_.clear();
@@ -26,6 +29,18 @@ bool WorkUnitList::add(const WorkUnit& record) {
     return true;
 }
 
+bool WorkUnitList::add(WorkUnit&& record) {
+    if (record.name.empty()) return false;
+    auto found = index_.find(record.name);
+    if (found != index_.end()) {
+        records_[found->second].mergeFrom(record);
+        return true;
+    }
+    records_.push_back(std::move(record));
+    index_.emplace(records_.back().name, records_.size() - 1);
+    return true;
+}
+
 void WorkUnitList::sort(int declarationNumber) {
     setSortField(declarationNumber);
     if (records_.empty()) return;
@@ -34,9 +49,23 @@ void WorkUnitList::sort(int declarationNumber) {
     // kilobyte moves once instead of log n times.
     std::vector<std::size_t> order(records_.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return lessByField(records_[a], records_[b]);
-    });
+    const int field = declarationNumber >= 0 && declarationNumber < DeclarationCount
+                          ? FieldByDeclaration[static_cast<std::size_t>(declarationNumber)]
+                          : -1;
+    if (field >= 0 && WorkUnitFields[static_cast<std::size_t>(field)].kind == FieldKind::DateTime) {
+        // A date-time compares by its Julian Date: worked out once per record here, not twice
+        // per comparison.
+        ATime WorkUnit::*const time = WorkUnitFields[static_cast<std::size_t>(field)].time;
+        std::vector<double> keys(records_.size());
+        for (std::size_t i = 0; i < records_.size(); ++i) keys[i] = (records_[i].*time).julianDate();
+        std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
+            return lessNumber(keys[a], keys[b]);
+        });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+            return lessByField(records_[a], records_[b]);
+        });
+    }
     std::vector<WorkUnit> sorted;
     sorted.reserve(records_.size());
     for (std::size_t position : order) sorted.push_back(std::move(records_[position]));

@@ -20,6 +20,8 @@ public:
     // False for an empty name. A stored record of the same name merges the new one in
     // (WorkUnit::mergeFrom); otherwise a copy is appended. `record` may be one of the store's own.
     bool add(const WorkUnit& record);
+    // The same, taking a reader's record over instead of copying it when it is new.
+    bool add(WorkUnit&& record);
     // Sets the sort-field selector and orders the records ascending by it, stably.
     void sort(int declarationNumber);
 

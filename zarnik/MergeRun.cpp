@@ -2,6 +2,7 @@
 #include "zarnik/MergeRun.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "clientfiles/SHLog.h"
 #include "formats/I4WU.h"
@@ -25,7 +26,7 @@ bool addAll(Reader& reader, bool opened, const std::string& path, const char* me
             WorkUnitList& store) {
     if (!opened) return false;
     printMessage(message, path);
-    while (reader.readRecord()) store.add(reader.record);
+    while (reader.readRecord()) store.add(std::move(reader.record));
     reader.close();
     return true;
 }

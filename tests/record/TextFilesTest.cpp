@@ -137,7 +137,7 @@ TEST(LineReaders, LinesInTextMode) {
         CSVFile csv(dir.file("in.txt"));
         INIFile ini(dir.file("in.txt"));
         std::vector<std::string> read;
-        while (csv.readLine()) read.push_back(csv.line);
+        while (csv.readLine()) read.emplace_back(csv.line);
         EXPECT_EQ(read, c.lines);
         read.clear();
         while (ini.readLine()) read.push_back(ini.line);
