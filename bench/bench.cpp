@@ -7,6 +7,9 @@
 #include <string>
 
 #include "bench/synthetic.h"
+#include "clientfiles/ResFile.h"
+#include "formats/I4WU.h"
+#include "formats/SETILog.h"
 #include "formats/SupportData.h"
 #include "formats/WuInfo.h"
 #include "platform/platform.h"
@@ -87,6 +90,47 @@ void BM_ReadSupportData(benchmark::State& state) {
     std::remove(path.c_str());
 }
 
+void BM_ReadSetiLog(benchmark::State& state) {
+    const auto n = static_cast<std::uint32_t>(state.range(0));
+    const std::string bytes = syntheticSetiLogExport(0, n);
+    for (auto _ : state) {
+        WorkUnitList store;
+        SETILog log;
+        log.openBytes(bytes);
+        while (log.readRecord()) store.add(log.record);
+        benchmark::DoNotOptimize(store.size());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+void BM_ReadI4wu(benchmark::State& state) {
+    const auto n = static_cast<std::uint32_t>(state.range(0));
+    const std::string bytes = syntheticI4wuExport(0, n);
+    for (auto _ : state) {
+        WorkUnitList store;
+        I4WU log;
+        log.openBytes(bytes);
+        while (log.readRecord()) store.add(log.record);
+        benchmark::DoNotOptimize(store.size());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+void BM_ReadResultSignals(benchmark::State& state) {
+    const auto m = static_cast<std::uint32_t>(state.range(0));
+    const std::string bytes = syntheticResultFile(m);
+    for (auto _ : state) {
+        ResFile reader;
+        reader.openBytes(bytes);
+        benchmark::DoNotOptimize(reader.read());
+        benchmark::DoNotOptimize(reader.spikes.size() + reader.gaussians.size());
+    }
+    state.SetItemsProcessed(state.iterations() * m);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
 void BM_ReadReal(benchmark::State& state) {
     const std::string text = "  1418750000.123456";
     double v = 0;
@@ -110,6 +154,9 @@ BENCHMARK(BM_WriteWuInfo)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ReadWuInfo)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ExportSupportData)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ReadSupportData)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_ReadSetiLog)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_ReadI4wu)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_ReadResultSignals)->Arg(20000)->Arg(200000);
 BENCHMARK(BM_ReadReal);
 BENCHMARK(BM_AppendFixed);
 
