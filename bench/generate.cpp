@@ -90,8 +90,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not write into %s\n", argv[1]);
         return 1;
     }
-    std::printf("wrote %s{WUInfo.csv,ss_past_data.txt,SETILog.csv,I4WU.csv,result.sah}: %u work "
-                "units, %u of them again in the exports, %lld signals\n",
-                dir.c_str(), count, shared, signals);
+    std::printf(
+        "wrote %s{WUInfo.csv,ss_past_data.txt,SETILog.csv,I4WU.csv,result.sah}: %u work "
+        "units, %u of them again in the exports, %lld signals\n",
+        dir.c_str(), count, shared, signals);
     return 0;
 }

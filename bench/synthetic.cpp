@@ -268,7 +268,8 @@ void appendHeaderLine(std::string& out, const char* key, std::int64_t value) {
 void appendHeader(std::string& out, const WorkUnit& w) {
     out += "type=result\ntask=seti\nversion=3\nname=" + w.name +
            "\ndata_type=encoded\ndata_length=354991\nsender=SETI@home project\n"
-           "tape_version=" + w.tape_version + "\nreceiver=" + w.receiver + "\n";
+           "tape_version=" +
+           w.tape_version + "\nreceiver=" + w.receiver + "\n";
     appendHeaderLine(out, "start_ra", w.start_ra, 5);
     appendHeaderLine(out, "start_dec", w.start_dec, 5);
     appendHeaderLine(out, "end_ra", w.end_ra, 5);
@@ -338,8 +339,8 @@ void appendPotCurve(std::string& out, std::uint32_t i, double width) {
     const double centre = 28.0 + 8.0 * unit(i, 40);
     for (int k = 0; k < 64; ++k) {
         const double d = (k - centre) / width;
-        const double value = 40.0 * unit(i * 64u + static_cast<std::uint32_t>(k), 41) +
-                             215.0 * std::exp(-d * d);
+        const double value =
+            40.0 * unit(i * 64u + static_cast<std::uint32_t>(k), 41) + 215.0 * std::exp(-d * d);
         const int v = std::clamp(static_cast<int>(value), 0, 255);
         out += Hex[v >> 4];
         out += Hex[v & 15];

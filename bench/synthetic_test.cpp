@@ -1,5 +1,7 @@
 // The generated files read back, through the programs' own readers, as the units and signals
 // they were made from: the benchmarks time what they claim to time.
+#include "bench/synthetic.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <set>
 #include <string>
 
-#include "bench/synthetic.h"
 #include "clientfiles/ResFile.h"
 #include "formats/I4WU.h"
 #include "formats/SETILog.h"

@@ -5,12 +5,12 @@
 
 #include "clientfiles/ResFile.h"
 #include "formats/SupportData.h"
+#include "frontend/Console.h"
+#include "frontend/SafeName.h"
 #include "platform/platform.h"
 #include "present/ResultPage.h"
 #include "record/CmdParm.h"
-#include "frontend/Console.h"
 #include "record/FindFile.h"
-#include "frontend/SafeName.h"
 #include "record/WorkUnit.h"
 
 namespace {

@@ -29,18 +29,20 @@ void SETILog::rowEndsBefore(int column) {
 
 void SETILog::storeCell(int column, std::string_view cell) {
     switch (column) {
-    case FieldIndex::Update:
-        record.Update.parseLocal(cell);
-        lastDate = record.Update;
-        break;
-    case FieldIndex::TimeStamp:
-        break;  // the arrival time comes from the row before, never from the file
-    case FieldIndex::TimeRecorded: {
-        double julian = 0.0;  // a cell without a number leaves the time unset
-        readReal(cell, julian);
-        record.time_recorded.setJulian(julian);
-        break;
-    }
-    default: record.setField(column, cell); break;  // -1 and other non-fields change nothing
+        case FieldIndex::Update:
+            record.Update.parseLocal(cell);
+            lastDate = record.Update;
+            break;
+        case FieldIndex::TimeStamp:
+            break;  // the arrival time comes from the row before, never from the file
+        case FieldIndex::TimeRecorded: {
+            double julian = 0.0;  // a cell without a number leaves the time unset
+            readReal(cell, julian);
+            record.time_recorded.setJulian(julian);
+            break;
+        }
+        default:
+            record.setField(column, cell);
+            break;  // -1 and other non-fields change nothing
     }
 }

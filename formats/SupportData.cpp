@@ -96,36 +96,37 @@ static_assert(std::all_of(WrittenFields.begin(), WrittenFields.end(), [](int ind
 void appendLine(std::string& out, const WorkUnit& r, int index) {
     const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
     switch (def.kind) {
-    case FieldKind::Text:
-        // The reader trims the blanks around a value; a name from a quoted table cell may
-        // have some, and written as it is it would read back as another work unit.
-        out += def.key;
-        out += '=';
-        out += trimBlanks(std::string_view(r.*def.text));
-        break;
-    case FieldKind::DateTime:
-        if (index == FieldIndex::TimeRecorded) {
-            out += "time_recorded=(";
-            appendDateTime(out, r.*def.time);
-            out += ')';
-        } else {
-            out += StartedTimeKey;
+        case FieldKind::Text:
+            // The reader trims the blanks around a value; a name from a quoted table cell may
+            // have some, and written as it is it would read back as another work unit.
+            out += def.key;
             out += '=';
-            appendDateFields(out, r.*def.time, "d/m/Y:H:M:S");
-        }
-        break;
-    case FieldKind::Int:
-        out += def.key;
-        out += '=';
-        appendInt(out, r.*def.integer);
-        break;
-    case FieldKind::Real:
-        out += def.key;
-        out += '=';
-        appendFixed(out, r.*def.real, 6);
-        break;
-    case FieldKind::Hex:
-    case FieldKind::Power: break;  // none written: see WrittenFields
+            out += trimBlanks(std::string_view(r.*def.text));
+            break;
+        case FieldKind::DateTime:
+            if (index == FieldIndex::TimeRecorded) {
+                out += "time_recorded=(";
+                appendDateTime(out, r.*def.time);
+                out += ')';
+            } else {
+                out += StartedTimeKey;
+                out += '=';
+                appendDateFields(out, r.*def.time, "d/m/Y:H:M:S");
+            }
+            break;
+        case FieldKind::Int:
+            out += def.key;
+            out += '=';
+            appendInt(out, r.*def.integer);
+            break;
+        case FieldKind::Real:
+            out += def.key;
+            out += '=';
+            appendFixed(out, r.*def.real, 6);
+            break;
+        case FieldKind::Hex:
+        case FieldKind::Power:
+            break;  // none written: see WrittenFields
     }
     out += '\r';
 }
@@ -192,11 +193,20 @@ bool SSLog::readRecord() {
         seen = true;
         const int index = findKey(LineKeys, key);
         switch (index) {
-            case -1: break;
-            case TimeStampField: record.TimeStamp.parseUtc(value); break;
-            case TimeRecordedField: record.time_recorded.parseUtc(value); break;
-            case PosField: applyPosition(value, record); break;
-            default: record.setField(index, value); break;
+            case -1:
+                break;
+            case TimeStampField:
+                record.TimeStamp.parseUtc(value);
+                break;
+            case TimeRecordedField:
+                record.time_recorded.parseUtc(value);
+                break;
+            case PosField:
+                applyPosition(value, record);
+                break;
+            default:
+                record.setField(index, value);
+                break;
         }
     }
     return seen;

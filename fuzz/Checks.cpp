@@ -42,16 +42,15 @@ bool sameRecord(const WorkUnit& a, const WorkUnit& b) {
            a.end_dec == b.end_dec && a.time_recorded == b.time_recorded &&
            a.nsamples == b.nsamples && a.subband_sample_rate == b.subband_sample_rate &&
            a.subband_base == b.subband_base && a.subband_center == b.subband_center &&
-           a.angle_range == b.angle_range && a.fft_len == b.fft_len &&
-           a.ifft_len == b.ifft_len && a.subband_number == b.subband_number &&
-           a.receiver == b.receiver && a.tape_version == b.tape_version && a.cpu == b.cpu &&
-           a.prog == b.prog && a.bs_score == b.bs_score && a.bs_power == b.bs_power &&
+           a.angle_range == b.angle_range && a.fft_len == b.fft_len && a.ifft_len == b.ifft_len &&
+           a.subband_number == b.subband_number && a.receiver == b.receiver &&
+           a.tape_version == b.tape_version && a.cpu == b.cpu && a.prog == b.prog &&
+           a.bs_score == b.bs_score && a.bs_power == b.bs_power &&
            a.bs_chirp_rate == b.bs_chirp_rate && a.bs_bin == b.bs_bin &&
            a.bs_fft_ind == b.bs_fft_ind && a.bs_fft_len == b.bs_fft_len &&
            a.bg_score == b.bg_score && a.bg_power == b.bg_power && a.bg_chisq == b.bg_chisq &&
-           a.bg_sigma == b.bg_sigma && a.bg_pot == b.bg_pot &&
-           a.bg_true_mean == b.bg_true_mean && a.bg_bin == b.bg_bin &&
-           a.bg_fft_ind == b.bg_fft_ind && a.bg_fft_len == b.bg_fft_len &&
+           a.bg_sigma == b.bg_sigma && a.bg_pot == b.bg_pot && a.bg_true_mean == b.bg_true_mean &&
+           a.bg_bin == b.bg_bin && a.bg_fft_ind == b.bg_fft_ind && a.bg_fft_len == b.bg_fft_len &&
            a.bg_chirp_rate == b.bg_chirp_rate;
 }
 
@@ -72,8 +71,11 @@ void requireSame(const std::string& first, const std::string& second, const char
         std::string shown;
         for (std::size_t i = from; i < text.size() && i < from + 120; ++i) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c >= 32 && c < 127) shown += static_cast<char>(c);
-            else shown += "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+            if (c >= 32 && c < 127)
+                shown += static_cast<char>(c);
+            else
+                shown +=
+                    "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
         }
         return shown;
     };

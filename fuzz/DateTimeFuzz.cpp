@@ -21,8 +21,8 @@ bool sameFields(const ATime& a, const ATime& b) {
 void checkValue(const ATime& value) {
     if (!value.isSet()) return;
     require(value.month >= 1 && value.month <= 12 && value.day >= 1 && value.day <= 31 &&
-                value.hour >= 0 && value.hour <= 23 && value.minute >= 0 &&
-                value.minute <= 59 && value.second >= 0 && value.second <= 59,
+                value.hour >= 0 && value.hour <= 23 && value.minute >= 0 && value.minute <= 59 &&
+                value.second >= 0 && value.second <= 59,
             "a parsed date-time has its fields in range");
     // Day 0 of January 1984 normalises to 1983, which no setter accepts again: Julian Dates
     // and text only carry the values inside the range check.

@@ -42,8 +42,9 @@ void checkSignals(const ResFile& result) {
 void checkPage(const ResFile& result) {
     const std::string page = resultPageBytes(result);
     const std::string end = "</HTML>\r\n";
-    require(page.size() > end.size() && page.compare(page.size() - end.size(), end.size(), end) == 0,
-            "a read result gives a whole page");
+    require(
+        page.size() > end.size() && page.compare(page.size() - end.size(), end.size(), end) == 0,
+        "a read result gives a whole page");
 }
 
 }  // namespace

@@ -20,11 +20,20 @@ namespace {
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
 }
@@ -90,21 +99,19 @@ struct HeadRow {
 };
 
 constexpr HeadRow HeadRows[] = {
-    {"Result Received:", [](std::string& page, const WorkUnit& w) {
-         appendDateTime(page, w.TimeStamp);
-     }},
-    {"Location of Workunit:", [](std::string& page, const WorkUnit& w) {
+    {"Result Received:",
+     [](std::string& page, const WorkUnit& w) { appendDateTime(page, w.TimeStamp); }},
+    {"Location of Workunit:",
+     [](std::string& page, const WorkUnit& w) {
          page += "RA: ";
          appendRightAscension(page, w.start_ra);
          page += "  Dec: ";
          appendDeclination(page, w.start_dec);
      }},
-    {"Time Recorded:", [](std::string& page, const WorkUnit& w) {
-         appendDateTime(page, w.time_recorded);
-     }},
-    {"Subband Number:", [](std::string& page, const WorkUnit& w) {
-         appendInt(page, w.subband_number);
-     }},
+    {"Time Recorded:",
+     [](std::string& page, const WorkUnit& w) { appendDateTime(page, w.time_recorded); }},
+    {"Subband Number:",
+     [](std::string& page, const WorkUnit& w) { appendInt(page, w.subband_number); }},
 };
 
 void appendHead(PageSink& sink, const WorkUnit& w) {
@@ -118,8 +125,9 @@ void appendHead(PageSink& sink, const WorkUnit& w) {
     appendEscaped(page, w.name);
     page += "</title>\n";
     page += "</head>\n";
-    page += "<BODY BGCOLOR=\"#000000\" TEXT=\"#FFFFFF\" LINK=\"#cc99ff\" ALINK=\"#cc99ff\" "
-            "VLINK=\"#cc99ff\">\n";
+    page +=
+        "<BODY BGCOLOR=\"#000000\" TEXT=\"#FFFFFF\" LINK=\"#cc99ff\" ALINK=\"#cc99ff\" "
+        "VLINK=\"#cc99ff\">\n";
     page += "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\n";
     page += "<HR>\n";
     page += "<H1>Result Details for ";
@@ -127,8 +135,9 @@ void appendHead(PageSink& sink, const WorkUnit& w) {
     page += "</H1>\n";
     page += "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\n";
 
-    page += "<TR BGCOLOR=\"#303080\"><TH COLSPAN=4 ALIGN=right>Workunit Name:</TH>"
-            "<TH COLSPAN=4 ALIGN=left>";
+    page +=
+        "<TR BGCOLOR=\"#303080\"><TH COLSPAN=4 ALIGN=right>Workunit Name:</TH>"
+        "<TH COLSPAN=4 ALIGN=left>";
     appendEscaped(page, w.name);
     page += "</TH></TR>\n";
 
@@ -156,8 +165,7 @@ void appendBlockHeading(std::string& page, std::string_view text, const std::str
 }
 
 // The cells shared by spike and gaussian rows: RA, Dec, Time, Frequency.
-void appendPlaceCells(std::string& page, double ra, double dec, const ATime& time,
-                      double freq) {
+void appendPlaceCells(std::string& page, double ra, double dec, const ATime& time, double freq) {
     page += "<TD>";
     appendRightAscension(page, ra);
     page += "</TD><TD>";

@@ -2,10 +2,10 @@
 #include <string>
 
 #include "clientfiles/ResFile.h"
-#include "platform/platform.h"
-#include "present/ResultPage.h"
 #include "frontend/Console.h"
 #include "frontend/SafeName.h"
+#include "platform/platform.h"
+#include "present/ResultPage.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ namespace {
 constexpr double DefaultJulianDate = 2445699.5;  // 1984-01-00 00:00:00
 constexpr double MjdToJd = 2400000.5;
 constexpr std::int64_t SecondsPerDay = 86400;
-constexpr std::int64_t UnixEpochMjd = 40587;  // 1970-01-01
+constexpr std::int64_t UnixEpochMjd = 40587;         // 1970-01-01
 constexpr std::int64_t FirstCalendarMjd = -2400000;  // the day after Julian Day 0
 
 // Bounds that keep the day arithmetic inside int64 and exact in double: |2^40| years is far
@@ -40,9 +40,7 @@ inline std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 }
 
 // The opening set is skipped before a token; the closing set ends one.
-inline bool isOpening(char c) {
-    return c == '(' || c == '[' || c == '{' || c == ' ' || c == '\t';
-}
+inline bool isOpening(char c) { return c == '(' || c == '[' || c == '{' || c == ' ' || c == '\t'; }
 inline bool isClosing(char c) {
     return c == '/' || c == '.' || c == ':' || c == ')' || c == ']' || c == '}' || c == ' ' ||
            c == '\t';
@@ -81,8 +79,8 @@ void ATime::clear() {
 }
 
 bool ATime::inRange(int year, int month, int hour, int minute) {
-    return year >= 1984 && year <= 2049 && month >= 1 && month <= 12 && hour >= 0 &&
-           hour <= 23 && minute >= 0 && minute <= 59;
+    return year >= 1984 && year <= 2049 && month >= 1 && month <= 12 && hour >= 0 && hour <= 23 &&
+           minute >= 0 && minute <= 59;
 }
 
 std::int64_t ATime::mjd(std::int64_t year, std::int64_t month, std::int64_t day) {
@@ -121,8 +119,8 @@ void ATime::civilFromMjd(std::int64_t n, std::int32_t& year, std::int32_t& month
 // cannot overflow.
 static void normalise(ATime& t, int year, int month, int day, int hour, int minute, int second,
                       std::int64_t shift) {
-    std::int64_t total = std::int64_t{second} + std::int64_t{minute} * 60 +
-                         std::int64_t{hour} * 3600 + shift;
+    std::int64_t total =
+        std::int64_t{second} + std::int64_t{minute} * 60 + std::int64_t{hour} * 3600 + shift;
     std::int64_t carry = floorDiv(total, SecondsPerDay);
     std::int64_t rest = total - carry * SecondsPerDay;
     t.hour = static_cast<std::int32_t>(rest / 3600);
@@ -211,24 +209,51 @@ bool ATime::parseFields(std::string_view text, int fields[6]) {
         int& dayOrYear = token.size() <= 2 ? day : year;
         if (wordLayout) {
             switch (position) {
-                case 0: break;  // the weekday
-                case 1: month = monthFromName(token); break;
-                case 2: readToken(token, day); break;
-                case 3: readToken(token, fields[3]); break;
-                case 4: readToken(token, fields[4]); break;
-                case 5: readToken(token, fields[5]); break;
-                case 6: readToken(token, year); break;
-                default: return true;
+                case 0:
+                    break;  // the weekday
+                case 1:
+                    month = monthFromName(token);
+                    break;
+                case 2:
+                    readToken(token, day);
+                    break;
+                case 3:
+                    readToken(token, fields[3]);
+                    break;
+                case 4:
+                    readToken(token, fields[4]);
+                    break;
+                case 5:
+                    readToken(token, fields[5]);
+                    break;
+                case 6:
+                    readToken(token, year);
+                    break;
+                default:
+                    return true;
             }
         } else {
             switch (position) {
-                case 0: readToken(token, dayOrYear); break;
-                case 1: readToken(token, month); break;
-                case 2: readToken(token, dayOrYear); break;
-                case 3: readToken(token, fields[3]); break;
-                case 4: readToken(token, fields[4]); break;
-                case 5: readToken(token, fields[5]); break;
-                default: return true;
+                case 0:
+                    readToken(token, dayOrYear);
+                    break;
+                case 1:
+                    readToken(token, month);
+                    break;
+                case 2:
+                    readToken(token, dayOrYear);
+                    break;
+                case 3:
+                    readToken(token, fields[3]);
+                    break;
+                case 4:
+                    readToken(token, fields[4]);
+                    break;
+                case 5:
+                    readToken(token, fields[5]);
+                    break;
+                default:
+                    return true;
             }
         }
     }
@@ -250,7 +275,8 @@ std::string ATime::fileTimeText(std::int64_t utcSeconds, std::int32_t zoneOffset
     // printed is a real one.
     const std::int64_t day =
         std::max<std::int64_t>(UnixEpochMjd + floorDiv(local, SecondsPerDay), FirstCalendarMjd);
-    const auto secondOfDay = static_cast<int>(local - floorDiv(local, SecondsPerDay) * SecondsPerDay);
+    const auto secondOfDay =
+        static_cast<int>(local - floorDiv(local, SecondsPerDay) * SecondsPerDay);
     std::int32_t year = 0;
     std::int32_t month = 1;
     std::int32_t dayOfMonth = 1;

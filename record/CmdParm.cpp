@@ -23,8 +23,10 @@ std::uint16_t CmdParm::parse(const std::string& argument, std::uint16_t allowed)
     std::size_t equals = 0;
     for (; equals < argument.size(); ++equals) {
         const char c = argument[equals];
-        if (c == '"') quoted = !quoted;
-        else if (c == '=' && !quoted) break;
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == '=' && !quoted)
+            break;
     }
     const std::string_view name = std::string_view(argument).substr(0, equals);
 

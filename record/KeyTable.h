@@ -23,9 +23,10 @@ constexpr bool keyBefore(std::string_view a, std::string_view b) {
 
 // The value of an exact, case-sensitive key in a sorted table, or -1.
 constexpr int findKey(KeyTable table, std::string_view key) {
-    const auto found = std::lower_bound(
-        table.begin(), table.end(), key,
-        [](const KeyEntry& entry, std::string_view wanted) { return keyBefore(entry.key, wanted); });
+    const auto found = std::lower_bound(table.begin(), table.end(), key,
+                                        [](const KeyEntry& entry, std::string_view wanted) {
+                                            return keyBefore(entry.key, wanted);
+                                        });
     return found != table.end() && found->key == key ? found->value : -1;
 }
 
@@ -42,8 +43,7 @@ constexpr std::array<KeyEntry, N> sortedKeys(std::array<KeyEntry, N> entries) {
 template <std::size_t N>
 constexpr bool uniqueKeys(const std::array<KeyEntry, N>& sorted) {
     if (N > 0 && sorted[0].key.empty()) return false;
-    return std::adjacent_find(sorted.begin(), sorted.end(),
-                              [](const KeyEntry& a, const KeyEntry& b) {
-                                  return a.key == b.key;
-                              }) == sorted.end();
+    return std::adjacent_find(
+               sorted.begin(), sorted.end(),
+               [](const KeyEntry& a, const KeyEntry& b) { return a.key == b.key; }) == sorted.end();
 }

@@ -116,8 +116,8 @@ void appendFixed(std::string& out, double value, int decimals) {
     if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
     if (decimals <= StackDecimals) {
         char buffer[FixedBufferSize];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, decimals);
+        auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                    decimals);
         out.append(buffer, result.ptr);
         return;
     }
@@ -139,15 +139,16 @@ void appendInt(std::string& out, std::int64_t value) {
 
 void appendHex(std::string& out, std::int32_t value) {
     char buffer[8];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint32_t>(value), 16);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint32_t>(value), 16);
     out += "0x";
     out.append(buffer, result.ptr);
 }
 
 void appendPadded(std::string& out, std::int64_t value, int width) {
     // The magnitude as unsigned, so the most negative value has one too.
-    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
-                                        : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     char buffer[24];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
     int digits = static_cast<int>(result.ptr - buffer);
@@ -158,7 +159,7 @@ void appendPadded(std::string& out, std::int64_t value, int width) {
 
 void appendGeneral(std::string& out, double value) {
     char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                std::chars_format::general, 6);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
     out.append(buffer, result.ptr);
 }

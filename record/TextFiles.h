@@ -45,7 +45,7 @@ public:
     std::string_view line;
 
     bool open(const std::string& path);  // text mode
-    bool openBytes(std::string bytes);    // text mode, on a file's bytes held in memory
+    bool openBytes(std::string bytes);   // text mode, on a file's bytes held in memory
     void close();
     bool isOpen() const { return file_.isOpen(); }
     // Next line into `line`, cut at its first NUL byte; the field reader starts at its front.

@@ -95,8 +95,8 @@ constexpr std::array<FieldDef, WorkUnitFieldCount> makeFields() {
     for (std::size_t i = 0; i < named.size(); ++i) all[i] = named[i];
     for (std::size_t i = 0; i < PowerCount; ++i) {
         const std::string_view key = RecordPowerKeys[i].view();
-        all[named.size() + i] = {key, key, -1, FieldKind::Power, nullptr, nullptr, nullptr,
-                                 nullptr};
+        all[named.size() + i] = {key,     key,     -1,      FieldKind::Power,
+                                 nullptr, nullptr, nullptr, nullptr};
     }
     return all;
 }

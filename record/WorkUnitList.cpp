@@ -57,7 +57,8 @@ void WorkUnitList::sort(int declarationNumber) {
         // per comparison.
         ATime WorkUnit::*const time = WorkUnitFields[static_cast<std::size_t>(field)].time;
         std::vector<double> keys(records_.size());
-        for (std::size_t i = 0; i < records_.size(); ++i) keys[i] = (records_[i].*time).julianDate();
+        for (std::size_t i = 0; i < records_.size(); ++i)
+            keys[i] = (records_[i].*time).julianDate();
         std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
             return lessNumber(keys[a], keys[b]);
         });

@@ -125,7 +125,8 @@ void MergeRun::importArgument(const std::string& argument) {
     if (kind == KindClient) return importClientDirectory(directoryPrefix(options.clientDir));
     if (kind == KindReport) return importReportDirectory(directoryPrefix(options.reportDir));
     for (const PatternOption& option : PatternOptions) {
-        if (kind == option.kind) return importPattern(argument, options.*option.pattern, option.type);
+        if (kind == option.kind)
+            return importPattern(argument, options.*option.pattern, option.type);
     }
     // A plain argument, and -html (not an option of this tool but let through by the
     // parser's shared bits): the whole argument is a pattern, typed file by file.
@@ -142,10 +143,9 @@ void MergeRun::finish() {
     file_ = database;
     store_.sort(WorkUnitFields[FieldIndex::TimeStamp].declaration);
     printMessage("Export All Data to File: ", database);
-    const bool written =
-        locked_ && !databaseUnreadable_ &&
-        (mode_ == Mode::SupportData ? SSExport::exportAll(database, store_)
-                                    : writeWuInfo(store_, database));
+    const bool written = locked_ && !databaseUnreadable_ &&
+                         (mode_ == Mode::SupportData ? SSExport::exportAll(database, store_)
+                                                     : writeWuInfo(store_, database));
     if (!written) printMessage("Fail Export File: ", database);
 }
 
@@ -178,7 +178,8 @@ void MergeRun::importPattern(const std::string& argument, const std::string& pat
     std::string name = finder_.find(pattern);
     if (name.empty()) printMessage("Cannot Open File(s): ", argument);
     for (; !name.empty(); name = finder_.find()) {
-        importFile(finder_.directory, name, forced != InputType::Unknown ? forced : detectInputType(name));
+        importFile(finder_.directory, name,
+                   forced != InputType::Unknown ? forced : detectInputType(name));
     }
     finder_.close();
 }
@@ -187,8 +188,10 @@ void MergeRun::importFile(const std::string& directory, const std::string& name,
     file_ = directory + name;
     for (const ImportCase& kind : ImportCases) {
         if (kind.type != type) continue;
-        if (kind.read == nullptr) printMessage(kind.message, file_);
-        else if (kind.read(directory, name, kind.message, store_)) ++importCount_;
+        if (kind.read == nullptr)
+            printMessage(kind.message, file_);
+        else if (kind.read(directory, name, kind.message, store_))
+            ++importCount_;
         return;
     }
 }

@@ -241,7 +241,7 @@ bool OutFile::openAppend(const std::string& path) {
     if (descriptor(handle_) >= 0 || seamFails()) return false;
     // Non-blocking, so that opening a FIFO cannot hang; only a regular file is appended to.
     handle_ = ::open(nativePath(path).c_str(),
-                 O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+                     O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
     if (descriptor(handle_) < 0) return false;
     struct stat info {};
     if (fstat(descriptor(handle_), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -256,7 +256,7 @@ bool OutFile::openAppend(const std::string& path) {
 bool OutFile::openNew(const std::string& path, unsigned mode) {
     if (descriptor(handle_) >= 0 || seamFails()) return false;
     handle_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                 static_cast<mode_t>(mode & 0777));
+                     static_cast<mode_t>(mode & 0777));
     sizeAtOpen_ = 0;
     return descriptor(handle_) >= 0;
 }

@@ -7,9 +7,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
-
 #include <time.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -85,8 +84,8 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 // Opens `path` for writing with the given creation rule; -1 when it fails.
 std::intptr_t openForWriting(const std::string& path, DWORD creation) {
-    return heldHandle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  creation, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return heldHandle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace
@@ -125,7 +124,8 @@ std::string programName(const std::string&) {
     // the executable's own file name, as the file system spells it.
     std::string path(MAX_PATH, '\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return std::string();
         if (length < path.size()) {
             path.resize(length);

@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     } else if (mode == "FileTimes") {
         fileTimesReadBack();
     } else {
-        std::fprintf(stderr, "usage: test_child ReplaceData|AppendData|CopySource|HoldLock|FileTimes\n");
+        std::fprintf(stderr,
+                     "usage: test_child ReplaceData|AppendData|CopySource|HoldLock|FileTimes\n");
         return 2;
     }
     return 0;

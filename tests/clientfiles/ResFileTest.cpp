@@ -47,8 +47,9 @@ std::string date(const ATime& t) {
 // the earlier date. (cpu_time and a bracketed date after time_recorded are in the golden runs.)
 TEST_F(ResFileTest, HeaderValuesConvertByFieldType) {
     ResFile reader;
-    readText(reader, "splitter_version=10\ntime_recorded=2451544.5\n"
-                     "time_recorded=(Sun Jan 02 00:00:00 2000)\nprog=0.25\nend_seti_header\n");
+    readText(reader,
+             "splitter_version=10\ntime_recorded=2451544.5\n"
+             "time_recorded=(Sun Jan 02 00:00:00 2000)\nprog=0.25\nend_seti_header\n");
     EXPECT_EQ(reader.record.splitter_version, 16);
     EXPECT_EQ(date(reader.record.time_recorded), "2000-01-01 00:00:00");
     EXPECT_EQ(reader.record.prog, 0.25);
@@ -115,15 +116,33 @@ TEST_F(ResFileTest, EachSignalKeySetsItsField) {
     jd1.setJulian(2451544.5);
     ATime jd2;
     jd2.setJulian(2451545);
-    const Gaussian full{.name = "wu", .ncfft = 4, .chirprate = 1.5, .fft_len = 64, .peak = 7,
-                        .mean = 0.25, .ra = 2.5, .dec = -4, .time = jd1, .freq = 1420.25,
-                        .sigma = 3, .chisqr = 2, .maxpow = 9, .pot = {10, 11}};
-    const Gaussian seeded{.name = "wu", .ncfft = 4, .chirprate = 0.5, .fft_len = 16, .peak = 1,
-                          .ra = 8, .chisqr = 4};
-    const Spike spikeFull{.name = "wu", .ncfft = 4, .chirp_rate = -2, .fft_len = 128,
-                          .power = 5, .ra = 1.5, .dec = 3.5, .time = jd2, .freq = 1419.5};
-    const Spike spikeSeeded{.name = "wu", .ncfft = 4, .chirp_rate = 0.5, .fft_len = 16,
-                            .power = 1, .ra = 8};
+    const Gaussian full{.name = "wu",
+                        .ncfft = 4,
+                        .chirprate = 1.5,
+                        .fft_len = 64,
+                        .peak = 7,
+                        .mean = 0.25,
+                        .ra = 2.5,
+                        .dec = -4,
+                        .time = jd1,
+                        .freq = 1420.25,
+                        .sigma = 3,
+                        .chisqr = 2,
+                        .maxpow = 9,
+                        .pot = {10, 11}};
+    const Gaussian seeded{
+        .name = "wu", .ncfft = 4, .chirprate = 0.5, .fft_len = 16, .peak = 1, .ra = 8, .chisqr = 4};
+    const Spike spikeFull{.name = "wu",
+                          .ncfft = 4,
+                          .chirp_rate = -2,
+                          .fft_len = 128,
+                          .power = 5,
+                          .ra = 1.5,
+                          .dec = 3.5,
+                          .time = jd2,
+                          .freq = 1419.5};
+    const Spike spikeSeeded{
+        .name = "wu", .ncfft = 4, .chirp_rate = 0.5, .fft_len = 16, .power = 1, .ra = 8};
     ASSERT_EQ(reader.gaussians.size(), 2u);
     EXPECT_TRUE(reader.gaussians[0] == full);
     EXPECT_TRUE(reader.gaussians[1] == seeded);
@@ -166,9 +185,12 @@ TEST_F(ResFileTest, PowerCurveDecoding) {
     for (int i = 0; i < 64; ++i) pairs64 += "1F";
     ResFile reader;
     // Seeds: pot 0 is 255, pot 5 half the largest, trunc(2.0 * 255 / 4.0) = 127.
-    readText(reader, "name=wu\nbg_pot 0=4.0\nbg_pot 5=2.0\nend_seti_header\n"
-                     "gaussian: peak=2 chisqr=1 pot=" + pairs64 + "FFF pot 2=200\n"
-                     "gaussian: peak=1 chisqr=1 pot=10G0-1+5ab0x\n");
+    readText(reader,
+             "name=wu\nbg_pot 0=4.0\nbg_pot 5=2.0\nend_seti_header\n"
+             "gaussian: peak=2 chisqr=1 pot=" +
+                 pairs64 +
+                 "FFF pot 2=200\n"
+                 "gaussian: peak=1 chisqr=1 pot=10G0-1+5ab0x\n");
     ASSERT_EQ(reader.gaussians.size(), 2u);
     const auto& full = reader.gaussians[0].pot;
     EXPECT_EQ(std::vector<int>(full.begin(), full.end()), std::vector<int>(64, 31));
@@ -221,10 +243,11 @@ TEST_F(ResFileTest, StrongestSignalsBecomeTheBest) {
 // (fft_len / ncfft on the way back into the record).
 TEST_F(ResFileTest, ExtremeContextValuesReadSafely) {
     ResFile reader;
-    readText(reader, "name=wu\nbs_fft_len=-2147483648\nbs_fft_ind=-1\nend_seti_header\n"
-                     "<ogh ncfft=-1 cr=1e300 fl=-2147483648>\nspike: power=2\n"
-                     "gaussian: peak=1 chisqr=1e-300 time=1e300\n"
-                     "<ogh ncfft=-2147483648 fl=-2147483648>\nspike: power=1\n");
+    readText(reader,
+             "name=wu\nbs_fft_len=-2147483648\nbs_fft_ind=-1\nend_seti_header\n"
+             "<ogh ncfft=-1 cr=1e300 fl=-2147483648>\nspike: power=2\n"
+             "gaussian: peak=1 chisqr=1e-300 time=1e300\n"
+             "<ogh ncfft=-2147483648 fl=-2147483648>\nspike: power=1\n");
     ASSERT_EQ(reader.spikes.size(), 2u);
     EXPECT_EQ(reader.spikes[1].ncfft, INT_MIN);
     EXPECT_EQ(reader.record.bg_chirp_rate, 1e300);
@@ -250,8 +273,9 @@ TEST_F(ResFileTest, LifecycleOfOpenReadAndClose) {
     EXPECT_TRUE(reader.record.Update.isSet());
     EXPECT_EQ(reader.record.TimeStamp, reader.record.Update);
 
-    dir.write("result.sah", "name=wu\nUpdate=2451544.5\nTimeStamp=2451544.5\nend_seti_header\n"
-                            "spike: power=1\n");
+    dir.write("result.sah",
+              "name=wu\nUpdate=2451544.5\nTimeStamp=2451544.5\nend_seti_header\n"
+              "spike: power=1\n");
     const auto sys = std::chrono::sys_seconds(std::chrono::seconds(1083779859));
     fs::last_write_time(dir.file("result.sah"), std::chrono::file_clock::from_sys(sys));
     ASSERT_TRUE(reader.open(dir.file("result.sah")));

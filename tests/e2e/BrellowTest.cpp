@@ -80,11 +80,11 @@ Files filesUnder(const fs::path& root) {
 struct Case {
     const char* what;
     std::vector<std::string> args;
-    std::string err;  // standard error, every line
-    bool usage;       // standard output holds the usage text (else nothing)
-    Files written;    // files the run adds or changes
-    Files before = {};               // files beside in/result.sah and out/ before the run
-    std::string setup = "";          // shell text run first (see testsupport::run)
+    std::string err;         // standard error, every line
+    bool usage;              // standard output holds the usage text (else nothing)
+    Files written;           // files the run adds or changes
+    Files before = {};       // files beside in/result.sah and out/ before the run
+    std::string setup = "";  // shell text run first (see testsupport::run)
     std::string result = resultFile();
 };
 
@@ -116,23 +116,52 @@ TEST(BrellowTest, RefusalsPrintTheUsageAndWriteNothing) {
         {"no argument", {}, "", true, {}},
         {"one argument", {"in/result.sah"}, "", true, {}},
         {"one plain argument", {"in/result.sah", "-ss"}, "Too Few Parameter\n", true, {}},
-        {"three plain arguments", {"in/result.sah", "out", "extra", "-ss"},
-         "Too Many Parameter: extra\n", true, {}},
-        {"-i4wu is not allowed", {"in/result.sah", "out", "-i4wu=x"},
-         "Illegal Option: -i4wu=x\n", true, {}},
-        {"the first error ends the run", {"-bogus", "a", "b", "c", "-x"},
-         "Illegal Option: -bogus\n", true, {}},
-        {"missing result file", {"in/none.sah", "out", "-ss", "-html"},
-         "File not found: in/none.sah\n", true, {}},
-        {"a directory is no result file", {"in", "out", "-ss"}, "File not found: in\n", true,
+        {"three plain arguments",
+         {"in/result.sah", "out", "extra", "-ss"},
+         "Too Many Parameter: extra\n",
+         true,
          {}},
+        {"-i4wu is not allowed",
+         {"in/result.sah", "out", "-i4wu=x"},
+         "Illegal Option: -i4wu=x\n",
+         true,
+         {}},
+        {"the first error ends the run",
+         {"-bogus", "a", "b", "c", "-x"},
+         "Illegal Option: -bogus\n",
+         true,
+         {}},
+        {"missing result file",
+         {"in/none.sah", "out", "-ss", "-html"},
+         "File not found: in/none.sah\n",
+         true,
+         {}},
+        {"a directory is no result file", {"in", "out", "-ss"}, "File not found: in\n", true, {}},
         // The work-unit name comes from inside the file and becomes part of every path written.
-        {"no work-unit name", {"in/result.sah", "out", "-ss", "-html"},
-         "Illegal File: in/result.sah\n", true, {}, {}, "", resultFile("version=3")},
-        {"name \"..\"", {"in/result.sah", "out", "-ss", "-html"},
-         "Illegal File: in/result.sah\n", true, {}, {}, "", resultFile("name=..")},
-        {"name with a slash", {"in/result.sah", "out", "-ss", "-html"},
-         "Illegal File: in/result.sah\n", true, {}, {}, "", resultFile("name=../escaped")},
+        {"no work-unit name",
+         {"in/result.sah", "out", "-ss", "-html"},
+         "Illegal File: in/result.sah\n",
+         true,
+         {},
+         {},
+         "",
+         resultFile("version=3")},
+        {"name \"..\"",
+         {"in/result.sah", "out", "-ss", "-html"},
+         "Illegal File: in/result.sah\n",
+         true,
+         {},
+         {},
+         "",
+         resultFile("name=..")},
+        {"name with a slash",
+         {"in/result.sah", "out", "-ss", "-html"},
+         "Illegal File: in/result.sah\n",
+         true,
+         {},
+         {},
+         "",
+         resultFile("name=../escaped")},
     });
 }
 
@@ -147,37 +176,70 @@ TEST(BrellowTest, CopiesAndWritesOnRequest) {
         {"directory without separator", {"in/result.sah", "out"}, "", false, copy},
         {"directory with backslash", {"in/result.sah", "out\\"}, "", false, copy},
         {"directory with slash", {"in/result.sah", "out/"}, "", false, copy},
-        {"empty directory means the current one", {"in/result.sah", ""}, "", false,
+        {"empty directory means the current one",
+         {"in/result.sah", ""},
+         "",
+         false,
          {{Copy, resultFile()}}},
         {"missing directory: the copy fails and the run goes on",
-         {"in/result.sah", "nodir", "-ss"}, "Illegal File: nodir\\" + Copy + "\n", false,
+         {"in/result.sah", "nodir", "-ss"},
+         "Illegal File: nodir\\" + Copy + "\n",
+         false,
          {{"ss_past_data.txt", Support}}},
-        {"missing directory with slash", {"in/result.sah", "nodir/"},
-         "Illegal File: nodir/" + Copy + "\n", false, {}},
+        {"missing directory with slash",
+         {"in/result.sah", "nodir/"},
+         "Illegal File: nodir/" + Copy + "\n",
+         false,
+         {}},
         {"-ss and -html without values, before the plain arguments",
-         {"-ss", "-html", "in/result.sah", "out"}, "", false,
+         {"-ss", "-html", "in/result.sah", "out"},
+         "",
+         false,
          with({{"ss_past_data.txt", Support}, {Name + ".html", Page}})},
-        {"-ss and -html with values", {"in/result.sah", "out", "-ss=out/s.txt", "-html=p.html"},
-         "", false, with({{"out/s.txt", Support}, {"p.html", Page}})},
-        {"-sh shares a bit with -html", {"in/result.sah", "out", "-sh=anything"}, "", false,
+        {"-ss and -html with values",
+         {"in/result.sah", "out", "-ss=out/s.txt", "-html=p.html"},
+         "",
+         false,
+         with({{"out/s.txt", Support}, {"p.html", Page}})},
+        {"-sh shares a bit with -html",
+         {"in/result.sah", "out", "-sh=anything"},
+         "",
+         false,
          with({{Name + ".html", Page}})},
-        {"page that cannot be written", {"in/result.sah", "out", "-html=nodir/p.html", "-ss"},
-         "Illegal File: nodir/p.html\n", false, with({{"ss_past_data.txt", Support}})},
-        {"support file that cannot be written", {"in/result.sah", "out", "-html", "-ss=nodir/s"},
-         "Illegal File: nodir/s\n", false, with({{Name + ".html", Page}})},
-        {"an old copy is replaced, old records are kept", {"in/result.sah", "out", "-ss"}, "",
-         false, with({{"ss_past_data.txt", old + Support}}),
+        {"page that cannot be written",
+         {"in/result.sah", "out", "-html=nodir/p.html", "-ss"},
+         "Illegal File: nodir/p.html\n",
+         false,
+         with({{"ss_past_data.txt", Support}})},
+        {"support file that cannot be written",
+         {"in/result.sah", "out", "-html", "-ss=nodir/s"},
+         "Illegal File: nodir/s\n",
+         false,
+         with({{Name + ".html", Page}})},
+        {"an old copy is replaced, old records are kept",
+         {"in/result.sah", "out", "-ss"},
+         "",
+         false,
+         with({{"ss_past_data.txt", old + Support}}),
          {{"out/" + Copy, "stale copy"}, {"ss_past_data.txt", old}}},
         // The disk fills in the middle of the copy: the copy archived before stays whole.
-        {"disk full during the copy", {"in/result.sah", "out"},
-         "Illegal File: out\\" + Copy + "\n", false, {}, {{"out/" + Copy, "stale copy"}},
+        {"disk full during the copy",
+         {"in/result.sah", "out"},
+         "Illegal File: out\\" + Copy + "\n",
+         false,
+         {},
+         {{"out/" + Copy, "stale copy"}},
          "ulimit -f 2 && trap '' XFSZ",
          resultFile("pad=" + std::string(2000, 'p') + "\nname=" + Name)},
         // The disk fills in the middle of the appended record: the part that got written is
         // cut off again and the run says so.
-        {"disk full during the append", {"in/result.sah", "out", "-ss"},
-         "Illegal File: ss_past_data.txt\n", false, copy,
-         {{"ss_past_data.txt", std::string(1000, '\r')}}, "ulimit -f 2 && trap '' XFSZ"},
+        {"disk full during the append",
+         {"in/result.sah", "out", "-ss"},
+         "Illegal File: ss_past_data.txt\n",
+         false,
+         copy,
+         {{"ss_past_data.txt", std::string(1000, '\r')}},
+         "ulimit -f 2 && trap '' XFSZ"},
     });
 }
 
@@ -186,9 +248,13 @@ TEST(BrellowTest, FileSizeLimitWithItsSignalAtTheDefault) {
     // the cut-back, and left a torn record; the write now fails and the record is cut off.
     if (testsupport::windowsPrograms())
         GTEST_SKIP() << "the file-size signal is POSIX: under Wine it ends Wine's own process";
-    runCases({{"disk full during the append", {"in/result.sah", "out", "-ss"},
-               "Illegal File: ss_past_data.txt\n", false, {{"out/" + Copy, resultFile()}},
-               {{"ss_past_data.txt", std::string(1000, '\r')}}, "ulimit -f 2"}});
+    runCases({{"disk full during the append",
+               {"in/result.sah", "out", "-ss"},
+               "Illegal File: ss_past_data.txt\n",
+               false,
+               {{"out/" + Copy, resultFile()}},
+               {{"ss_past_data.txt", std::string(1000, '\r')}},
+               "ulimit -f 2"}});
 }
 
 TEST(BrellowTest, MarkupInTheNameIsKeptAsPlainBytes) {
@@ -197,11 +263,16 @@ TEST(BrellowTest, MarkupInTheNameIsKeptAsPlainBytes) {
     if (testsupport::windowsPrograms())
         GTEST_SKIP() << "Windows allows none of < > \" in a file name";
     const std::string result = resultFile("name=" + MarkupName);
-    runCases({{"markup in the name", {"in/result.sah", "out", "-ss", "-html"}, "", false,
+    runCases({{"markup in the name",
+               {"in/result.sah", "out", "-ss", "-html"},
+               "",
+               false,
                {{"out/" + MarkupName + ".result", result},
                 {MarkupName + ".html", pageFor(MarkupName)},
                 {"ss_past_data.txt", supportFor(MarkupName)}},
-               {}, "", result}});
+               {},
+               "",
+               result}});
 }
 
 }  // namespace

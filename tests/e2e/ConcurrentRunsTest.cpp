@@ -103,14 +103,13 @@ TEST(ConcurrentRuns, NoExportWithoutTheLock) {
     t.write("run/ss_past_data.txt", database);
     fs::create_directories(t.path() / "run/ss_past_data.txt.lock");
     t.write("in/s.txt", "!\rname=new.unit\rprog=0.25\r\r");
-    const auto r = testsupport::run(testsupport::programPath("Zarnik"), {"-ss=../in/s.txt"},
-                                    t.path() / "run");
+    const auto r =
+        testsupport::run(testsupport::programPath("Zarnik"), {"-ss=../in/s.txt"}, t.path() / "run");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(testsupport::lines(r.err),
-              (std::vector<std::string>{"Reading File: ss_past_data.txt",
-                                        "Append SETI@Supprt Format File: ../in/s.txt",
-                                        "2 File(s) are done",
-                                        "Export All Data to File: ss_past_data.txt",
-                                        "Fail Export File: ss_past_data.txt"}));
+              (std::vector<std::string>{
+                  "Reading File: ss_past_data.txt", "Append SETI@Supprt Format File: ../in/s.txt",
+                  "2 File(s) are done", "Export All Data to File: ss_past_data.txt",
+                  "Fail Export File: ss_past_data.txt"}));
     EXPECT_EQ(t.read("run/ss_past_data.txt"), database);
 }

@@ -37,11 +37,11 @@ Files filesUnder(const fs::path& root) {
 std::string limitRefused() {
     TempDir dir;
     dir.write("result.sah", "name=wu.small\nend_seti_header\n");
-    const auto r = testsupport::run(testsupport::programPath("Quillet"), {"result.sah"},
-                                    dir.path(), "TZ=UTC", Limit);
+    const auto r = testsupport::run(testsupport::programPath("Quillet"), {"result.sah"}, dir.path(),
+                                    "TZ=UTC", Limit);
     if (r.status == 0 && r.err.empty() && dir.exists("wu.small.html")) return "";
-    return "a small run fails under '" + Limit + "' (status " + std::to_string(r.status) +
-           ", " + r.err + ")";
+    return "a small run fails under '" + Limit + "' (status " + std::to_string(r.status) + ", " +
+           r.err + ")";
 }
 
 }  // namespace
@@ -63,15 +63,23 @@ TEST(OutOfMemory, OneMessageAndNoFileChanged) {
         std::string err;
     };
     const Case cases[] = {
-        {"merge tool, a source", "Zarnik", {"-ss=in/records.txt"},
+        {"merge tool, a source",
+         "Zarnik",
+         {"-ss=in/records.txt"},
          "Reading File: ss_past_data.txt\nAppend SETI@Supprt Format File: in/records.txt\n"
          "Out of Memory: in/records.txt\n"},
-        {"merge tool in WUInfo mode", "Korvath", {"in/ss_past_data.txt"},
+        {"merge tool in WUInfo mode",
+         "Korvath",
+         {"in/ss_past_data.txt"},
          "Reading File: WUInfo.csv\nAppend SETI@Supprt Format File: in/ss_past_data.txt\n"
          "Out of Memory: in/ss_past_data.txt\n"},
-        {"result page tool", "Quillet", {"in/spikes.sah", "page.html"},
+        {"result page tool",
+         "Quillet",
+         {"in/spikes.sah", "page.html"},
          "Out of Memory: in/spikes.sah\n"},
-        {"result archiver", "Brellow", {"in/huge.sah", "out", "-ss", "-html"},
+        {"result archiver",
+         "Brellow",
+         {"in/huge.sah", "out", "-ss", "-html"},
          "Out of Memory: in/huge.sah\n"},
     };
     for (const Case& c : cases) {

@@ -84,13 +84,20 @@ TEST(QuilletTest, PagesMatchGolden) {
         const char* golden;
     };
     const Case cases[] = {
-        {SignalsResult, 1083779859 /* 2004-05-05 17:57:39 */, {"result.sah"},
-         "TZ=CET-1CEST,M3.5.0,M10.5.0/3", "03ja00ab.12345.6789.5.3.210.html", "signals.html"},
+        {SignalsResult,
+         1083779859 /* 2004-05-05 17:57:39 */,
+         {"result.sah"},
+         "TZ=CET-1CEST,M3.5.0,M10.5.0/3",
+         "03ja00ab.12345.6789.5.3.210.html",
+         "signals.html"},
         {"name=21no04ab.2222.<i>&\"x\".7\ncpu=59.25\nstart_ra=0\nstart_dec=-0.5\n"
          "subband_number=-3\nend_seti_header\n"
          "<ogh ncfft=8 cr=0.0 fl=2048>\nspike:\n<ogt ncfft=8 cr=0.0 fl=2048>\n",
-         946684805 /* 2000-01-01 00:00:05 */, {"result.sah", "pages\\nosignal.html"}, "TZ=EST5",
-         "pages/nosignal.html", "nosignals.html"},
+         946684805 /* 2000-01-01 00:00:05 */,
+         {"result.sah", "pages\\nosignal.html"},
+         "TZ=EST5",
+         "pages/nosignal.html",
+         "nosignals.html"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.golden);
@@ -126,18 +133,38 @@ TEST(QuilletTest, RefusalsAndPagesWritten) {
     std::vector<Case> cases = {
         {"no argument", "-", {}, "", true, ""},
         {"three arguments", "-", {"in.sah", "b.html", "c"}, "", true, ""},
-        {"missing result", "-", {"client\\result.sah"}, "File not found: client\\result.sah\n",
-         true, ""},
+        {"missing result",
+         "-",
+         {"client\\result.sah"},
+         "File not found: client\\result.sah\n",
+         true,
+         ""},
         {"empty result", "", {"in.sah", "page.html"}, refused, true, ""},
         {"name ..", named(".."), {"in.sah"}, refused, true, ""},
-        {"unsafe name, own page path", named("../evil"), {"in.sah", "page.html"}, "", false,
+        {"unsafe name, own page path",
+         named("../evil"),
+         {"in.sah", "page.html"},
+         "",
+         false,
          "page.html"},
-        {"empty page path: named after the work unit", named("wu1"), {"in.sah", ""}, "", false,
+        {"empty page path: named after the work unit",
+         named("wu1"),
+         {"in.sah", ""},
+         "",
+         false,
          "wu1.html"},
-        {"page is a directory", named("wu1"), {"in.sah", "pages"}, "Illegal File: pages\n", false,
+        {"page is a directory",
+         named("wu1"),
+         {"in.sah", "pages"},
+         "Illegal File: pages\n",
+         false,
          ""},
-        {"page in a missing directory", named("wu1"), {"in.sah", "missing\\page.html"},
-         "Illegal File: missing\\page.html\n", false, ""},
+        {"page in a missing directory",
+         named("wu1"),
+         {"in.sah", "missing\\page.html"},
+         "Illegal File: missing\\page.html\n",
+         false,
+         ""},
     };
     if (fs::exists(xml)) {
         cases.push_back(

@@ -43,11 +43,11 @@ TEST(RegularFiles, MergeToolPassesOverFifosAndDevices) {
         makeFifo(t, "in/client/result.sah");
         makeFifo(t, "in/report/WUInfo.csv");
         t.write("in/export1.csv", "\"Unit Name\",\"Progress\"\r\nwu.one,0.5\r\n");
-        const auto r = testsupport::run(
-            testsupport::programPath(program),
-            {"-ss=../in/source.txt", "-i4wu=../in/source.txt", "-sl=/dev/zero",
-             "-sh=../in/client/", "-ob=../in/report/", "../in/export1.csv"},
-            t.path() / "run");
+        const auto r =
+            testsupport::run(testsupport::programPath(program),
+                             {"-ss=../in/source.txt", "-i4wu=../in/source.txt", "-sl=/dev/zero",
+                              "-sh=../in/client/", "-ob=../in/report/", "../in/export1.csv"},
+                             t.path() / "run");
         EXPECT_EQ(r.status, 0);
         Lines err;
         if (program == "Korvath") err.push_back("Reading File: WUInfo.csv");
@@ -77,16 +77,30 @@ TEST(RegularFiles, ResultToolsRefuseFifosAsResultPageCopyOrSupportFile) {
         Lines fifos;  // under the run's directory, each still a FIFO afterwards
     };
     const Case cases[] = {
-        {"Quillet, FIFO result", "Quillet", {"result.fifo"}, "File not found: result.fifo\n",
-         true, {"result.fifo"}},
-        {"Quillet, FIFO page", "Quillet", {"in/result.sah", "page.fifo"},
-         "Illegal File: page.fifo\n", false, {"page.fifo"}},
-        {"Brellow, FIFO result", "Brellow", {"result.fifo", "out", "-ss", "-html"},
-         "File not found: result.fifo\n", true, {"result.fifo"}},
-        {"Brellow, FIFO page, copy and support file", "Brellow",
+        {"Quillet, FIFO result",
+         "Quillet",
+         {"result.fifo"},
+         "File not found: result.fifo\n",
+         true,
+         {"result.fifo"}},
+        {"Quillet, FIFO page",
+         "Quillet",
+         {"in/result.sah", "page.fifo"},
+         "Illegal File: page.fifo\n",
+         false,
+         {"page.fifo"}},
+        {"Brellow, FIFO result",
+         "Brellow",
+         {"result.fifo", "out", "-ss", "-html"},
+         "File not found: result.fifo\n",
+         true,
+         {"result.fifo"}},
+        {"Brellow, FIFO page, copy and support file",
+         "Brellow",
          {"in/result.sah", "out", "-html=page.fifo", "-ss=ss.fifo"},
          "Illegal File: page.fifo\nIllegal File: out\\wu.one.result\nIllegal File: ss.fifo\n",
-         false, {"page.fifo", "out/wu.one.result", "ss.fifo"}},
+         false,
+         {"page.fifo", "out/wu.one.result", "ss.fifo"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -15,16 +15,21 @@ namespace fs = std::filesystem;
 using testsupport::TempDir;
 
 std::string usage(const std::string& program, const std::string& exportFile) {
-    return program + " for Win32\n"
-                     "Version 1.00  Copyright (C) 2026 the authors\n"
-                     "Usage: " + program + " [[[-<opt>=]<datafile or Directory>]...]\n"
+    return program +
+           " for Win32\n"
+           "Version 1.00  Copyright (C) 2026 the authors\n"
+           "Usage: " +
+           program +
+           " [[[-<opt>=]<datafile or Directory>]...]\n"
            "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n"
            "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n"
            "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n"
            "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n"
            "         -ob: Orbelle Directory ex) -ob=..\\\n"
            "\n"
-           "       Export file is '" + exportFile + "'.\n"
+           "       Export file is '" +
+           exportFile +
+           "'.\n"
            "\n";
 }
 
@@ -72,11 +77,12 @@ void expectDatabaseKept(bool sizeLimit) {
         err.push_back("Fail Export File: " + database);
         EXPECT_EQ(testsupport::lines(r.err), err);
         EXPECT_EQ(entries(t.path() / "run"), (std::vector<std::string>{database}));
-        if (sizeLimit) EXPECT_EQ(t.read("run/" + database), old);
-        else EXPECT_TRUE(fs::is_symlink(path));
+        if (sizeLimit)
+            EXPECT_EQ(t.read("run/" + database), old);
+        else
+            EXPECT_TRUE(fs::is_symlink(path));
     }
 }
-
 
 }  // namespace
 
@@ -86,15 +92,19 @@ TEST(ZarnikRun, ModeFollowsTheProgramName) {
         const char* name;
         bool supportMode;
     };
-    const Case cases[] = {{"Zarnik", true}, {"Zarnik.exe", true}, {"zarnik", false},
-                          {"Zarnik2", false}, {"Korvath", false}};
+    const Case cases[] = {{"Zarnik", true},
+                          {"Zarnik.exe", true},
+                          {"zarnik", false},
+                          {"Zarnik2", false},
+                          {"Korvath", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir t;
         // Windows programs carry their suffix: "Zarnik" is the file Zarnik.exe there.
         std::string file = c.name;
         const std::string suffix = testsupport::programSuffix();
-        if (file.size() < suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
+        if (file.size() < suffix.size() ||
+            file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
             file += suffix;
         const std::string program = (t.path() / "bin" / file).string();
         fs::create_directories(t.path() / "bin");
@@ -145,12 +155,12 @@ TEST(ZarnikRun, ModeFollowsTheExecutableHoweverItIsTyped) {
     fs::create_directories(bin);
     fs::copy_file(testsupport::programPath("Zarnik"), bin / ("Zarnik" + suffix));
     fs::copy_file(testsupport::programPath("Zarnik"), bin / ("Korvath" + suffix));
-    const std::pair<std::string, bool> windows[] = {
-        {"Zarnik", true},      {"zarnik", true},      {".\\Zarnik", true},
-        {"ZARNIK.EXE", true},  {"Zarnik.exe", true},  {"korvath", false}};
+    const std::pair<std::string, bool> windows[] = {{"Zarnik", true},     {"zarnik", true},
+                                                    {".\\Zarnik", true},  {"ZARNIK.EXE", true},
+                                                    {"Zarnik.exe", true}, {"korvath", false}};
     const std::pair<std::string, bool> posix[] = {
-        {"Zarnik", true},      {"./Zarnik", true},    {(bin / "Zarnik").string(), true},
-        {"Korvath", false},    {"./Korvath", false},  {(bin / "Korvath").string(), false}};
+        {"Zarnik", true},   {"./Zarnik", true},   {(bin / "Zarnik").string(), true},
+        {"Korvath", false}, {"./Korvath", false}, {(bin / "Korvath").string(), false}};
     const bool onWindows = testsupport::windowsPrograms();
     for (const auto& [typed, supportMode] : onWindows ? windows : posix) {
         SCOPED_TRACE(typed);
@@ -170,8 +180,7 @@ TEST(ZarnikRun, EveryFailureMessage) {
     t.write("in/notes.txt", "not a log\n");
     const auto r = testsupport::run(testsupport::programPath("Zarnik"),
                                     {"-x=1", "-SS=x", "nomatch*.csv", "-html=page.html", "../in",
-                                     "-sh=../empty/", "-ob=../nowhere/", "-ob",
-                                     "../in/notes.txt"},
+                                     "-sh=../empty/", "-ob=../nowhere/", "-ob", "../in/notes.txt"},
                                     t.path() / "run");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -200,6 +209,7 @@ TEST(ZarnikRun, DatabaseIsNeverLostToAFailedExport) { expectDatabaseKept(true); 
 
 TEST(ZarnikRun, DatabaseBehindADanglingLinkIsNeverReplaced) {
     if (testsupport::windowsPrograms())
-        GTEST_SKIP() << "symbolic links: Windows data folders hold none, and Wine sees through them";
+        GTEST_SKIP()
+            << "symbolic links: Windows data folders hold none, and Wine sees through them";
     expectDatabaseKept(false);
 }

@@ -134,7 +134,8 @@ TEST(I4WU, ReaderStatesAndColumnsThatOutliveTheFile) {
     EXPECT_FALSE(reader.open(directory, "missing.csv"));
     EXPECT_FALSE(reader.readRecord());
     ASSERT_TRUE(reader.open(directory, "a.csv"));
-    while (reader.readRecord()) {}
+    while (reader.readRecord()) {
+    }
     ASSERT_TRUE(reader.open(directory, "b.csv"));
     ASSERT_TRUE(reader.readRecord());
     EXPECT_EQ(reader.record.name, "wu.2");

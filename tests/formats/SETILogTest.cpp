@@ -128,7 +128,8 @@ TEST(SETILog, ChainCarriesAcrossFilesOfOneReader) {
     EXPECT_FALSE(reader.open(dir.file("missing.csv")));
     EXPECT_FALSE(reader.readRecord());
     ASSERT_TRUE(reader.open(dir.file("a.csv")));
-    while (reader.readRecord()) {}
+    while (reader.readRecord()) {
+    }
     ASSERT_TRUE(reader.open(dir.file("b.csv")));
     ASSERT_TRUE(reader.readRecord());
     EXPECT_EQ(reader.record.TimeStamp.julianDate(), localJulian(2004, 1, 15, 20, 0, 0));

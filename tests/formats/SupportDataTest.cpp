@@ -18,14 +18,34 @@ using testsupport::TempDir;
 // and fields the file does not carry (version to nsamples), which must not show.
 WorkUnit sampleRecord() {
     const std::vector<std::pair<const char*, const char*>> fields = {
-        {"name", "21no99ab.1234.5678.9.10.11"}, {"version", "3"}, {"splitter_version", "3a"},
-        {"receiver", "ao1420"}, {"tape_version", "4.1"}, {"nsamples", "1048576"},
-        {"start_ra", "12.5"}, {"start_dec", "-4.5"}, {"end_ra", "12.625"},
-        {"end_dec", "-4.375"}, {"subband_base", "1418974609.375"}, {"bs_power", "20.5"},
-        {"bs_score", "1.25"}, {"bs_bin", "7"}, {"bs_fft_ind", "3"}, {"bs_chirp_rate", "-1.5"},
-        {"bs_fft_len", "8"}, {"bg_power", "3.25"}, {"bg_chisq", "1.5"}, {"bg_score", "0.75"},
-        {"bg_true_mean", "0.25"}, {"bg_sigma", "2"}, {"bg_bin", "11"}, {"bg_fft_ind", "12"},
-        {"bg_chirp_rate", "0.125"}, {"bg_fft_len", "-16"}, {"prog", "0.5"}, {"cpu", "3725.5"}};
+        {"name", "21no99ab.1234.5678.9.10.11"},
+        {"version", "3"},
+        {"splitter_version", "3a"},
+        {"receiver", "ao1420"},
+        {"tape_version", "4.1"},
+        {"nsamples", "1048576"},
+        {"start_ra", "12.5"},
+        {"start_dec", "-4.5"},
+        {"end_ra", "12.625"},
+        {"end_dec", "-4.375"},
+        {"subband_base", "1418974609.375"},
+        {"bs_power", "20.5"},
+        {"bs_score", "1.25"},
+        {"bs_bin", "7"},
+        {"bs_fft_ind", "3"},
+        {"bs_chirp_rate", "-1.5"},
+        {"bs_fft_len", "8"},
+        {"bg_power", "3.25"},
+        {"bg_chisq", "1.5"},
+        {"bg_score", "0.75"},
+        {"bg_true_mean", "0.25"},
+        {"bg_sigma", "2"},
+        {"bg_bin", "11"},
+        {"bg_fft_ind", "12"},
+        {"bg_chirp_rate", "0.125"},
+        {"bg_fft_len", "-16"},
+        {"prog", "0.5"},
+        {"cpu", "3725.5"}};
     WorkUnit r;
     for (const auto& [key, value] : fields) r.setField(fieldIndex(key), value);
     r.time_recorded.setUtc(2000, 6, 12, 8, 5, 9);
@@ -188,13 +208,13 @@ TEST(SSLogTest, RecordBoundaries) {
         {"LF line ends", "!\nname=first\nprog=0.25\n\n!\nname=second\n", {"first", "second"}},
         {"CR LF line ends", "!\r\nname=first\r\n\r\n!\r\nname=second\r\n", {"first", "second"}},
         {"keys before the first \"!\" form a record of their own",
-         "name=lead\r!\rname=a\r!\rname=b", {"lead", "a", "b"}},
+         "name=lead\r!\rname=a\r!\rname=b",
+         {"lead", "a", "b"}},
         {"only \"!\" lines give records with empty names", "!\r!\r!\r", {"", ""}},
         {"an empty file holds no record", "", {}},
         {"keys without values do not start a record", "name=\rprog=\r!\rname=a\r", {"a"}},
         {"a value without a key does not start a record", "=lead\r!\rname=a\r", {"a"}},
-        {"\"!\" with a value is a key line, not a record mark", "!\rname=a\r!=x\rprog=1\r",
-         {"a"}},
+        {"\"!\" with a value is a key line, not a record mark", "!\rname=a\r!=x\rprog=1\r", {"a"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -216,11 +236,10 @@ WorkUnit readOne(const std::vector<std::string>& lines) {
 TEST(SSLogTest, KeysOfTheFile) {
     ATime before;
     before.setNow();
-    const WorkUnit r = readOne({"name=k", "Prog=0.5", "bg_pot 0=9", "bg_pot 1=1.5",
-                                "bg_pot 64=-2", "bg_pot 65=3", "version=3", "receiver=other",
-                                "TimeStamp=(2001/02/03 04:05:06)", "Update=2451544.5",
-                                "started_time=12/06/2000:08:05:09",
-                                "time_recorded=(2000/06/12 08:05:09)"});
+    const WorkUnit r = readOne(
+        {"name=k", "Prog=0.5", "bg_pot 0=9", "bg_pot 1=1.5", "bg_pot 64=-2", "bg_pot 65=3",
+         "version=3", "receiver=other", "TimeStamp=(2001/02/03 04:05:06)", "Update=2451544.5",
+         "started_time=12/06/2000:08:05:09", "time_recorded=(2000/06/12 08:05:09)"});
     ATime after;
     after.setNow();
     EXPECT_DOUBLE_EQ(r.prog, 0.0);  // keys are matched case by case
@@ -249,14 +268,14 @@ TEST(SSLogTest, PositionSetsTheStartCoordinates) {
     };
     const Case cases[] = {
         {" 12\t30 0 -5 30 0 ", 12.5, -4.5},  // each part keeps its own sign
-        {"12 30", 12.5, 0.0},                 // missing parts count as 0
-        {"abc", 7.0, 8.0},                    // nothing readable: unchanged
-        {"3 0 0 4 0 0 99", 3.0, 4.0},         // a seventh number is ignored
+        {"12 30", 12.5, 0.0},                // missing parts count as 0
+        {"abc", 7.0, 8.0},                   // nothing readable: unchanged
+        {"3 0 0 4 0 0 99", 3.0, 4.0},        // a seventh number is ignored
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
-        const WorkUnit r = readOne({"name=p", "start_ra=7", "start_dec=8", "end_ra=9",
-                                    std::string("pos=") + c.value});
+        const WorkUnit r = readOne(
+            {"name=p", "start_ra=7", "start_dec=8", "end_ra=9", std::string("pos=") + c.value});
         EXPECT_NEAR(r.start_ra, c.ra, 1e-12);
         EXPECT_NEAR(r.start_dec, c.dec, 1e-12);
         EXPECT_DOUBLE_EQ(r.end_ra, 9.0);

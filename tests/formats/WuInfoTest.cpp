@@ -29,16 +29,39 @@ std::string header() {
 // Every field but end_dec, subband_base and TimeStamp set, each to its own value.
 WorkUnit sampleRecord() {
     const std::vector<std::pair<const char*, const char*>> fields = {
-        {"version", "3"}, {"name", "a, b"}, {"splitter_version", "3a"}, {"start_ra", "12.5"},
-        {"start_dec", "-4.5"}, {"end_ra", "0.1234567"}, {"subband_center", "1418984375"},
-        {"subband_sample_rate", "9765.625"}, {"nsamples", "1048576"}, {"angle_range", "0.45"},
-        {"fft_len", "2048"}, {"ifft_len", "8"}, {"subband_number", "-5"},
-        {"receiver", "ao1420"}, {"tape_version", "4.1"}, {"cpu", "3725.5"}, {"prog", "0.5"},
-        {"bs_power", "20.5"}, {"bs_score", "1.25"}, {"bs_bin", "7"}, {"bs_fft_ind", "3"},
-        {"bs_chirp_rate", "-1.5"}, {"bs_fft_len", "9"}, {"bg_score", "0.75"},
-        {"bg_sigma", "2"}, {"bg_power", "3.25"}, {"bg_true_mean", "0.25"},
-        {"bg_chisq", "1.125"}, {"bg_bin", "11"}, {"bg_fft_ind", "12"},
-        {"bg_chirp_rate", "0.375"}, {"bg_fft_len", "16"}, {"bg_pot 0", "1.5"},
+        {"version", "3"},
+        {"name", "a, b"},
+        {"splitter_version", "3a"},
+        {"start_ra", "12.5"},
+        {"start_dec", "-4.5"},
+        {"end_ra", "0.1234567"},
+        {"subband_center", "1418984375"},
+        {"subband_sample_rate", "9765.625"},
+        {"nsamples", "1048576"},
+        {"angle_range", "0.45"},
+        {"fft_len", "2048"},
+        {"ifft_len", "8"},
+        {"subband_number", "-5"},
+        {"receiver", "ao1420"},
+        {"tape_version", "4.1"},
+        {"cpu", "3725.5"},
+        {"prog", "0.5"},
+        {"bs_power", "20.5"},
+        {"bs_score", "1.25"},
+        {"bs_bin", "7"},
+        {"bs_fft_ind", "3"},
+        {"bs_chirp_rate", "-1.5"},
+        {"bs_fft_len", "9"},
+        {"bg_score", "0.75"},
+        {"bg_sigma", "2"},
+        {"bg_power", "3.25"},
+        {"bg_true_mean", "0.25"},
+        {"bg_chisq", "1.125"},
+        {"bg_bin", "11"},
+        {"bg_fft_ind", "12"},
+        {"bg_chirp_rate", "0.375"},
+        {"bg_fft_len", "16"},
+        {"bg_pot 0", "1.5"},
         {"bg_pot 63", "-0.25"}};
     WorkUnit r;
     for (const auto& [key, value] : fields) r.setField(fieldIndex(key), value);
@@ -105,8 +128,8 @@ TEST(WuInfoTest, WrittenFileReadsBackAndRewritesByteIdentical) {
     odd.splitter_version = -1;  // the 32-bit pattern 0xffffffff
     odd.version = -2147483647 - 1;
     odd.start_ra = 1e300;
-    odd.cpu = -0.0000004;                // prints as -0.000000
-    odd.tape_version = "  padded  ";     // blanks inside the quotes survive
+    odd.cpu = -0.0000004;             // prints as -0.000000
+    odd.tape_version = "  padded  ";  // blanks inside the quotes survive
     for (std::size_t i = 0; i < 64; ++i) odd.bg_pot[i] = i * 1.000001;
     ASSERT_TRUE(writeWuInfo(storeOf({sampleRecord(), odd}), dir.file("first.csv")));
 
@@ -166,8 +189,8 @@ TEST(WuInfoTest, HeadersInAnyOrderWithForeignColumns) {
               "\n"
               "\"02bb\",0.5\n"                        // short row: leading fields only
               "\"03cc\",abc,x,,1,0x10,extra,extra\n"  // unreadable and surplus fields
-              ",0.9\n"                               // no name: dropped
-              "\"prog\",\"name\"\r\n"                // a second header changes the order
+              ",0.9\n"                                // no name: dropped
+              "\"prog\",\"name\"\r\n"                 // a second header changes the order
               "0.75,\"04dd\"\r\n");
     WorkUnitList store;
     ASSERT_TRUE(readWuInfo(store, dir.file("in.csv")));

@@ -48,13 +48,12 @@ Names runChild(const std::string& mode, const fs::path& cwd, const std::string& 
     const std::string program = wrapper.front();
     wrapper.erase(wrapper.begin());
     Names printed;
-    for (const std::string& line : testsupport::lines(
-             testsupport::run(program, wrapper, cwd, env, setup).out)) {
+    for (const std::string& line :
+         testsupport::lines(testsupport::run(program, wrapper, cwd, env, setup).out)) {
         if (line.rfind("child: ", 0) == 0) printed.push_back(line.substr(7));
     }
     return printed;
 }
-
 
 // A shell command's standard output, run in `cwd`.
 std::string shell(const std::string& command, const fs::path& cwd = fs::current_path()) {
@@ -92,12 +91,17 @@ TEST(DirectorySearch, YieldsMatchesInNtfsOrderWithDirectoriesFlagged) {
         {"/*.csv",
          {"a.csv", "ab.csv", "b.csv", "broken.csv", "C.csv", "link.csv/", "sub.csv/",
           "\xc3\xa9.csv"}},
-        {"/?.csv", {"a.csv", "b.csv", "C.csv"}}, {"/*.CSV", {"a.CSV"}},
-        {"\\a*.csv", {"a.csv", "ab.csv"}},    {"/z.txt", {"z.txt"}},
-        {"/sub.csv", {"sub.csv/"}},            {"/y.txt", {}},
-        {"/nowhere/*", {}},                    {"/", {}},
+        {"/?.csv", {"a.csv", "b.csv", "C.csv"}},
+        {"/*.CSV", {"a.CSV"}},
+        {"\\a*.csv", {"a.csv", "ab.csv"}},
+        {"/z.txt", {"z.txt"}},
+        {"/sub.csv", {"sub.csv/"}},
+        {"/y.txt", {}},
+        {"/nowhere/*", {}},
+        {"/", {}},
         // As on Windows, a last ".*" also matches the end of a name without a dot.
-        {"/z*.*", {"z.txt", "zfile"}},         {"/a.*", {"a.CSV", "a.csv"}},
+        {"/z*.*", {"z.txt", "zfile"}},
+        {"/a.*", {"a.CSV", "a.csv"}},
         {"/*v.*", {}},
     };
     for (const auto& [pattern, expected] : cases) {
@@ -128,8 +132,10 @@ TEST(DirectorySearch, YieldsMatchesInNtfsOrderWithDirectoriesFlagged) {
 TEST(Paths, NativePathProgramNameAndTextMode) {
     EXPECT_EQ(platform::nativePath("..\\data/*.csv"), "../data/*.csv");
     const std::pair<const char*, const char*> names[] = {
-        {"C:\\tools\\Zarnik.exe", "Zarnik.exe"}, {"./build/bin/Korvath", "Korvath"},
-        {"bin/x\\Zarnik.exe", "Zarnik.exe"},     {"Quillet", "Quillet"},
+        {"C:\\tools\\Zarnik.exe", "Zarnik.exe"},
+        {"./build/bin/Korvath", "Korvath"},
+        {"bin/x\\Zarnik.exe", "Zarnik.exe"},
+        {"Quillet", "Quillet"},
         {"dir/", ""},
     };
     for (const auto& [argv0, name] : names) EXPECT_EQ(platform::programName(argv0), name) << argv0;
@@ -199,9 +205,12 @@ TEST(Files, StatusTellsMissingFromUnreadable) {
     const bool secretReads = std::ifstream(dir.file("secret.txt")).is_open();
     using platform::FileStatus;
     const std::pair<const char*, FileStatus> cases[] = {
-        {"data.txt", FileStatus::Readable},       {"missing.txt", FileStatus::Missing},
-        {"missing/data.txt", FileStatus::Missing}, {"folder", FileStatus::Unreadable},
-        {"broken", FileStatus::Unreadable},       {"fifo", FileStatus::Unreadable},
+        {"data.txt", FileStatus::Readable},
+        {"missing.txt", FileStatus::Missing},
+        {"missing/data.txt", FileStatus::Missing},
+        {"folder", FileStatus::Unreadable},
+        {"broken", FileStatus::Unreadable},
+        {"fifo", FileStatus::Unreadable},
         {"secret.txt", secretReads ? FileStatus::Readable : FileStatus::Unreadable},
     };
     for (const auto& [name, status] : cases) {
@@ -336,10 +345,9 @@ TEST(SafeReplace, AnyFailingStepLeavesTheOldFileAsItWas) {
     const std::string newBytes(100000, 'n');
     // After the rename the new bytes are in place: a failed directory sync cannot undo that,
     // and reporting failure would tell the caller the old file was kept.
-    const std::pair<const char*, bool> steps[] = {{"open", false},  {"access rights", false},
-                                                  {"write", false}, {"sync", false},
-                                                  {"close", false}, {"rename", false},
-                                                  {"directory sync", true}, {"none", true}};
+    const std::pair<const char*, bool> steps[] = {
+        {"open", false},  {"access rights", false}, {"write", false},         {"sync", false},
+        {"close", false}, {"rename", false},        {"directory sync", true}, {"none", true}};
     for (int call = 1; call <= 8; ++call) {
         const auto& [step, expected] = steps[call - 1];
         SCOPED_TRACE(step);

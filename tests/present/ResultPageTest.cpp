@@ -67,7 +67,8 @@ TEST(ResultPageTest, CpuTimeAndLocationFormats) {
         const auto lines = pageLines(reader);
         ASSERT_GT(lines.size(), LocationLine);
         EXPECT_EQ(lines[CpuLine], std::string("<TR><TD COLSPAN=4 ALIGN=right>CPU Time:</TD>"
-                                              "<TD COLSPAN=4>") + c.cpuShown + " sec</TD></TR>");
+                                              "<TD COLSPAN=4>") +
+                                      c.cpuShown + " sec</TD></TR>");
         EXPECT_EQ(lines[LocationLine],
                   cell("Location of Workunit:", std::string("RA: ") + c.location));
     }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <utility>
@@ -22,8 +22,8 @@ struct Fields {
 
 std::string show(const Fields& f) {
     char text[96];
-    std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
-                  f.hour, f.minute, f.second);
+    std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour,
+                  f.minute, f.second);
     return text;
 }
 
@@ -133,9 +133,9 @@ TEST(ATime, SetJulianRoundsToTheSecond) {
         EXPECT_EQ(show(t), expected) << std::to_string(jd);
     }
     // Non-finite, absurd (beyond int64 once in seconds) or out-of-range dates keep the value.
-    for (double jd : {std::numeric_limits<double>::infinity(),
-                      std::numeric_limits<double>::quiet_NaN(), 1e300, -9.3e18,
-                      2469807.5 /* 2050-01-01 */, 1.0}) {
+    for (double jd :
+         {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(), 1e300,
+          -9.3e18, 2469807.5 /* 2050-01-01 */, 1.0}) {
         ATime kept = Sample;
         kept.setJulian(jd);
         EXPECT_EQ(show(kept), show(Sample)) << jd;
@@ -199,7 +199,8 @@ TEST(ATime, SetNowFollowsTheClock) {
 
 TEST(ATime, ParseFieldsLayouts) {
     const std::pair<const char*, Fields> cases[] = {
-        {"2000/01/05", {2000, 1, 5, 0, 0, 0}}, {"5/1/2000 1:2:3", {2000, 1, 5, 1, 2, 3}},
+        {"2000/01/05", {2000, 1, 5, 0, 0, 0}},
+        {"5/1/2000 1:2:3", {2000, 1, 5, 1, 2, 3}},
         {"2000.01.05 12:34:56", {2000, 1, 5, 12, 34, 56}},
         {"[ {2000/01/05 12:34:56}]", {2000, 1, 5, 12, 34, 56}},
         {"(1984/01/00 00:00:00)", {1984, 1, 0, 0, 0, 0}},
@@ -220,7 +221,8 @@ TEST(ATime, ParseFieldsLayouts) {
         {"Wed Jan 2000", {0, 1, 2000, 0, 0, 0}},
         {"2000/01/05 12:34:56 99 98", {2000, 1, 5, 12, 34, 56}},
         {"Wed Jan 05 12:34:56 2000 1999", {2000, 1, 5, 12, 34, 56}},
-        {"42", {0, 0, 42, 0, 0, 0}}, {" ([{\t}", {0, 0, 0, 0, 0, 0}},
+        {"42", {0, 0, 42, 0, 0, 0}},
+        {" ([{\t}", {0, 0, 0, 0, 0, 0}},
     };
     for (const auto& [text, expected] : cases) {
         int f[6] = {-1, -1, -1, -1, -1, -1};

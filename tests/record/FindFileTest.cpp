@@ -20,8 +20,11 @@ using testsupport::TempDir;
 TEST(FindFile, DirectoryPartOfThePattern) {
     // Backslash and slash both separate directories.
     const std::pair<const char*, const char*> cases[] = {
-        {"*.csv", ".\\"},         {"..\\data\\*.csv", "..\\data\\"},
-        {"../data/*.csv", "../data/"}, {"a\\b/c*.csv", "a\\b/"}, {"", ".\\"},
+        {"*.csv", ".\\"},
+        {"..\\data\\*.csv", "..\\data\\"},
+        {"../data/*.csv", "../data/"},
+        {"a\\b/c*.csv", "a\\b/"},
+        {"", ".\\"},
     };
     for (const auto& [pattern, directory] : cases) {
         SCOPED_TRACE(pattern);
@@ -38,8 +41,9 @@ TEST(FindFile, YieldsRegularFilesOnly) {
     fs::create_directory(dir.path() / "0dir.csv");
     fs::create_directory(dir.path() / "z.csv");
     const std::int64_t when = 1000000000;
-    fs::last_write_time(dir.file("a.csv"), std::chrono::file_clock::from_sys(
-                                               std::chrono::sys_seconds{std::chrono::seconds{when}}));
+    fs::last_write_time(
+        dir.file("a.csv"),
+        std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{when}}));
     const std::string base = dir.path().string();
 
     const std::pair<std::string, std::vector<std::string>> cases[] = {
@@ -82,9 +86,8 @@ TEST(FindFile, ModifiedTextReadsBackAsTheExactUtcTimeInEveryZone) {
     TempDir cwd;
     for (const char* tz : {"UTC", "EST5EDT", "NZST-12NZDT", "IST-5:30"}) {
         SCOPED_TRACE(tz);
-        const auto result = testsupport::run(
-            testsupport::testProgramPath("test_child"), {"FileTimes"}, cwd.path(),
-            std::string("TZ=") + tz);
+        const auto result = testsupport::run(testsupport::testProgramPath("test_child"),
+                                             {"FileTimes"}, cwd.path(), std::string("TZ=") + tz);
         ASSERT_EQ(result.status, 0) << result.err;
         std::vector<std::string> printed;
         for (const std::string& line : testsupport::lines(result.out)) {
@@ -96,10 +99,12 @@ TEST(FindFile, ModifiedTextReadsBackAsTheExactUtcTimeInEveryZone) {
 
 TEST(DetectInputType, ByBareName) {
     const std::pair<const char*, InputType> cases[] = {
-        {"WUInfo.CSV", InputType::WuInfo},       {"wuinfo.csv", InputType::I4wu},          {"export.Csv", InputType::Unknown},
-        {"st_export.csv", InputType::Unknown},   {"SETILog.csv", InputType::SetiLog},         {"ss_past_data.txt", InputType::Support},
-        {"SS_PAST_DATA.TXT", InputType::Unknown}, {"WUInfo SETILog.csv", InputType::WuInfo}, {"SETILog st_.csv", InputType::SetiLog},
-        {"x/ss_past_data.txt", InputType::Unknown}, {"WUInfo.csv.bak", InputType::Unknown},  {"csv", InputType::Unknown},
+        {"WUInfo.CSV", InputType::WuInfo},        {"wuinfo.csv", InputType::I4wu},
+        {"export.Csv", InputType::Unknown},       {"st_export.csv", InputType::Unknown},
+        {"SETILog.csv", InputType::SetiLog},      {"ss_past_data.txt", InputType::Support},
+        {"SS_PAST_DATA.TXT", InputType::Unknown}, {"WUInfo SETILog.csv", InputType::WuInfo},
+        {"SETILog st_.csv", InputType::SetiLog},  {"x/ss_past_data.txt", InputType::Unknown},
+        {"WUInfo.csv.bak", InputType::Unknown},   {"csv", InputType::Unknown},
     };
     for (const auto& [name, type] : cases) EXPECT_EQ(detectInputType(name), type) << name;
 }

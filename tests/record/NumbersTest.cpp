@@ -54,14 +54,21 @@ std::string fixed(double value, int decimals) {
 
 TEST(ReadInt, StreamRulesAndRefusals) {
     checkInts(readInt, {
-        {" \t\r\n\v\f-17", true, -17}, {"+8", true, 8},      {"12.5", true, 12},
-        {"0x1A", true, 0},             {"-2147483648", true, INT32_MIN},
-        {"2147483647", true, INT32_MAX},
-        {"2147483648", false, Untouched},  // fits 32 bits unsigned, not signed
-        {"-2147483649", false, Untouched}, {"99999999999999999999", false, Untouched},
-        {"", false, Untouched},  {"abc", false, Untouched}, {"-", false, Untouched},
-        {"+-5", false, Untouched}, {".5", false, Untouched},
-    });
+                           {" \t\r\n\v\f-17", true, -17},
+                           {"+8", true, 8},
+                           {"12.5", true, 12},
+                           {"0x1A", true, 0},
+                           {"-2147483648", true, INT32_MIN},
+                           {"2147483647", true, INT32_MAX},
+                           {"2147483648", false, Untouched},  // fits 32 bits unsigned, not signed
+                           {"-2147483649", false, Untouched},
+                           {"99999999999999999999", false, Untouched},
+                           {"", false, Untouched},
+                           {"abc", false, Untouched},
+                           {"-", false, Untouched},
+                           {"+-5", false, Untouched},
+                           {".5", false, Untouched},
+                       });
     // The view may end inside a longer buffer: the digits after it are not part of the number.
     std::int32_t value = 0;
     ASSERT_TRUE(readInt(std::string_view("12345", 2), value));
@@ -69,15 +76,23 @@ TEST(ReadInt, StreamRulesAndRefusals) {
 }
 
 TEST(ReadHex, PrefixSignAndThirtyTwoBitPattern) {
-    checkInts(readHex, {
-        {"1a", true, 26},          {"0XfF", true, 255},         {"  -0x10", true, -16},
-        {"12 34", true, 0x12},     {"FFFFFFFF", true, -1},      {"0x80000000", true, INT32_MIN},
-        {"-0x80000000", true, INT32_MIN},
-        {"0xfffffedd", true, -0x123},  // what the writers print for a negative value
-        {"0xg", true, 0},              // "0x" is a prefix only before a digit
-        {"0x100000000", false, Untouched}, {"-0x80000001", false, Untouched},
-        {"x10", false, Untouched}, {"", false, Untouched}, {"+-1", false, Untouched},
-    });
+    checkInts(readHex,
+              {
+                  {"1a", true, 26},
+                  {"0XfF", true, 255},
+                  {"  -0x10", true, -16},
+                  {"12 34", true, 0x12},
+                  {"FFFFFFFF", true, -1},
+                  {"0x80000000", true, INT32_MIN},
+                  {"-0x80000000", true, INT32_MIN},
+                  {"0xfffffedd", true, -0x123},  // what the writers print for a negative value
+                  {"0xg", true, 0},              // "0x" is a prefix only before a digit
+                  {"0x100000000", false, Untouched},
+                  {"-0x80000001", false, Untouched},
+                  {"x10", false, Untouched},
+                  {"", false, Untouched},
+                  {"+-1", false, Untouched},
+              });
 }
 
 TEST(ReadReal, LongestNumericPrefix) {
@@ -88,15 +103,25 @@ TEST(ReadReal, LongestNumericPrefix) {
     };
     const double kept = -777.25;
     const Case cases[] = {
-        {"  -1.5e3", true, -1500.0}, {"+2", true, 2.0},     {"1e5x", true, 100000.0},
-        {"1e", true, 1.0},           {".5", true, 0.5},     {"-.25", true, -0.25},
+        {"  -1.5e3", true, -1500.0},
+        {"+2", true, 2.0},
+        {"1e5x", true, 100000.0},
+        {"1e", true, 1.0},
+        {".5", true, 0.5},
+        {"-.25", true, -0.25},
         {"2451544.500000,", true, 2451544.5},
         {"0x1p3", true, 0.0},   // a hexadecimal float is a 0 followed by text
         {"1e-400", true, 0.0},  // underflow reads as zero, as a stream does
         {"4.9e-324", true, 4.9e-324},
-        {"inf", false, kept},  {"+infinity", false, kept}, {"nan", false, kept},
-        {"+-1", false, kept},  {"-.", false, kept},        {".e5", false, kept},
-        {"", false, kept},     {"1e400", false, kept},     {"-1e400", false, kept},
+        {"inf", false, kept},
+        {"+infinity", false, kept},
+        {"nan", false, kept},
+        {"+-1", false, kept},
+        {"-.", false, kept},
+        {".e5", false, kept},
+        {"", false, kept},
+        {"1e400", false, kept},
+        {"-1e400", false, kept},
     };
     for (const Case& c : cases) {
         double value = kept;
@@ -107,7 +132,7 @@ TEST(ReadReal, LongestNumericPrefix) {
 
 TEST(AppendFixed, MatchesPrintf) {
     // Chosen values at every precision, past the stack buffer (60) and the exact expansion.
-    const double values[] = {0.0,     -0.0,     2.5,     -1e-9,   1e-320,    2451544.5, -1e308,
+    const double values[] = {0.0,     -0.0,    2.5,       -1e-9,   1e-320,   2451544.5, -1e308,
                              DBL_MAX, DBL_MIN, 9.9999995, 1.0 / 3, INFINITY, -INFINITY, NAN};
     for (double v : values) {
         for (int decimals : {0, 1, 6, 17, 60, 61, 1100}) {
@@ -132,8 +157,8 @@ TEST(AppendFixed, MatchesPrintf) {
 }
 
 TEST(AppendGeneral, MatchesPrintf) {
-    for (double v : {0.0, -0.0, 123456.0, 1234567.0, 1e-5, 0.0001234, 1e308, 4.9e-324, HUGE_VAL,
-                     -2451544.5}) {
+    for (double v :
+         {0.0, -0.0, 123456.0, 1234567.0, 1e-5, 0.0001234, 1e308, 4.9e-324, HUGE_VAL, -2451544.5}) {
         std::string out;
         appendGeneral(out, v);
         EXPECT_EQ(out, printfGeneral(v));
@@ -150,7 +175,10 @@ TEST(AppendInt, PlainAndPadded) {
         const char* expected;
     };
     const Case cases[] = {
-        {5, 2, "05"}, {123, 2, "123"}, {-5, 2, "-05"}, {7, -4, "7"},
+        {5, 2, "05"},
+        {123, 2, "123"},
+        {-5, 2, "-05"},
+        {7, -4, "7"},
         {INT64_MIN, 0, "-9223372036854775808"},
     };
     for (const Case& c : cases) {

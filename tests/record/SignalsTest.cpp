@@ -48,16 +48,24 @@ void addVariants(std::vector<Signal>& out, const Signal& base,
 TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
     // Each variant differs from the base in one field only: the list must keep both, whatever
     // its hash index does with that field. Equal signals, even spelt otherwise, are refused.
-    Gaussian base{.name = "wu", .ncfft = 8, .chirprate = -1.5, .fft_len = 64, .peak = 5,
-                  .dec = 12.25, .freq = 1420.5, .sigma = 3, .chisqr = 2, .maxpow = 9.5};
+    Gaussian base{.name = "wu",
+                  .ncfft = 8,
+                  .chirprate = -1.5,
+                  .fft_len = 64,
+                  .peak = 5,
+                  .dec = 12.25,
+                  .freq = 1420.5,
+                  .sigma = 3,
+                  .chisqr = 2,
+                  .maxpow = 9.5};
     base.time.setUtc(2000, 2, 29, 6, 0, 0);
     for (std::size_t i = 0; i < base.pot.size(); ++i) base.pot[i] = static_cast<int>(i * 3);
     std::vector<Gaussian> different;
-    addVariants<Gaussian, double>(different, base,
-                                  {&Gaussian::chirprate, &Gaussian::peak, &Gaussian::mean,
-                                   &Gaussian::ra, &Gaussian::dec, &Gaussian::freq,
-                                   &Gaussian::sigma, &Gaussian::chisqr, &Gaussian::maxpow},
-                                  [](double& v) { v += 1e-6; });
+    addVariants<Gaussian, double>(
+        different, base,
+        {&Gaussian::chirprate, &Gaussian::peak, &Gaussian::mean, &Gaussian::ra, &Gaussian::dec,
+         &Gaussian::freq, &Gaussian::sigma, &Gaussian::chisqr, &Gaussian::maxpow},
+        [](double& v) { v += 1e-6; });
     addVariants<Gaussian, std::int32_t>(different, base, {&Gaussian::ncfft, &Gaussian::fft_len},
                                         [](std::int32_t& v) { ++v; });
     addVariants<Gaussian, std::string>(different, base, {&Gaussian::name},
@@ -83,10 +91,10 @@ TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
 
     const Spike spikeBase = spike(3);
     std::vector<Spike> spikes;
-    addVariants<Spike, double>(spikes, spikeBase,
-                               {&Spike::chirp_rate, &Spike::power, &Spike::ra, &Spike::dec,
-                                &Spike::freq},
-                               [](double& v) { v += 0.5; });
+    addVariants<Spike, double>(
+        spikes, spikeBase,
+        {&Spike::chirp_rate, &Spike::power, &Spike::ra, &Spike::dec, &Spike::freq},
+        [](double& v) { v += 0.5; });
     addVariants<Spike, std::int32_t>(spikes, spikeBase, {&Spike::ncfft, &Spike::fft_len},
                                      [](std::int32_t& v) { ++v; });
     addVariants<Spike, std::string>(spikes, spikeBase, {&Spike::name},
@@ -152,16 +160,34 @@ TEST(SignalLists, SortIsStrongestFirstAndStableAndDuplicatesAreStillFound) {
 }
 
 TEST(SignalConversion, GaussianFromAndToWorkUnit) {
-    WorkUnit w{.name = "wu", .start_ra = 12.25, .start_dec = -3.5, .subband_base = 1420.0,
-               .bg_power = 3.5, .bg_chisq = 2.5, .bg_sigma = 4.5,
-               .bg_pot = {2.0, 1.0, 0.5, -1.0, 1.999}, .bg_true_mean = 0.75, .bg_fft_ind = 8,
-               .bg_fft_len = 64, .bg_chirp_rate = 1.5};
+    WorkUnit w{.name = "wu",
+               .start_ra = 12.25,
+               .start_dec = -3.5,
+               .subband_base = 1420.0,
+               .bg_power = 3.5,
+               .bg_chisq = 2.5,
+               .bg_sigma = 4.5,
+               .bg_pot = {2.0, 1.0, 0.5, -1.0, 1.999},
+               .bg_true_mean = 0.75,
+               .bg_fft_ind = 8,
+               .bg_fft_len = 64,
+               .bg_chirp_rate = 1.5};
     w.time_recorded.setJulian(2451544.5);
     // Each power value × 255 / maxpow, truncated toward zero.
-    const Gaussian expected{.name = "wu", .ncfft = 8, .chirprate = 1.5, .fft_len = 64,
-                            .peak = 3.5, .mean = 0.75, .ra = 12.25, .dec = -3.5,
-                            .time = w.time_recorded, .freq = 1420.0, .sigma = 4.5,
-                            .chisqr = 2.5, .maxpow = 2.0, .pot = {255, 127, 63, -127, 254}};
+    const Gaussian expected{.name = "wu",
+                            .ncfft = 8,
+                            .chirprate = 1.5,
+                            .fft_len = 64,
+                            .peak = 3.5,
+                            .mean = 0.75,
+                            .ra = 12.25,
+                            .dec = -3.5,
+                            .time = w.time_recorded,
+                            .freq = 1420.0,
+                            .sigma = 4.5,
+                            .chisqr = 2.5,
+                            .maxpow = 2.0,
+                            .pot = {255, 127, 63, -127, 254}};
     Gaussian g;
     g.fromWorkUnit(w);
     EXPECT_TRUE(g == expected);
@@ -228,15 +254,28 @@ TEST(SignalConversion, GaussianEdgeValues) {
 }
 
 TEST(SignalConversion, SpikeFromAndToWorkUnit) {
-    WorkUnit w{.name = "wu", .start_ra = 1, .start_dec = 2, .subband_base = 3, .bs_score = 9,
-               .bs_power = 21.5, .bs_chirp_rate = -2.5, .bs_bin = 5, .bs_fft_len = 128};
+    WorkUnit w{.name = "wu",
+               .start_ra = 1,
+               .start_dec = 2,
+               .subband_base = 3,
+               .bs_score = 9,
+               .bs_power = 21.5,
+               .bs_chirp_rate = -2.5,
+               .bs_bin = 5,
+               .bs_fft_len = 128};
     w.time_recorded.setJulian(2451544.75);
     w.TimeStamp.setJulian(2451600.5);
     Spike s;
     s.fromWorkUnit(w);
     // ncfft 0 as bs_fft_ind is 0; the time is the recording time, not the arrival.
-    EXPECT_TRUE(s == (Spike{.name = "wu", .chirp_rate = -2.5, .fft_len = 128, .power = 21.5,
-                            .ra = 1, .dec = 2, .time = w.time_recorded, .freq = 3}));
+    EXPECT_TRUE(s == (Spike{.name = "wu",
+                            .chirp_rate = -2.5,
+                            .fft_len = 128,
+                            .power = 21.5,
+                            .ra = 1,
+                            .dec = 2,
+                            .time = w.time_recorded,
+                            .freq = 3}));
 
     s.power = 30;
     s.ncfft = 4;

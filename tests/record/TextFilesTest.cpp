@@ -42,10 +42,10 @@ TEST(Trim, BlanksAndQuotes) {
     const Case cases[] = {
         {"", "", ""},
         {" \t a b \t ", "a b", "a b"},
-        {" \t ", " \t ", " \t "},              // blanks only: kept
-        {" \" a \" ", "\" a \"", " a "},       // blanks inside quotes survive
+        {" \t ", " \t ", " \t "},         // blanks only: kept
+        {" \" a \" ", "\" a \"", " a "},  // blanks inside quotes survive
         {" a\"b\"c ", "a\"b\"c", "abc"},
-        {"\r x \n", "\r x \n", "\r x \n"},     // CR and LF are no blanks
+        {"\r x \n", "\r x \n", "\r x \n"},  // CR and LF are no blanks
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -212,7 +212,7 @@ TEST(CSVFile, StatesOfTheReader) {
     // A header row opens with a double quote and a letter.
     const std::pair<const char*, bool> rows[] = {{"\"name\",x", true}, {"\"Name\"", true},
                                                  {"\"1\",x", false},   {"\" n\"", false},
-                                                 {"\"", false},         {"name,x", false}};
+                                                 {"\"", false},        {"name,x", false}};
     for (const auto& [line, header] : rows) {
         file.line = line;
         EXPECT_EQ(file.atHeaderRow(), header) << line;

@@ -41,8 +41,8 @@ TEST(WorkUnitFields, TableAndExactLookup) {
         int index;
     };
     const Case cases[] = {
-        {"bg_pot 0", 37}, {"bg_pot 63", 100}, {"name", 3},     {"bg_pot 64", -1},
-        {"bg_pot 05", -1}, {"bg_pot 5 ", -1}, {"NAME", -1},    {"", -1},
+        {"bg_pot 0", 37},  {"bg_pot 63", 100}, {"name", 3},  {"bg_pot 64", -1},
+        {"bg_pot 05", -1}, {"bg_pot 5 ", -1},  {"NAME", -1}, {"", -1},
     };
     for (const Case& c : cases) EXPECT_EQ(fieldIndex(c.key), c.index) << c.key;
     // A key followed by other bytes in a longer buffer is no key.
@@ -92,7 +92,12 @@ TEST(WorkUnit, GaussianTests) {
         {"score 0", [](WorkUnit& w) { w.bg_score = 0; }, false, false},
         {"sigma 0", [](WorkUnit& w) { w.bg_sigma = 0; }, true, false},
         {"pots 0", [](WorkUnit& w) { w.bg_pot.fill(0.0); }, true, false},
-        {"last pot only", [](WorkUnit& w) { w.bg_pot.fill(0.0); w.bg_pot[63] = -1; }, true, true},
+        {"last pot only",
+         [](WorkUnit& w) {
+             w.bg_pot.fill(0.0);
+             w.bg_pot[63] = -1;
+         },
+         true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -190,10 +195,17 @@ TEST(WorkUnitOrder, SelectorAndSetFieldAgreeOnEveryField) {
     for (int changed = 0; changed < 37; ++changed) {
         WorkUnit b = a;
         switch (tableIndex[changed]) {
-            case 0: b.Update.setJulian(2451600.5); break;
-            case 1: b.TimeStamp.setJulian(2451600.5); break;
-            case 9: b.time_recorded.setJulian(2451600.5); break;
-            default: ASSERT_TRUE(b.setField(tableIndex[changed], "2"));
+            case 0:
+                b.Update.setJulian(2451600.5);
+                break;
+            case 1:
+                b.TimeStamp.setJulian(2451600.5);
+                break;
+            case 9:
+                b.time_recorded.setJulian(2451600.5);
+                break;
+            default:
+                ASSERT_TRUE(b.setField(tableIndex[changed], "2"));
         }
         for (int selected = 0; selected < 37; ++selected) {
             SCOPED_TRACE("field changed " + std::to_string(changed) + ", selector " +

@@ -148,7 +148,8 @@ RunResult run(const std::string& program, const std::vector<std::string>& args, 
 
 RunResult runTyped(const std::string& commandLine, const fs::path& cwd) {
     if (windowsPrograms()) return run(environment("SETI_RUNNER"), {"cmd", "/c", commandLine}, cwd);
-    return run("/bin/sh", {"-c", commandLine}, cwd, "TZ=UTC PATH=" + quote(cwd.string()) + ":\"$PATH\"");
+    return run("/bin/sh", {"-c", commandLine}, cwd,
+               "TZ=UTC PATH=" + quote(cwd.string()) + ":\"$PATH\"");
 }
 
 std::string testProgramPath(const std::string& name) {

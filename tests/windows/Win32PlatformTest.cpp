@@ -53,13 +53,13 @@ TEST(Win32Platform, ProgramNameIsTheExecutablesOwnWhateverWasTyped) {
 TEST(Win32Platform, DirectoryEntriesComeInNtfsOrder) {
     // The file system below Wine (or a FAT stick) yields its own order; the layer sorts.
     TempDir dir;
-    for (const char* name : {"b.csv", "Alpha2.csv", "_under.csv", "ZZ.csv", "alpha.csv",
-                             "9.csv", "10.csv", "Beta.csv", "notes.txt"})
+    for (const char* name : {"b.csv", "Alpha2.csv", "_under.csv", "ZZ.csv", "alpha.csv", "9.csv",
+                             "10.csv", "Beta.csv", "notes.txt"})
         dir.write(name, "x");
     fs::create_directory(dir.path() / "sub.csv");
     const std::string base = windowsPath(dir.path());
-    EXPECT_EQ(found(base + "\\*.csv"), (Names{"10.csv", "9.csv", "alpha.csv", "Alpha2.csv",
-                                              "b.csv", "Beta.csv", "ZZ.csv", "_under.csv"}));
+    EXPECT_EQ(found(base + "\\*.csv"), (Names{"10.csv", "9.csv", "alpha.csv", "Alpha2.csv", "b.csv",
+                                              "Beta.csv", "ZZ.csv", "_under.csv"}));
     // Matching is the OS's own: case-insensitive here.
     EXPECT_EQ(found(base + "\\A*.CSV"), (Names{"alpha.csv", "Alpha2.csv"}));
     EXPECT_EQ(found(base + "\\*.txt"), (Names{"notes.txt"}));
@@ -124,8 +124,9 @@ TEST(Win32Platform, SafeReplaceThroughMoveFileEx) {
         EXPECT_FALSE(dir.exists("WUInfo.csv.tmp~"));
     }
     // A read-only database is refused, as an in-place write would be, and stays as it was.
-    fs::permissions(target, fs::perms::owner_write | fs::perms::group_write |
-                                fs::perms::others_write, fs::perm_options::remove);
+    fs::permissions(target,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     EXPECT_FALSE(platform::replaceFileContents(target, "fourth"));
     fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
