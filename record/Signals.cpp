@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <string_view>
+#include <utility>
 
 #include "record/SignalFields.h"
 
@@ -178,33 +180,71 @@ bool Gaussian::applyAsBest(WorkUnit& w) const {
 template <class Signal>
 void SignalList<Signal>::reset() {
     items_.clear();
-    byHash_.clear();
+    hashes_.clear();
+    slots_.clear();
 }
 
 // The index maps a signal's hash to its positions; only signals of the same hash are compared
 // in full.
 template <class Signal>
+std::size_t SignalList<Signal>::slotOf(std::size_t hash, const Signal& signal) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = hash & mask;
+    for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const std::size_t position = slots_[slot] - 1;
+        if (hashes_[position] == hash && items_[position] == signal) break;
+    }
+    return slot;
+}
+
+template <class Signal>
+void SignalList<Signal>::rebuildSlots(std::size_t size) {
+    slots_.assign(size, 0);
+    const std::size_t mask = size - 1;
+    for (std::size_t position = 0; position < hashes_.size(); ++position) {
+        std::size_t slot = hashes_[position] & mask;
+        while (slots_[slot] != 0) slot = (slot + 1) & mask;
+        slots_[slot] = static_cast<std::uint32_t>(position + 1);
+    }
+}
+
+template <class Signal>
 bool SignalList<Signal>::add(const Signal& signal) {
     if (signal.name.empty()) return false;
-    const std::size_t hash = hashOf(signal);
-    const auto [first, last] = byHash_.equal_range(hash);
-    for (auto it = first; it != last; ++it) {
-        if (items_[it->second] == signal) return false;
+    // Positions are kept in 32 bits: a list stops taking signals at four thousand million.
+    if (items_.size() >= 0xFFFFFFFEu) return false;
+    if (2 * (items_.size() + 1) > slots_.size()) {
+        rebuildSlots(slots_.empty() ? 64 : 2 * slots_.size());
     }
+    const std::size_t hash = hashOf(signal);
+    const std::size_t slot = slotOf(hash, signal);
+    if (slots_[slot] != 0) return false;
     items_.push_back(signal);
-    byHash_.emplace(hash, items_.size() - 1);
+    hashes_.push_back(hash);
+    slots_[slot] = static_cast<std::uint32_t>(items_.size());
     return true;
 }
 
 template <class Signal>
 void SignalList<Signal>::sort() {
-    // Stable: of equally strong signals the first in the file stays first.
-    std::stable_sort(items_.begin(), items_.end(), [](const Signal& a, const Signal& b) {
-        return stronger(a.strength(), b.strength());
+    // Stable: of equally strong signals the first in the file stays first. Positions are
+    // sorted, then the signals and their hashes follow them, so no signal is hashed again.
+    std::vector<std::size_t> order(items_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return stronger(items_[a].strength(), items_[b].strength());
     });
-    // The records moved: the index is rebuilt from their new positions.
-    byHash_.clear();
-    for (std::size_t i = 0; i < items_.size(); ++i) byHash_.emplace(hashOf(items_[i]), i);
+    std::vector<Signal> items;
+    std::vector<std::size_t> hashes;
+    items.reserve(items_.size());
+    hashes.reserve(items_.size());
+    for (std::size_t position : order) {
+        items.push_back(std::move(items_[position]));
+        hashes.push_back(hashes_[position]);
+    }
+    items_.swap(items);
+    hashes_.swap(hashes);
+    rebuildSlots(slots_.size());
 }
 
 template class SignalList<Spike>;

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "record/ATime.h"
@@ -79,8 +78,17 @@ public:
     const Signal& operator[](std::size_t i) const { return items_[i]; }
 
 private:
+    // Finds the slot where a signal of this hash equal to `signal` sits, or the empty slot
+    // where it would go.
+    std::size_t slotOf(std::size_t hash, const Signal& signal) const;
+    // Makes the table twice as large (or first made) and puts every position back in.
+    void rebuildSlots(std::size_t size);
+
     std::vector<Signal> items_;
-    std::unordered_multimap<std::size_t, std::size_t> byHash_;  // hash of a signal -> position
+    std::vector<std::size_t> hashes_;  // the hash of each signal, beside it
+    // Open addressing over the positions: position + 1 per slot, 0 for an empty slot; at most
+    // half the slots are in use, so a probe soon ends.
+    std::vector<std::uint32_t> slots_;
 };
 
 using SpikeList = SignalList<Spike>;
