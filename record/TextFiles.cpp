@@ -98,18 +98,22 @@ bool LineSource::readLine(std::string_view& line) {
 }
 
 bool LineSource::readCrLine(std::string& line) {
+    std::string_view view;
+    if (!readCrLine(view)) return false;
+    line.assign(view);
+    return true;
+}
+
+bool LineSource::readCrLine(std::string_view& line) {
     if (!open_ || pos_ >= data_.size()) return false;
     // A plain scan: find_first_of tests each byte against the set with a call of its own,
     // which was a third of the time spent reading a large support data file.
     std::size_t end = pos_;
     while (end < data_.size() && data_[end] != '\r' && data_[end] != '\n') ++end;
-    if (end == data_.size()) {
-        line.assign(data_, pos_, std::string::npos);
-        pos_ = data_.size();
-        return true;
-    }
-    line.assign(data_, pos_, end - pos_);
-    pos_ = end + 1;
+    line = std::string_view(data_).substr(pos_, end - pos_);
+    pos_ = end;
+    if (end == data_.size()) return true;
+    ++pos_;
     // CR LF is one line end; a lone CR or a lone LF is one too.
     if (data_[end] == '\r' && pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
     return true;
@@ -215,20 +219,9 @@ bool INIFile::readLine() {
 }
 
 bool INIFile::readCrLine() {
-    // The line is read into `value` and split in place: no allocation per line once the
-    // two texts have grown.
-    if (!file_.readCrLine(value)) return false;
-    const std::size_t equals = std::string_view(value).substr(0, value.find('\0')).find('=');
-    if (equals == std::string::npos) {
-        key.swap(value);
-        trimBlanks(key);
-        value.clear();
-    } else {
-        key.assign(trimBlanks(std::string_view(value).substr(0, equals)));
-        value.erase(0, equals + 1);
-        trimBlanks(value);
-    }
-    return true;
+    std::string_view read;
+    if (!file_.readCrLine(read)) return false;
+    return splitKeyValue(read, key, value);
 }
 
 bool INIFile::splitKeyValue(std::string_view text, std::string& key, std::string& value) {

@@ -29,6 +29,8 @@ public:
     // Next line up to a carriage return (not stored), line feeds dropped; a lone line feed
     // also ends a line, so CR, LF and CR LF each end one line. False when nothing is left.
     bool readCrLine(std::string& line);
+    // The same as a view into the bytes held, valid until the source closes: no copy.
+    bool readCrLine(std::string_view& line);
 
 private:
     std::string data_;
