@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "formats/StoreWriter.h"
 #include "platform/platform.h"
 #include "record/DateText.h"
 #include "record/Numbers.h"
@@ -22,8 +23,6 @@ constexpr int PosField = WorkUnitFieldCount;  // not a field index: the reader's
 // A full record with every power value is about 2.2 KiB; reserving once per record keeps the
 // export to a handful of allocations.
 constexpr std::size_t BytesPerRecord = 2400;
-// Records go to the file in blocks of about a megabyte.
-constexpr std::size_t WriteBlockSize = 1 << 20;
 
 // Reads up to six blank-separated integers: hours, minutes and seconds of right ascension,
 // then degrees, minutes and seconds of declination. Parts that are missing count as 0; a
@@ -227,20 +226,7 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
 }
 
 bool SSExport::exportAll(const std::string& path, const WorkUnitList& store) {
-    // Streamed through the safe replace a block of records at a time: the file's bytes are
-    // never all in memory at once.
-    platform::ReplacingFile out;
-    if (!out.open(path)) return false;
-    std::string block;
-    block.reserve(WriteBlockSize + BytesPerRecord);
-    for (const WorkUnit& record : store) {
-        writeRecord(block, record);
-        if (block.size() >= WriteBlockSize) {
-            if (!out.write(block)) return false;
-            block.clear();
-        }
-    }
-    return out.write(block) && out.commit();
+    return writeStore(path, store, {}, BytesPerRecord, writeRecord);
 }
 
 bool SSExport::appendRecord(const std::string& path, const WorkUnit& record) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "formats/StoreWriter.h"
 #include "formats/TableReader.h"
 #include "platform/platform.h"
 #include "record/Numbers.h"
@@ -21,8 +22,6 @@ constexpr std::string_view LineEnd = "\r\n";
 // 101 fields of up to ~18 characters each: reserving once per row keeps writing a store of
 // thousands of work units to a few allocations.
 constexpr std::size_t BytesPerRow = 1600;
-// Rows go to the file in blocks of about a megabyte.
-constexpr std::size_t WriteBlockSize = 1 << 20;
 
 // A text between double quotes, as it is, except for the bytes that would not read back as
 // this one cell: a double quote inside would end the quotes, so a comma after it splits the
@@ -127,21 +126,7 @@ void readRows(WuInfoTable& table, WorkUnitList& store) {
 }  // namespace
 
 bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
-    // Streamed through the safe replace a block of rows at a time: the file's bytes are never
-    // all in memory at once.
-    platform::ReplacingFile out;
-    if (!out.open(path)) return false;
-    std::string block;
-    block.reserve(WriteBlockSize + BytesPerRow);
-    block += headerLine();
-    for (const WorkUnit& record : store) {
-        appendRow(block, record);
-        if (block.size() >= WriteBlockSize) {
-            if (!out.write(block)) return false;
-            block.clear();
-        }
-    }
-    return out.write(block) && out.commit();
+    return writeStore(path, store, headerLine(), BytesPerRow, appendRow);
 }
 
 std::string wuInfoBytes(const WorkUnitList& store) {

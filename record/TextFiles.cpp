@@ -74,14 +74,9 @@ void LineSource::close() {
 }
 
 bool LineSource::readLine(std::string& line) {
-    if (!open_ || pos_ >= data_.size()) return false;
-    const char* start = data_.data() + pos_;
-    const std::size_t left = data_.size() - pos_;
-    const void* found = std::memchr(start, '\n', left);
-    const std::size_t length =
-        found == nullptr ? left : static_cast<std::size_t>(static_cast<const char*>(found) - start);
-    line.assign(start, length);
-    pos_ += found == nullptr ? length : length + 1;
+    std::string_view view;
+    if (!readLine(view)) return false;
+    line.assign(view);
     return true;
 }
 
