@@ -66,21 +66,11 @@ void readSignalToken(Signal& signal, std::string_view key, std::string_view valu
     if (index < 0) return;
     const SignalField<Signal>& f = SignalTable<Signal>::fields[static_cast<std::size_t>(index)];
     switch (f.kind) {
-        case SignalFieldKind::Text:
-            signal.*f.text = value;
-            break;
-        case SignalFieldKind::Int:
-            readInt(value, signal.*f.integer);
-            break;
-        case SignalFieldKind::Real:
-            readReal(value, signal.*f.real);
-            break;
-        case SignalFieldKind::Time:
-            readJulian(value, signal.*f.time);
-            break;
-        case SignalFieldKind::Curve:
-            readPotCurve(value, signal.*f.curve);
-            break;
+        case SignalFieldKind::Text: signal.*f.text = value; break;
+        case SignalFieldKind::Int: readInt(value, signal.*f.integer); break;
+        case SignalFieldKind::Real: readReal(value, signal.*f.real); break;
+        case SignalFieldKind::Time: readJulian(value, signal.*f.time); break;
+        case SignalFieldKind::Curve: readPotCurve(value, signal.*f.curve); break;
     }
 }
 
@@ -130,17 +120,10 @@ void ResFile::parseContextLine(std::string_view rest) {
     fl = 0;
     splitTokens(rest, [this](std::string_view key, std::string_view value) {
         switch (findKey(ContextKeys, key)) {
-            case ContextNcfft:
-                readInt(value, ncfft);
-                break;
-            case ContextCr:
-                readReal(value, cr);
-                break;
-            case ContextFl:
-                readInt(value, fl);
-                break;
-            default:
-                break;
+            case ContextNcfft: readInt(value, ncfft); break;
+            case ContextCr: readReal(value, cr); break;
+            case ContextFl: readInt(value, fl); break;
+            default: break;
         }
     });
 }

@@ -26,18 +26,10 @@ void I4WU::beginRow() {
 
 void I4WU::storeCell(int column, std::string_view cell) {
     switch (column) {
-        case FieldIndex::Update:
-            record.Update.parseLocal(cell);
-            break;
-        case FieldIndex::TimeStamp:
-            record.TimeStamp.parseLocal(cell);
-            break;
-        case FieldIndex::TimeRecorded:
-            record.time_recorded.parseUtc(cell);
-            break;
-        default:
-            record.setField(column, cell);
-            break;  // -1 and other non-fields change nothing
+        case FieldIndex::Update: record.Update.parseLocal(cell); break;
+        case FieldIndex::TimeStamp: record.TimeStamp.parseLocal(cell); break;
+        case FieldIndex::TimeRecorded: record.time_recorded.parseUtc(cell); break;
+        default: record.setField(column, cell); break;  // -1 and other non-fields change nothing
     }
 }
 

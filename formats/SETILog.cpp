@@ -41,8 +41,6 @@ void SETILog::storeCell(int column, std::string_view cell) {
             record.time_recorded.setJulian(julian);
             break;
         }
-        default:
-            record.setField(column, cell);
-            break;  // -1 and other non-fields change nothing
+        default: record.setField(column, cell); break;  // -1 and other non-fields change nothing
     }
 }

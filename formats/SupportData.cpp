@@ -124,8 +124,7 @@ void appendLine(std::string& out, const WorkUnit& r, int index) {
             appendFixed(out, r.*def.real, 6);
             break;
         case FieldKind::Hex:
-        case FieldKind::Power:
-            break;  // none written: see WrittenFields
+        case FieldKind::Power: break;  // none written: see WrittenFields
     }
     out += '\r';
 }
@@ -192,20 +191,11 @@ bool SSLog::readRecord() {
         seen = true;
         const int index = findKey(LineKeys, key);
         switch (index) {
-            case -1:
-                break;
-            case TimeStampField:
-                record.TimeStamp.parseUtc(value);
-                break;
-            case TimeRecordedField:
-                record.time_recorded.parseUtc(value);
-                break;
-            case PosField:
-                applyPosition(value, record);
-                break;
-            default:
-                record.setField(index, value);
-                break;
+            case -1: break;
+            case TimeStampField: record.TimeStamp.parseUtc(value); break;
+            case TimeRecordedField: record.time_recorded.parseUtc(value); break;
+            case PosField: applyPosition(value, record); break;
+            default: record.setField(index, value); break;
         }
     }
     return seen;

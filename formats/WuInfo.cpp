@@ -68,18 +68,10 @@ void appendRow(std::string& out, const WorkUnit& r) {
             case FieldKind::DateTime:
                 appendJulian(out, r.*def.time, i == FieldIndex::TimeRecorded ? 5 : 6);
                 break;
-            case FieldKind::Text:
-                appendQuoted(out, r.*def.text);
-                break;
-            case FieldKind::Int:
-                appendInt(out, r.*def.integer);
-                break;
-            case FieldKind::Hex:
-                appendHex(out, r.*def.integer);
-                break;
-            case FieldKind::Real:
-                appendFixed(out, r.*def.real, 6);
-                break;
+            case FieldKind::Text: appendQuoted(out, r.*def.text); break;
+            case FieldKind::Int: appendInt(out, r.*def.integer); break;
+            case FieldKind::Hex: appendHex(out, r.*def.integer); break;
+            case FieldKind::Real: appendFixed(out, r.*def.real, 6); break;
             case FieldKind::Power:
                 appendFixed(out, r.bg_pot[static_cast<std::size_t>(i - FieldIndex::FirstPower)], 6);
                 break;

@@ -209,51 +209,24 @@ bool ATime::parseFields(std::string_view text, int fields[6]) {
         int& dayOrYear = token.size() <= 2 ? day : year;
         if (wordLayout) {
             switch (position) {
-                case 0:
-                    break;  // the weekday
-                case 1:
-                    month = monthFromName(token);
-                    break;
-                case 2:
-                    readToken(token, day);
-                    break;
-                case 3:
-                    readToken(token, fields[3]);
-                    break;
-                case 4:
-                    readToken(token, fields[4]);
-                    break;
-                case 5:
-                    readToken(token, fields[5]);
-                    break;
-                case 6:
-                    readToken(token, year);
-                    break;
-                default:
-                    return true;
+                case 0: break;  // the weekday
+                case 1: month = monthFromName(token); break;
+                case 2: readToken(token, day); break;
+                case 3: readToken(token, fields[3]); break;
+                case 4: readToken(token, fields[4]); break;
+                case 5: readToken(token, fields[5]); break;
+                case 6: readToken(token, year); break;
+                default: return true;
             }
         } else {
             switch (position) {
-                case 0:
-                    readToken(token, dayOrYear);
-                    break;
-                case 1:
-                    readToken(token, month);
-                    break;
-                case 2:
-                    readToken(token, dayOrYear);
-                    break;
-                case 3:
-                    readToken(token, fields[3]);
-                    break;
-                case 4:
-                    readToken(token, fields[4]);
-                    break;
-                case 5:
-                    readToken(token, fields[5]);
-                    break;
-                default:
-                    return true;
+                case 0: readToken(token, dayOrYear); break;
+                case 1: readToken(token, month); break;
+                case 2: readToken(token, dayOrYear); break;
+                case 3: readToken(token, fields[3]); break;
+                case 4: readToken(token, fields[4]); break;
+                case 5: readToken(token, fields[5]); break;
+                default: return true;
             }
         }
     }

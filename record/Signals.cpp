@@ -92,18 +92,10 @@ std::size_t hashOf(const Signal& signal) {
     SignalHasher h;
     for (const SignalField<Signal>& f : SignalTable<Signal>::fields) {
         switch (f.kind) {
-            case SignalFieldKind::Text:
-                h.text(signal.*f.text);
-                break;
-            case SignalFieldKind::Int:
-                h.integer(signal.*f.integer);
-                break;
-            case SignalFieldKind::Real:
-                h.real(signal.*f.real);
-                break;
-            case SignalFieldKind::Time:
-                h.time(signal.*f.time);
-                break;
+            case SignalFieldKind::Text: h.text(signal.*f.text); break;
+            case SignalFieldKind::Int: h.integer(signal.*f.integer); break;
+            case SignalFieldKind::Real: h.real(signal.*f.real); break;
+            case SignalFieldKind::Time: h.time(signal.*f.time); break;
             case SignalFieldKind::Curve:
                 for (std::int32_t value : signal.*f.curve) h.integer(value);
                 break;

@@ -88,20 +88,11 @@ bool WorkUnit::setField(int index, std::string_view value) {
     if (index < 0 || index >= WorkUnitFieldCount) return false;
     const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
     switch (def.kind) {
-        case FieldKind::DateTime:
-            return false;  // each format reads its date-times its own way
-        case FieldKind::Text:
-            assignText(this->*def.text, value);
-            break;
-        case FieldKind::Int:
-            readInt(value, this->*def.integer);
-            break;
-        case FieldKind::Hex:
-            readHex(value, this->*def.integer);
-            break;
-        case FieldKind::Real:
-            readReal(value, this->*def.real);
-            break;
+        case FieldKind::DateTime: return false;  // each format reads its date-times its own way
+        case FieldKind::Text: assignText(this->*def.text, value); break;
+        case FieldKind::Int: readInt(value, this->*def.integer); break;
+        case FieldKind::Hex: readHex(value, this->*def.integer); break;
+        case FieldKind::Real: readReal(value, this->*def.real); break;
         case FieldKind::Power:
             readReal(value, bg_pot[static_cast<std::size_t>(index - FieldIndex::FirstPower)]);
             break;
@@ -138,17 +129,12 @@ bool lessByField(const WorkUnit& a, const WorkUnit& b) {
     const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(
         FieldByDeclaration[static_cast<std::size_t>(selectedField)])];
     switch (def.kind) {
-        case FieldKind::DateTime:
-            return lessTime(a.*def.time, b.*def.time);
-        case FieldKind::Text:
-            return a.*def.text < b.*def.text;
+        case FieldKind::DateTime: return lessTime(a.*def.time, b.*def.time);
+        case FieldKind::Text: return a.*def.text < b.*def.text;
         case FieldKind::Int:
-        case FieldKind::Hex:
-            return a.*def.integer < b.*def.integer;
-        case FieldKind::Real:
-            return lessReal(a.*def.real, b.*def.real);
-        case FieldKind::Power:
-            break;
+        case FieldKind::Hex: return a.*def.integer < b.*def.integer;
+        case FieldKind::Real: return lessReal(a.*def.real, b.*def.real);
+        case FieldKind::Power: break;
     }
     return false;
 }

@@ -195,17 +195,10 @@ TEST(WorkUnitOrder, SelectorAndSetFieldAgreeOnEveryField) {
     for (int changed = 0; changed < 37; ++changed) {
         WorkUnit b = a;
         switch (tableIndex[changed]) {
-            case 0:
-                b.Update.setJulian(2451600.5);
-                break;
-            case 1:
-                b.TimeStamp.setJulian(2451600.5);
-                break;
-            case 9:
-                b.time_recorded.setJulian(2451600.5);
-                break;
-            default:
-                ASSERT_TRUE(b.setField(tableIndex[changed], "2"));
+            case 0: b.Update.setJulian(2451600.5); break;
+            case 1: b.TimeStamp.setJulian(2451600.5); break;
+            case 9: b.time_recorded.setJulian(2451600.5); break;
+            default: ASSERT_TRUE(b.setField(tableIndex[changed], "2"));
         }
         for (int selected = 0; selected < 37; ++selected) {
             SCOPED_TRACE("field changed " + std::to_string(changed) + ", selector " +
