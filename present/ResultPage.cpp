@@ -107,26 +107,26 @@ constexpr HeadRow HeadRows[] = {
 
 void appendHead(PageSink& sink, const WorkUnit& w) {
     std::string& page = sink.block();
-    page += "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n";
-    page += "<HTML>\n";
-    page += "<HEAD>\n";
-    page += "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\n";
-    page += "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\n";
-    page += "<TITLE>Result Details for ";
-    appendEscaped(page, w.name);
-    page += "</title>\n";
-    page += "</head>\n";
     page +=
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n"
+        "<HTML>\n"
+        "<HEAD>\n"
+        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\n"
+        "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\n"
+        "<TITLE>Result Details for ";
+    appendEscaped(page, w.name);
+    page +=
+        "</title>\n"
+        "</head>\n"
         "<BODY BGCOLOR=\"#000000\" TEXT=\"#FFFFFF\" LINK=\"#cc99ff\" ALINK=\"#cc99ff\" "
-        "VLINK=\"#cc99ff\">\n";
-    page += "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\n";
-    page += "<HR>\n";
-    page += "<H1>Result Details for ";
+        "VLINK=\"#cc99ff\">\n"
+        "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\n"
+        "<HR>\n"
+        "<H1>Result Details for ";
     appendEscaped(page, w.name);
-    page += "</H1>\n";
-    page += "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\n";
-
     page +=
+        "</H1>\n"
+        "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\n"
         "<TR BGCOLOR=\"#303080\"><TH COLSPAN=4 ALIGN=right>Workunit Name:</TH>"
         "<TH COLSPAN=4 ALIGN=left>";
     appendEscaped(page, w.name);

@@ -11,12 +11,6 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Cuts `text` at its first NUL byte, as the C string it was read into would end there.
-void cutAtNul(std::string& text) {
-    const std::size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
-}
-
 }  // namespace
 
 std::string_view trimBlanks(std::string_view text) {
@@ -73,13 +67,6 @@ void LineSource::close() {
     open_ = false;
 }
 
-bool LineSource::readLine(std::string& line) {
-    std::string_view view;
-    if (!readLine(view)) return false;
-    line.assign(view);
-    return true;
-}
-
 bool LineSource::readLine(std::string_view& line) {
     if (!open_ || pos_ >= data_.size()) return false;
     const char* start = data_.data() + pos_;
@@ -89,13 +76,6 @@ bool LineSource::readLine(std::string_view& line) {
         found == nullptr ? left : static_cast<std::size_t>(static_cast<const char*>(found) - start);
     line = std::string_view(start, length);
     pos_ += found == nullptr ? length : length + 1;
-    return true;
-}
-
-bool LineSource::readCrLine(std::string& line) {
-    std::string_view view;
-    if (!readCrLine(view)) return false;
-    line.assign(view);
     return true;
 }
 
@@ -205,11 +185,13 @@ void INIFile::close() { file_.close(); }
 
 bool INIFile::readLine() {
     if (!file_.isOpen()) return false;
-    if (!file_.readLine(line)) {
+    std::string_view read;
+    if (!file_.readLine(read)) {
         line.clear();
         return false;
     }
-    cutAtNul(line);
+    // A NUL ends the line, as the C string it was read into would end there.
+    line.assign(read.substr(0, read.find('\0')));
     return splitKeyValue(line, key, value);
 }
 

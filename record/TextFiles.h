@@ -21,15 +21,12 @@ public:
     bool openBytes(std::string bytes, bool textMode);
     void close();
     bool isOpen() const { return open_; }
-    // Next line up to a line feed (not stored) or the end of the data; false when nothing is
-    // left. In text mode carriage returns are dropped.
-    bool readLine(std::string& line);
-    // The same as a view into the bytes held, valid until the source closes: no copy.
+    // Next line up to a line feed (not stored) or the end of the data, as a view into the
+    // bytes held, valid until the source closes; false when nothing is left. In text mode
+    // carriage returns are dropped.
     bool readLine(std::string_view& line);
     // Next line up to a carriage return (not stored), line feeds dropped; a lone line feed
     // also ends a line, so CR, LF and CR LF each end one line. False when nothing is left.
-    bool readCrLine(std::string& line);
-    // The same as a view into the bytes held, valid until the source closes: no copy.
     bool readCrLine(std::string_view& line);
 
 private:
