@@ -8,13 +8,10 @@
 
 #include "platform/platform.h"
 
+// A plain value: a search's entries are listed whole when it starts, so no OS handle stays
+// open between calls and nothing needs releasing.
 class FindFile {
 public:
-    FindFile() = default;
-    FindFile(const FindFile&) = delete;
-    FindFile& operator=(const FindFile&) = delete;
-    ~FindFile() { close(); }
-
     std::int32_t handle = -1;  // 0 while a search is open
     std::string pattern;
     std::string directory;  // the pattern up to its last backslash or slash; ".\" if none

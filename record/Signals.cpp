@@ -78,12 +78,14 @@ private:
 // The fields both kinds take from the work unit's header: its name, where the telescope
 // pointed, when and at which frequency.
 template <class Signal>
-void seedFromHeader(Signal& signal, const WorkUnit& w) {
+void seedFromHeader(Signal& signal, const WorkUnit& w, std::int32_t fftLen, std::int32_t fftInd) {
     signal.name = w.name;
     signal.ra = w.start_ra;
     signal.dec = w.start_dec;
     signal.time = w.time_recorded;
     signal.freq = w.subband_base;
+    signal.ncfft = ratio(fftLen, fftInd);
+    signal.fft_len = fftLen;
 }
 
 // Every field of the signal's table goes into its hash.
@@ -111,10 +113,8 @@ std::size_t hashOf(const Signal& signal) {
 void Spike::clear() { *this = Spike(); }
 
 void Spike::fromWorkUnit(const WorkUnit& w) {
-    seedFromHeader(*this, w);
-    ncfft = ratio(w.bs_fft_len, w.bs_fft_ind);
+    seedFromHeader(*this, w, w.bs_fft_len, w.bs_fft_ind);
     chirp_rate = w.bs_chirp_rate;
-    fft_len = w.bs_fft_len;
     power = w.bs_power;
 }
 
@@ -134,10 +134,8 @@ void Gaussian::clear() { *this = Gaussian(); }
 double Gaussian::score() const { return chisqr == 0.0 ? 0.0 : peak / chisqr; }
 
 void Gaussian::fromWorkUnit(const WorkUnit& w) {
-    seedFromHeader(*this, w);
-    ncfft = ratio(w.bg_fft_len, w.bg_fft_ind);
+    seedFromHeader(*this, w, w.bg_fft_len, w.bg_fft_ind);
     chirprate = w.bg_chirp_rate;
-    fft_len = w.bg_fft_len;
     peak = w.bg_power;
     mean = w.bg_true_mean;
     sigma = w.bg_sigma;
