@@ -90,28 +90,16 @@ void BM_ReadSupportData(benchmark::State& state) {
     std::remove(path.c_str());
 }
 
-void BM_ReadSetiLog(benchmark::State& state) {
+// Reads an export of n rows made by `makeExport` into a store.
+template <class Reader, std::string (*makeExport)(std::uint32_t, std::uint32_t)>
+void BM_ReadExport(benchmark::State& state) {
     const auto n = static_cast<std::uint32_t>(state.range(0));
-    const std::string bytes = syntheticSetiLogExport(0, n);
+    const std::string bytes = makeExport(0, n);
     for (auto _ : state) {
         WorkUnitList store;
-        SETILog log;
-        log.openBytes(bytes);
-        while (log.readRecord()) store.add(log.record);
-        benchmark::DoNotOptimize(store.size());
-    }
-    state.SetItemsProcessed(state.iterations() * n);
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
-}
-
-void BM_ReadI4wu(benchmark::State& state) {
-    const auto n = static_cast<std::uint32_t>(state.range(0));
-    const std::string bytes = syntheticI4wuExport(0, n);
-    for (auto _ : state) {
-        WorkUnitList store;
-        I4WU log;
-        log.openBytes(bytes);
-        while (log.readRecord()) store.add(log.record);
+        Reader reader;
+        reader.openBytes(bytes);
+        while (reader.readRecord()) store.add(reader.record);
         benchmark::DoNotOptimize(store.size());
     }
     state.SetItemsProcessed(state.iterations() * n);
@@ -154,8 +142,8 @@ BENCHMARK(BM_WriteWuInfo)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ReadWuInfo)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ExportSupportData)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ReadSupportData)->Arg(10000)->Arg(100000);
-BENCHMARK(BM_ReadSetiLog)->Arg(10000)->Arg(100000);
-BENCHMARK(BM_ReadI4wu)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_ReadExport<SETILog, syntheticSetiLogExport>)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_ReadExport<I4WU, syntheticI4wuExport>)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_ReadResultSignals)->Arg(20000)->Arg(200000);
 BENCHMARK(BM_ReadReal);
 BENCHMARK(BM_AppendFixed);
