@@ -22,6 +22,8 @@ public:
     // open on a file's bytes held in memory. Always true.
     bool openBytes(std::string bytes);
     bool isOpen() const { return file_.isOpen(); }
+    // True once a read of the open file failed partway: the records given so far are not all.
+    bool failed() const { return file_.failed(); }
     // Reads the next record into `record`: the lines up to the "!" that opens the record
     // after it, or to the end of the file. Lines before the first "!" form a record of their
     // own. False when no file is open or nothing is left.

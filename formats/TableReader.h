@@ -30,6 +30,8 @@ public:
         return file_.openBytes(std::move(bytes));
     }
     bool isOpen() const { return file_.isOpen(); }
+    // True once a read of the open file failed partway: the rows given so far are not all.
+    bool failed() const { return file_.failed(); }
     // Reads up to the next data row into `record`, taking any header rows before it as the
     // new column order. An empty line gives an empty record, which the store refuses. False
     // at the end of the file or when no file is open.

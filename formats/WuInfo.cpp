@@ -108,11 +108,12 @@ private:
 };
 
 // Every row of an open table into the store. The column order carries over from one table
-// to the next, as the store keeps it.
-void readRows(WuInfoTable& table, WorkUnitList& store) {
+// to the next, as the store keeps it. False when a read failed partway.
+bool readRows(WuInfoTable& table, WorkUnitList& store) {
     table.columns = store.columns;
     while (table.readRecord()) store.add(std::move(table.record));
     store.columns = table.columns;
+    return !table.failed();
 }
 
 }  // namespace
@@ -131,9 +132,7 @@ std::string wuInfoBytes(const WorkUnitList& store) {
 
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
     WuInfoTable table;
-    if (!table.open(path)) return false;
-    readRows(table, store);
-    return true;
+    return table.open(path) && readRows(table, store);
 }
 
 void readWuInfoBytes(WorkUnitList& store, std::string bytes) {

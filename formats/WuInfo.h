@@ -11,7 +11,8 @@
 // False on any failure, and the old file then keeps its bytes.
 bool writeWuInfo(const WorkUnitList& store, const std::string& path);
 // Adds every row to the store (merging by name); header lines set store.columns.
-// False when the file cannot be opened.
+// False when the file cannot be opened, or a read fails partway (the rows before it are
+// in the store then).
 bool readWuInfo(WorkUnitList& store, const std::string& path);
 // The file's bytes as writeWuInfo writes them.
 std::string wuInfoBytes(const WorkUnitList& store);

@@ -2,6 +2,7 @@
 // the time zone, reading and writing files, copying and replacing them safely.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,6 +61,34 @@ constexpr const char* ExecutableSuffix = "";
 // file (a directory, a FIFO, a device such as /dev/zero: opening one never waits); `bytes` is
 // then untouched.
 bool readFile(const std::string& path, std::string& bytes);
+
+// A regular file read front to back a piece at a time, so a file of any size costs only the
+// caller's buffer. Opens under the rules of readFile: only a regular file, and opening a FIFO
+// never waits.
+class InputFile {
+public:
+    InputFile() = default;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile() { close(); }
+
+    bool open(const std::string& path);
+    bool isOpen() const { return handle_ != -1; }
+    // Reads up to `size` bytes into `buffer`: the count, 0 at the end of the file, -1 when
+    // the read failed or no file is open.
+    std::int64_t read(char* buffer, std::size_t size);
+    void close();
+
+private:
+    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
+};
+
+// Zeroed memory for a large working store, whole pages straight from the OS. Linux backs it
+// with 2 MiB pages where it can, so filling a store of a million work units costs a few
+// hundred page faults instead of a few hundred thousand. nullptr when the OS refuses.
+void* allocateLarge(std::size_t bytes);
+// Gives back a block of allocateLarge, with the size it was asked for.
+void freeLarge(void* block, std::size_t bytes);
 
 // What a path names: nothing (Missing), a regular file this process can open for reading
 // (Readable), or anything else that is there (Unreadable): a file it may not read, a

@@ -6,23 +6,33 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 // Cuts blanks and tabs (only those) from both ends; a text of blanks only stays as it is.
 std::string& trimBlanks(std::string& text);
 std::string_view trimBlanks(std::string_view text);
 // trimBlanks, then removes every double quote.
 std::string& trimUnquote(std::string& text);
 
-// The whole file is read at open. Text mode: the data ends at the first byte 26 and every
-// carriage return is dropped. Binary mode: bytes as they are.
+// A file read a block at a time into one buffer that is reused, so a file of any size holds
+// about a megabyte. Text mode: the data ends at the first byte 26 and every carriage return
+// is dropped. Binary mode: bytes as they are.
 class LineSource {
 public:
+    LineSource() = default;
+    LineSource(const LineSource&) = delete;
+    LineSource& operator=(const LineSource&) = delete;
+
     bool open(const std::string& path, bool textMode);
     // The same, on bytes already in memory (text mode treats them as the file's bytes).
     bool openBytes(std::string bytes, bool textMode);
     void close();
     bool isOpen() const { return open_; }
+    // True once a read of the file failed partway: the lines given so far are not the whole
+    // file. Cleared by open and close.
+    bool failed() const { return failed_; }
     // Next line up to a line feed (not stored) or the end of the data, as a view into the
-    // bytes held, valid until the source closes; false when nothing is left. In text mode
+    // buffer, valid until the next read or close; false when nothing is left. In text mode
     // carriage returns are dropped.
     bool readLine(std::string_view& line);
     // Next line up to a carriage return (not stored), line feeds dropped; a lone line feed
@@ -30,23 +40,35 @@ public:
     bool readCrLine(std::string_view& line);
 
 private:
-    std::string data_;
+    // Moves the unread bytes to the front and reads more after them; false when nothing more
+    // came (the end of the data, or a failed read).
+    bool fill();
+    // The text-mode rules on bytes just read, from `from` to the end of the buffer.
+    void applyTextMode(std::size_t from);
+
+    platform::InputFile file_;
+    std::string data_;  // [pos_, end_) is unread
     std::size_t pos_ = 0;
+    std::size_t end_ = 0;
     bool open_ = false;
     bool textMode_ = true;
+    bool atEnd_ = true;  // nothing more to read from the file
+    bool failed_ = false;
+    bool skipLineFeed_ = false;  // a carriage return ended the last line at the buffer's end
 };
 
 class CSVFile {
 public:
     CSVFile() = default;
     explicit CSVFile(const std::string& path) { open(path); }
-    // The current line: a view into the file's bytes, valid until the file closes.
+    // The current line: a view into the file's buffer, valid until the next line is read.
     std::string_view line;
 
     bool open(const std::string& path);  // text mode
     bool openBytes(std::string bytes);   // text mode, on a file's bytes held in memory
     void close();
     bool isOpen() const { return file_.isOpen(); }
+    bool failed() const { return file_.failed(); }
     // Next line into `line`, cut at its first NUL byte; the field reader starts at its front.
     bool readLine();
     // Next comma-separated field (commas inside double quotes do not split) through the
@@ -86,6 +108,7 @@ public:
     bool openBytes(std::string bytes, bool textMode);
     void close();  // line, key and value keep their texts
     bool isOpen() const { return file_.isOpen(); }
+    bool failed() const { return file_.failed(); }
     // Line-feed reader: `line`, `key` and `value` set (line cut at its first NUL byte).
     bool readLine();
     // Carriage-return reader: `key` and `value` set, `line` untouched.

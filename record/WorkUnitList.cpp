@@ -1,75 +1,145 @@
-// The merge tool's store: one record per work-unit name in order of first insertion, found
-// through an index by name, merged on add and sorted stably by one field.
+// The merge tool's store: records in blocks that never move, an order over them, and an
+// open-addressing index by name, merged on add and sorted stably by one field.
 #include "record/WorkUnitList.h"
 
 #include <algorithm>
-#include <numeric>
+#include <functional>
+#include <new>
 #include <utility>
 
 #include "record/WorkUnitFields.h"
 
+RecordBlocks::RecordBlocks(const RecordBlocks& other) {
+    for (std::size_t i = 0; i < other.size(); ++i) append(other[i]);
+}
+
+RecordBlocks& RecordBlocks::operator=(const RecordBlocks& other) {
+    if (this != &other) {
+        clear();
+        for (std::size_t i = 0; i < other.size(); ++i) append(other[i]);
+    }
+    return *this;
+}
+
+WorkUnit* RecordBlocks::nextPlace() {
+    const std::size_t place = size_ % PerBlock;
+    if (place == 0 && size_ / PerBlock == blocks_.size()) {
+        void* block = platform::allocateLarge(BlockBytes);
+        if (block == nullptr) throw std::bad_alloc();
+        blocks_.push_back(static_cast<WorkUnit*>(block));
+    }
+    return blocks_[size_ / PerBlock] + place;
+}
+
+void RecordBlocks::append(const WorkUnit& record) {
+    new (nextPlace()) WorkUnit(record);
+    ++size_;
+}
+
+void RecordBlocks::append(WorkUnit&& record) {
+    new (nextPlace()) WorkUnit(std::move(record));
+    ++size_;
+}
+
+void RecordBlocks::clear() {
+    for (std::size_t i = 0; i < size_; ++i) (*this)[i].~WorkUnit();
+    for (WorkUnit* block : blocks_) platform::freeLarge(block, BlockBytes);
+    blocks_.clear();
+    size_ = 0;
+}
+
+namespace {
+
+std::uint32_t hashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+}
+
+}  // namespace
+
 void WorkUnitList::reset() {
     records_.clear();
-    index_.clear();
+    order_.clear();
+    slots_.clear();
     columns.resize(WorkUnitFieldCount);
     for (int i = 0; i < WorkUnitFieldCount; ++i) columns[static_cast<std::size_t>(i)] = i;
 }
 
-bool WorkUnitList::add(const WorkUnit& record) {
+std::size_t WorkUnitList::slotOf(std::string_view name, std::uint32_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const NameSlot& entry = slots_[slot];
+        if (entry.record == 0) return slot;
+        if (entry.hash == hash && records_[entry.record - 1].name == name) return slot;
+    }
+}
+
+void WorkUnitList::growIndex() {
+    std::vector<NameSlot, LargeAllocator<NameSlot>> old;
+    old.swap(slots_);
+    slots_.resize(old.empty() ? 64 : old.size() * 2);
+    const std::size_t mask = slots_.size() - 1;
+    for (const NameSlot& entry : old) {
+        if (entry.record == 0) continue;
+        std::size_t slot = entry.hash & mask;
+        while (slots_[slot].record != 0) slot = (slot + 1) & mask;
+        slots_[slot] = entry;
+    }
+}
+
+template <class Record>
+bool WorkUnitList::insert(Record&& record) {
     if (record.name.empty()) return false;
-    auto found = index_.find(record.name);
-    if (found != index_.end()) {
+    if ((order_.size() + 1) * 2 > slots_.size()) growIndex();
+    const std::uint32_t hash = hashOf(record.name);
+    const std::size_t slot = slotOf(record.name, hash);
+    if (slots_[slot].record != 0) {
         // Merged whether or not anything changed: an equal or older reading is still "added".
-        records_[found->second].mergeFrom(record);
+        records_[slots_[slot].record - 1].mergeFrom(record);
         return true;
     }
-    records_.push_back(record);
-    // The key is taken from the stored copy: `record` may live in records_ and move on growth.
-    index_.emplace(records_.back().name, records_.size() - 1);
+    // Record numbers are kept in 32 bits; a store that large is far past any memory anyway.
+    if (records_.size() >= 0xFFFFFFFEu) throw std::bad_alloc();
+    const auto number = static_cast<std::uint32_t>(records_.size());
+    records_.append(std::forward<Record>(record));
+    order_.push_back(number);
+    slots_[slot] = {number + 1, hash};
     return true;
 }
 
-bool WorkUnitList::add(WorkUnit&& record) {
-    if (record.name.empty()) return false;
-    auto found = index_.find(record.name);
-    if (found != index_.end()) {
-        records_[found->second].mergeFrom(record);
-        return true;
-    }
-    records_.push_back(std::move(record));
-    index_.emplace(records_.back().name, records_.size() - 1);
-    return true;
-}
+bool WorkUnitList::add(const WorkUnit& record) { return insert(record); }
+
+bool WorkUnitList::add(WorkUnit&& record) { return insert(std::move(record)); }
 
 void WorkUnitList::sort(int declarationNumber) {
     setSortField(declarationNumber);
-    if (records_.empty()) return;
+    if (order_.empty()) return;
     // Stable, so records with equal keys keep their order and a rerun writes the same file.
-    // Positions are sorted rather than the records themselves, so each record of about a
-    // kilobyte moves once instead of log n times.
-    std::vector<std::size_t> order(records_.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
+    // Only the order of record numbers changes: the records themselves never move.
     const int field = declarationNumber >= 0 && declarationNumber < DeclarationCount
                           ? FieldByDeclaration[static_cast<std::size_t>(declarationNumber)]
                           : -1;
     if (field >= 0 && WorkUnitFields[static_cast<std::size_t>(field)].kind == FieldKind::DateTime) {
         // A date-time compares by its Julian Date: worked out once per record here, not twice
-        // per comparison.
+        // per comparison, and kept beside the number so the sort reads one array.
         ATime WorkUnit::*const time = WorkUnitFields[static_cast<std::size_t>(field)].time;
-        std::vector<double> keys(records_.size());
-        for (std::size_t i = 0; i < records_.size(); ++i)
-            keys[i] = (records_[i].*time).julianDate();
-        std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
-            return lessNumber(keys[a], keys[b]);
+        struct Keyed {
+            double key;
+            std::uint32_t position;  // in the order before the sort: ties keep it
+        };
+        std::vector<Keyed, LargeAllocator<Keyed>> keyed(order_.size());
+        for (std::size_t i = 0; i < order_.size(); ++i)
+            keyed[i] = {(records_[order_[i]].*time).julianDate(), static_cast<std::uint32_t>(i)};
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+            if (lessNumber(a.key, b.key)) return true;
+            if (lessNumber(b.key, a.key)) return false;
+            return a.position < b.position;
         });
+        std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> sorted(order_.size());
+        for (std::size_t i = 0; i < keyed.size(); ++i) sorted[i] = order_[keyed[i].position];
+        order_.swap(sorted);
     } else {
-        std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        std::stable_sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
             return lessByField(records_[a], records_[b]);
         });
     }
-    std::vector<WorkUnit> sorted;
-    sorted.reserve(records_.size());
-    for (std::size_t position : order) sorted.push_back(std::move(records_[position]));
-    records_.swap(sorted);
-    for (std::size_t i = 0; i < records_.size(); ++i) index_[records_[i].name] = i;
 }

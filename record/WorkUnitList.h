@@ -3,12 +3,41 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <cstdint>
+#include <iterator>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "record/LargeAllocator.h"
 #include "record/WorkUnit.h"
+
+// Records in blocks of about two megabytes that never move once made: the store grows
+// without copying what it holds, and a record's place stays valid for the store's life.
+class RecordBlocks {
+public:
+    RecordBlocks() = default;
+    RecordBlocks(const RecordBlocks& other);
+    RecordBlocks& operator=(const RecordBlocks& other);
+    ~RecordBlocks() { clear(); }
+
+    std::size_t size() const { return size_; }
+    WorkUnit& operator[](std::size_t i) { return blocks_[i / PerBlock][i % PerBlock]; }
+    const WorkUnit& operator[](std::size_t i) const { return blocks_[i / PerBlock][i % PerBlock]; }
+    // Puts the record after the last one.
+    void append(const WorkUnit& record);
+    void append(WorkUnit&& record);
+    void clear();
+
+private:
+    static constexpr std::size_t BlockBytes = std::size_t{2} << 20;
+    static constexpr std::size_t PerBlock = BlockBytes / sizeof(WorkUnit);
+
+    // The place of the next record, a new block made when the last is full.
+    WorkUnit* nextPlace();
+
+    std::vector<WorkUnit*> blocks_;
+    std::size_t size_ = 0;
+};
 
 class WorkUnitList {
 public:
@@ -25,12 +54,58 @@ public:
     // Sets the sort-field selector and orders the records ascending by it, stably.
     void sort(int declarationNumber);
 
-    std::size_t size() const { return records_.size(); }
-    const WorkUnit& operator[](std::size_t i) const { return records_[i]; }
-    std::vector<WorkUnit>::const_iterator begin() const { return records_.begin(); }
-    std::vector<WorkUnit>::const_iterator end() const { return records_.end(); }
+    std::size_t size() const { return order_.size(); }
+    const WorkUnit& operator[](std::size_t i) const { return records_[order_[i]]; }
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = WorkUnit;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const WorkUnit*;
+        using reference = const WorkUnit&;
+
+        const_iterator() = default;
+        const_iterator(const WorkUnitList* list, std::size_t i) : list_(list), i_(i) {}
+        reference operator*() const { return (*list_)[i_]; }
+        pointer operator->() const { return &(*list_)[i_]; }
+        const_iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++i_;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const { return i_ == other.i_; }
+
+    private:
+        const WorkUnitList* list_ = nullptr;
+        std::size_t i_ = 0;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
 
 private:
-    std::vector<WorkUnit> records_;
-    std::unordered_map<std::string, std::size_t> index_;  // name -> position in records_
+    // One slot of the name index: the record's number + 1 (0 for an empty slot) and the
+    // name's hash, which spares comparing names that merely share a slot.
+    struct NameSlot {
+        std::uint32_t record = 0;
+        std::uint32_t hash = 0;
+    };
+
+    // The slot holding the record of this name, or the empty slot where it would go.
+    std::size_t slotOf(std::string_view name, std::uint32_t hash) const;
+    // The number of the record of this name, found or newly appended: `fresh` tells which.
+    template <class Record>
+    bool insert(Record&& record);
+    // Doubles the index (or makes it) and puts every record back in.
+    void growIndex();
+
+    RecordBlocks records_;  // in order of first insertion
+    // The records' numbers in the store's order: insertion order until sort.
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> order_;
+    // Open addressing over the names, at most half the slots in use.
+    std::vector<NameSlot, LargeAllocator<NameSlot>> slots_;
 };

@@ -20,15 +20,17 @@ constexpr std::uint16_t AllowedKinds =
     KindReport | KindI4wu | KindSetiLog | KindSupport | KindClient;
 
 // Adds every record of a reader that opened to the store, after its message; false, with
-// no message, when it did not open.
+// no message, when it did not open. False too when a read failed partway: the records before
+// it are kept, but the file does not count as read (a database then is never replaced).
 template <class Reader>
 bool addAll(Reader& reader, bool opened, const std::string& path, const char* message,
             WorkUnitList& store) {
     if (!opened) return false;
     printMessage(message, path);
     while (reader.readRecord()) store.add(std::move(reader.record));
+    const bool whole = !reader.failed();
     reader.close();
-    return true;
+    return whole;
 }
 
 bool readWuInfoFile(const std::string& directory, const std::string& name, const char* message,

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -187,6 +189,72 @@ bool readFile(const std::string& path, std::string& bytes) {
     data.resize(filled);
     bytes = std::move(data);
     return true;
+}
+
+bool InputFile::open(const std::string& path) {
+    close();
+    // Non-blocking, so that opening a FIFO cannot hang; only a regular file is kept open.
+    const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    handle_ = fd;
+    return true;
+}
+
+std::int64_t InputFile::read(char* buffer, std::size_t size) {
+    if (handle_ == -1) return -1;
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
+        if (got < 0 && errno == EINTR) continue;
+        return got < 0 ? -1 : static_cast<std::int64_t>(got);
+    }
+}
+
+void InputFile::close() {
+    if (handle_ == -1) return;
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+}
+
+namespace {
+
+// The size of a large page on Linux: blocks are laid out on it so the kernel can back them
+// with such pages.
+constexpr std::size_t LargePage = std::size_t{2} << 20;
+
+std::size_t roundedToLargePages(std::size_t bytes) {
+    return (bytes + LargePage - 1) / LargePage * LargePage;
+}
+
+}  // namespace
+
+void* allocateLarge(std::size_t bytes) {
+    if (bytes == 0 || bytes > SIZE_MAX - 2 * LargePage) return nullptr;
+    const std::size_t size = roundedToLargePages(bytes);
+    // One large page more than needed, so the block can start on a large-page boundary;
+    // what lies before and after it goes back at once.
+    const std::size_t mapped = size + LargePage;
+    void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + LargePage - 1) / LargePage * LargePage;
+    if (aligned > start) munmap(raw, aligned - start);
+    const std::uintptr_t tail = aligned + size;
+    if (start + mapped > tail) munmap(reinterpret_cast<void*>(tail), start + mapped - tail);
+    void* block = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    // Only advice: where the kernel has no large pages the block is backed as usual.
+    madvise(block, size, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void freeLarge(void* block, std::size_t bytes) {
+    if (block != nullptr) munmap(block, roundedToLargePages(bytes));
 }
 
 FileStatus fileStatus(const std::string& path) {

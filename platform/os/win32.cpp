@@ -177,6 +177,43 @@ bool readFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+bool InputFile::open(const std::string& path) {
+    close();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // Only a file on a disk is read: a pipe or a device such as CON has no end.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return false;
+    }
+    handle_ = heldHandle(file);
+    return true;
+}
+
+std::int64_t InputFile::read(char* buffer, std::size_t size) {
+    if (handle_ == -1) return -1;
+    DWORD got = 0;
+    const DWORD wanted = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &got, nullptr)) return -1;
+    return static_cast<std::int64_t>(got);
+}
+
+void InputFile::close() {
+    if (handle_ == -1) return;
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
+}
+
+void* allocateLarge(std::size_t bytes) {
+    if (bytes == 0) return nullptr;
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void freeLarge(void* block, std::size_t /*bytes*/) {
+    if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);
+}
+
 FileStatus fileStatus(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
