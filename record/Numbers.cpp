@@ -82,6 +82,46 @@ bool readHex(std::string_view text, std::int32_t& out) {
     return true;
 }
 
+namespace {
+
+// Exact powers of ten: every one up to 10^22 is a double without rounding.
+constexpr double ExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common plain decimal ("-12.345678"): digits, at most one point, no exponent, and no
+// more than 2^53 in its digits taken as one integer. Such a number is that integer divided
+// by a power of ten, both exact doubles, and one correctly rounded division gives the
+// nearest double, as from_chars would. False, with `out` untouched, for any other text.
+bool readPlainDecimal(const char* p, const char* end, double& out) {
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; p != end; ++p) {
+        const char c = *p;
+        if (isDigit(c)) {
+            if (++count > 19) return false;
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            if (point) ++decimals;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    // An exponent may follow: that is the general reader's work.
+    if (p != end && (*p == 'e' || *p == 'E')) return false;
+    if (count == 0 || digits > (std::uint64_t{1} << 53) || decimals > 22) return false;
+    const double value = static_cast<double>(digits) / ExactPowers[decimals];
+    out = negative ? -value : value;
+    return true;
+}
+
+}  // namespace
+
 bool readReal(std::string_view text, double& out) {
     const char* end = text.data() + text.size();
     const char* p = skipSpace(text.data(), end);
@@ -96,6 +136,7 @@ bool readReal(std::string_view text, double& out) {
     // "inf", "nan" and a second sign, which from_chars would otherwise take.
     if (q == end) return false;
     if (!isDigit(*q) && !(*q == '.' && q + 1 != end && isDigit(q[1]))) return false;
+    if (readPlainDecimal(p, end, out)) return true;
     double value = 0;
     auto result = std::from_chars(p, end, value, std::chars_format::general);
     if (result.ec == std::errc()) {
@@ -112,8 +153,76 @@ bool readReal(std::string_view text, double& out) {
     return true;
 }
 
+namespace {
+
+// Powers of ten that fit 64 bits.
+constexpr std::uint64_t TenTo[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000,
+                                   10000000000000000,
+                                   100000000000000000,
+                                   1000000000000000000};
+
+// Up to 9 decimals of a finite value below 2^33, rounded exactly as printf rounds: the value
+// is m * 2^e, so value * 10^decimals is the integer m * 10^decimals shifted right by -e, and
+// the bits shifted out say which way to round (a tie to the even neighbour). The product fits
+// 128 bits, so nothing is approximated. False for any other value.
+bool appendFixedExact(std::string& out, double value, int decimals) {
+    if (decimals > 9 || !std::isfinite(value)) return false;
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(value), &exponent);  // 0.5 <= fraction < 1
+    if (exponent > 33) return false;  // 2^33 * 10^9 is near the top of 64 bits
+    char buffer[48];
+    char* end = buffer;
+    if (std::signbit(value)) *end++ = '-';
+    std::uint64_t scaled = 0;
+    if (fraction != 0.0) {
+        // value = mantissa * 2^(exponent - 53), the mantissa a 53-bit integer.
+        const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+        const int shift = 53 - exponent;  // at least 20
+        if (shift < 128) {
+            const unsigned __int128 product =
+                static_cast<unsigned __int128>(mantissa) * TenTo[decimals];
+            const unsigned __int128 kept = product >> shift;
+            const unsigned __int128 rest = product - (kept << shift);
+            const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+            scaled = static_cast<std::uint64_t>(kept);
+            if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+        }
+    }
+    const std::uint64_t unit = TenTo[decimals];
+    end = std::to_chars(end, buffer + sizeof buffer, scaled / unit).ptr;
+    if (decimals > 0) {
+        *end++ = '.';
+        std::uint64_t part = scaled % unit;
+        for (int i = decimals - 1; i >= 0; --i) {
+            end[i] = static_cast<char>('0' + part % 10);
+            part /= 10;
+        }
+        end += decimals;
+    }
+    out.append(buffer, end);
+    return true;
+}
+
+}  // namespace
+
 void appendFixed(std::string& out, double value, int decimals) {
     if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
+    if (appendFixedExact(out, value, decimals)) return;
     if (decimals <= StackDecimals) {
         char buffer[FixedBufferSize];
         auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,

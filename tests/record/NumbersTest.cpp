@@ -156,6 +156,67 @@ TEST(AppendFixed, MatchesPrintf) {
     EXPECT_EQ(out, "x=1.500000");
 }
 
+// The values a database is made of: below ten thousand million, with up to nine decimals. A
+// rounding that is a tie in binary (j / 2^k) goes to the even neighbour; values one unit in
+// the last place either side of a rounding boundary go their own ways.
+TEST(AppendFixed, PlainRangeRoundsAsPrintf) {
+    std::vector<double> values;
+    for (int k = 1; k <= 14; ++k) {
+        for (int j = 1; j < 300; j += 2) values.push_back(std::ldexp(j, -k));
+    }
+    for (int k = 0; k < 2000; ++k) {
+        const double boundary = (k + 0.5) / 1e6;
+        values.push_back(boundary);
+        values.push_back(std::nextafter(boundary, 0.0));
+        values.push_back(std::nextafter(boundary, 1.0));
+    }
+    std::mt19937_64 random(20261209);
+    std::uniform_real_distribution<double> wide(-1e10, 1e10);
+    std::uniform_real_distribution<double> narrow(-10.0, 10.0);
+    for (int i = 0; i < 4000; ++i) {
+        values.push_back(wide(random));
+        values.push_back(narrow(random));
+        values.push_back(std::round(narrow(random) * 1e6) / 1e6);
+    }
+    values.push_back(8589934591.999999);  // just under the top of the exact path
+    values.push_back(8589934592.5);       // just over it
+    for (double v : values) {
+        for (double signed_ : {v, -v}) {
+            for (int decimals : {0, 5, 6, 9}) {
+                ASSERT_EQ(fixed(signed_, decimals), printfFixed(signed_, decimals))
+                    << printfFixed(signed_, 20) << " with " << decimals << " decimals";
+            }
+        }
+    }
+}
+
+// Plain decimals of every length read as the C library reads them, whichever path they take.
+TEST(ReadReal, PlainDecimalsReadAsStrtod) {
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = random() % 2 != 0 ? "-" : "";
+        const int integerDigits = static_cast<int>(random() % 12);
+        const int decimals = static_cast<int>(random() % 24);
+        for (int d = 0; d < integerDigits; ++d) text += static_cast<char>('0' + random() % 10);
+        if (integerDigits == 0) text += '0';
+        if (decimals > 0) text += '.';
+        for (int d = 0; d < decimals; ++d) text += static_cast<char>('0' + random() % 10);
+        double value = 0;
+        ASSERT_TRUE(readReal(text, value)) << text;
+        const double expected = std::strtod(text.c_str(), nullptr);
+        ASSERT_EQ(value, expected) << text;
+        ASSERT_EQ(std::signbit(value), std::signbit(expected)) << text;
+    }
+    // What follows a number: a second point and text end it, an exponent belongs to it.
+    const std::pair<const char*, double> tails[] = {
+        {"1.5.5", 1.5}, {"12.25abc", 12.25}, {"2.5e2", 250.0}, {"3.E1", 30.0}, {"7.", 7.0}};
+    for (const auto& [text, expected] : tails) {
+        double value = 0;
+        EXPECT_TRUE(readReal(text, value)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+}
+
 TEST(AppendGeneral, MatchesPrintf) {
     for (double v :
          {0.0, -0.0, 123456.0, 1234567.0, 1e-5, 0.0001234, 1e308, 4.9e-324, HUGE_VAL, -2451544.5}) {
