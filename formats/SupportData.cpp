@@ -156,7 +156,7 @@ SSLog::SSLog(const std::string& path) : SSLog() { open(path); }
 bool SSLog::open(const std::string& path) {
     close();
     openTime_.setNow();
-    return file_.openBinary(path);
+    return file_.open(path, false);
 }
 
 bool SSLog::openBytes(std::string bytes) {
@@ -176,9 +176,11 @@ bool SSLog::readRecord() {
     record.Update = openTime_;
     record.setDefaultReceiverAndTape();
     bool seen = false;
-    while (file_.readCrLine()) {
-        const std::string& key = file_.key;
-        const std::string& value = file_.value;
+    std::string_view line;
+    while (file_.readCrLine(line)) {
+        std::string_view key;
+        std::string_view value;
+        INIFile::splitKeyValue(line, key, value);
         if (key.empty()) continue;
         if (value.empty()) {
             if (key != "!") continue;

@@ -32,7 +32,7 @@ public:
     void close();
 
 private:
-    INIFile file_;
+    LineSource file_;  // binary: lines end at CR, LF or CR LF
     ATime openTime_;
 };
 

@@ -2,6 +2,7 @@
 // what a stream extraction accepts (leading white space, '+', the 0x prefix) and nothing more.
 #include "record/Numbers.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -96,25 +97,23 @@ constexpr double ExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 bool readPlainDecimal(const char* p, const char* end, double& out) {
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
+    // Unsigned arithmetic wraps on overlong digit runs; the count below refuses those.
     std::uint64_t digits = 0;
-    int count = 0;
+    const char* start = p;
+    while (p != end && isDigit(*p)) digits = digits * 10 + static_cast<unsigned char>(*p++ - '0');
+    int count = static_cast<int>(p - start);
     int decimals = 0;
-    bool point = false;
-    for (; p != end; ++p) {
-        const char c = *p;
-        if (isDigit(c)) {
-            if (++count > 19) return false;
-            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-            if (point) ++decimals;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
+    if (p != end && *p == '.') {
+        const char* first = ++p;
+        while (p != end && isDigit(*p))
+            digits = digits * 10 + static_cast<unsigned char>(*p++ - '0');
+        decimals = static_cast<int>(p - first);
+        count += decimals;
     }
     // An exponent may follow: that is the general reader's work.
     if (p != end && (*p == 'e' || *p == 'E')) return false;
-    if (count == 0 || digits > (std::uint64_t{1} << 53) || decimals > 22) return false;
+    if (count == 0 || count > 19 || digits > (std::uint64_t{1} << 53) || decimals > 22)
+        return false;
     const double value = static_cast<double>(digits) / ExactPowers[decimals];
     out = negative ? -value : value;
     return true;
@@ -179,50 +178,53 @@ constexpr std::uint64_t TenTo[] = {1,
 // Up to 9 decimals of a finite value below 2^33, rounded exactly as printf rounds: the value
 // is m * 2^e, so value * 10^decimals is the integer m * 10^decimals shifted right by -e, and
 // the bits shifted out say which way to round (a tie to the even neighbour). The product fits
-// 128 bits, so nothing is approximated. False for any other value.
-bool appendFixedExact(std::string& out, double value, int decimals) {
-    if (decimals > 9 || !std::isfinite(value)) return false;
-    int exponent = 0;
-    const double fraction = std::frexp(std::fabs(value), &exponent);  // 0.5 <= fraction < 1
-    if (exponent > 33) return false;  // 2^33 * 10^9 is near the top of 64 bits
-    char buffer[48];
-    char* end = buffer;
-    if (std::signbit(value)) *end++ = '-';
+// 128 bits, so nothing is approximated. nullptr, nothing written, for any other value;
+// otherwise the end of the text written at `p` (at most 1 + 10 + 1 + 9 characters).
+char* formatFixedExact(char* p, double value, int decimals) {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    // Infinities, NaN and magnitudes of 2^33 and more take the general path.
+    if (decimals > 9 || biased >= 1023 + 33) return nullptr;
+    std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+    int shift = 1075 - biased;  // value = mantissa * 2^-shift
+    if (biased == 0) {
+        shift = 1074;  // subnormal: no hidden bit
+    } else {
+        mantissa |= std::uint64_t{1} << 52;
+    }
+    if ((bits >> 63) != 0) *p++ = '-';
     std::uint64_t scaled = 0;
-    if (fraction != 0.0) {
-        // value = mantissa * 2^(exponent - 53), the mantissa a 53-bit integer.
-        const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-        const int shift = 53 - exponent;  // at least 20
-        if (shift < 128) {
-            const unsigned __int128 product =
-                static_cast<unsigned __int128>(mantissa) * TenTo[decimals];
-            const unsigned __int128 kept = product >> shift;
-            const unsigned __int128 rest = product - (kept << shift);
-            const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-            scaled = static_cast<std::uint64_t>(kept);
-            if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
-        }
+    if (mantissa != 0 && shift < 128) {
+        const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * TenTo[decimals];
+        const unsigned __int128 kept = product >> shift;
+        const unsigned __int128 rest = product - (kept << shift);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        scaled = static_cast<std::uint64_t>(kept);
+        if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
     }
     const std::uint64_t unit = TenTo[decimals];
-    end = std::to_chars(end, buffer + sizeof buffer, scaled / unit).ptr;
+    p = std::to_chars(p, p + 20, scaled / unit).ptr;
     if (decimals > 0) {
-        *end++ = '.';
+        *p++ = '.';
         std::uint64_t part = scaled % unit;
         for (int i = decimals - 1; i >= 0; --i) {
-            end[i] = static_cast<char>('0' + part % 10);
+            p[i] = static_cast<char>('0' + part % 10);
             part /= 10;
         }
-        end += decimals;
+        p += decimals;
     }
-    out.append(buffer, end);
-    return true;
+    return p;
 }
 
 }  // namespace
 
 void appendFixed(std::string& out, double value, int decimals) {
     if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
-    if (appendFixedExact(out, value, decimals)) return;
+    char quick[32];
+    if (char* end = formatFixedExact(quick, value, decimals)) {
+        out.append(quick, static_cast<std::size_t>(end - quick));
+        return;
+    }
     if (decimals <= StackDecimals) {
         char buffer[FixedBufferSize];
         auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,

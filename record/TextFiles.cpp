@@ -87,7 +87,19 @@ void LineSource::applyTextMode(std::size_t from) {
         atEnd_ = true;
         file_.close();
     }
-    end_ = static_cast<std::size_t>(std::remove(begin, stop, '\r') - data_.data());
+    // Carriage returns found with memchr and the runs between them moved down: most lines
+    // hold one, at their end.
+    char* kept = static_cast<char*>(std::memchr(begin, '\r', static_cast<std::size_t>(stop - begin)));
+    if (kept == nullptr) kept = stop;
+    for (const char* run = kept; run < stop;) {
+        ++run;  // past the carriage return
+        const void* next = std::memchr(run, '\r', static_cast<std::size_t>(stop - run));
+        const char* runEnd = next != nullptr ? static_cast<const char*>(next) : stop;
+        std::memmove(kept, run, static_cast<std::size_t>(runEnd - run));
+        kept += runEnd - run;
+        run = runEnd;
+    }
+    end_ = static_cast<std::size_t>(kept - data_.data());
 }
 
 bool LineSource::fill() {
@@ -283,17 +295,26 @@ bool INIFile::readCrLine() {
 }
 
 bool INIFile::splitKeyValue(std::string_view text, std::string& key, std::string& value) {
+    std::string_view keyView;
+    std::string_view valueView;
+    splitKeyValue(text, keyView, valueView);
+    key.assign(keyView);
+    value.assign(valueView);
+    return true;
+}
+
+void INIFile::splitKeyValue(std::string_view text, std::string_view& key,
+                            std::string_view& value) {
     // The "=" is looked for as in a C string: not past a NUL byte.
     const std::string_view cString = text.substr(0, text.find('\0'));
     const std::size_t equals = cString.find('=');
     if (equals == std::string_view::npos) {
-        key.assign(trimBlanks(text));
-        value.clear();
+        key = trimBlanks(text);
+        value = {};
     } else {
-        key.assign(trimBlanks(text.substr(0, equals)));
-        value.assign(trimBlanks(text.substr(equals + 1)));
+        key = trimBlanks(text.substr(0, equals));
+        value = trimBlanks(text.substr(equals + 1));
     }
-    return true;
 }
 
 bool CSVFile::atHeaderRow() const {

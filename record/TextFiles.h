@@ -115,6 +115,9 @@ public:
     bool readCrLine();
     // Splits at the first "=" (the scan stops at a NUL byte); both sides through trimBlanks.
     static bool splitKeyValue(std::string_view text, std::string& key, std::string& value);
+    // The same as views into `text`.
+    static void splitKeyValue(std::string_view text, std::string_view& key,
+                              std::string_view& value);
 
 private:
     LineSource file_;
