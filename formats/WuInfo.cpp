@@ -56,7 +56,8 @@ const std::string& headerLine() {
 
 // Empty when unset, so an unset date-time reads back unset.
 void appendJulian(std::string& out, const ATime& value, int decimals) {
-    if (value.isSet()) appendFixed(out, value.julianDate(), decimals);
+    const double jd = value.julianDate();
+    if (ATime::isSetJulian(jd)) appendFixed(out, jd, decimals);
 }
 
 void appendRow(std::string& out, const WorkUnit& r) {

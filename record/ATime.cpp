@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr double DefaultJulianDate = 2445699.5;  // 1984-01-00 00:00:00
 constexpr double MjdToJd = 2400000.5;
 constexpr std::int64_t SecondsPerDay = 86400;
 constexpr std::int64_t UnixEpochMjd = 40587;         // 1970-01-01
@@ -238,8 +237,6 @@ double ATime::julianDate() const {
     return static_cast<double>(mjd(year, month, day)) + static_cast<double>(seconds) / 86400.0 +
            MjdToJd;
 }
-
-bool ATime::isSet() const { return julianDate() != DefaultJulianDate; }
 
 std::string ATime::fileTimeText(std::int64_t utcSeconds, std::int32_t zoneOffset) {
     // Clamped far beyond any file time, so adding the offset cannot overflow.

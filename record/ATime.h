@@ -8,6 +8,8 @@
 
 class ATime {
 public:
+    static constexpr double UnsetJulianDate = 2445699.5;  // 1984-01-00 00:00:00
+
     std::int32_t year = 1984;
     std::int32_t month = 1;
     std::int32_t day = 0;
@@ -40,7 +42,9 @@ public:
 
     double julianDate() const;
     // Set means: a Julian Date other than the default's.
-    bool isSet() const;
+    bool isSet() const { return isSetJulian(julianDate()); }
+    // Whether a Julian Date of julianDate() is that of a set value.
+    static bool isSetJulian(double jd) { return jd != UnsetJulianDate; }
 
     // Compared by Julian Date alone.
     bool operator==(const ATime& other) const { return julianDate() == other.julianDate(); }

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -175,45 +176,79 @@ constexpr std::uint64_t TenTo[] = {1,
                                    100000000000000000,
                                    1000000000000000000};
 
+// Two decimal digits at a time.
+constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes `value` (below 10^Digits) with exactly Digits digits, zeros in front.
+template <int Digits>
+char* writeDigits(char* p, std::uint64_t value) {
+    if constexpr (Digits >= 2) {
+        p = writeDigits<Digits - 2>(p, value / 100);
+        std::memcpy(p, DigitPairs + 2 * (value % 100), 2);
+        return p + 2;
+    } else if constexpr (Digits == 1) {
+        *p = static_cast<char>('0' + value);
+        return p + 1;
+    } else {
+        return p;
+    }
+}
+
 // Up to 9 decimals of a finite value below 2^33, rounded exactly as printf rounds: the value
 // is m * 2^e, so value * 10^decimals is the integer m * 10^decimals shifted right by -e, and
 // the bits shifted out say which way to round (a tie to the even neighbour). The product fits
 // 128 bits, so nothing is approximated. nullptr, nothing written, for any other value;
-// otherwise the end of the text written at `p` (at most 1 + 10 + 1 + 9 characters).
-char* formatFixedExact(char* p, double value, int decimals) {
+// otherwise the end of the text written at `p` (at most 1 + 10 + 1 + 9 characters). The
+// decimals are a template argument so that every division is by a constant.
+template <int Decimals>
+char* formatFixedExact(char* p, double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
     const int biased = static_cast<int>((bits >> 52) & 0x7FF);
     // Infinities, NaN and magnitudes of 2^33 and more take the general path.
-    if (decimals > 9 || biased >= 1023 + 33) return nullptr;
+    if (biased >= 1023 + 33) return nullptr;
     std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-    int shift = 1075 - biased;  // value = mantissa * 2^-shift
+    int shift = 1075 - biased;  // value = mantissa * 2^-shift, shift at least 20
     if (biased == 0) {
         shift = 1074;  // subnormal: no hidden bit
     } else {
         mantissa |= std::uint64_t{1} << 52;
     }
     if ((bits >> 63) != 0) *p++ = '-';
+    constexpr std::uint64_t Unit = TenTo[Decimals];
     std::uint64_t scaled = 0;
     if (mantissa != 0 && shift < 128) {
-        const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * TenTo[decimals];
+        const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * Unit;
         const unsigned __int128 kept = product >> shift;
         const unsigned __int128 rest = product - (kept << shift);
         const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
         scaled = static_cast<std::uint64_t>(kept);
         if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
     }
-    const std::uint64_t unit = TenTo[decimals];
-    p = std::to_chars(p, p + 20, scaled / unit).ptr;
-    if (decimals > 0) {
+    p = std::to_chars(p, p + 20, scaled / Unit).ptr;
+    if constexpr (Decimals > 0) {
         *p++ = '.';
-        std::uint64_t part = scaled % unit;
-        for (int i = decimals - 1; i >= 0; --i) {
-            p[i] = static_cast<char>('0' + part % 10);
-            part /= 10;
-        }
-        p += decimals;
+        p = writeDigits<Decimals>(p, scaled % Unit);
     }
     return p;
+}
+
+char* formatFixedExact(char* p, double value, int decimals) {
+    switch (decimals) {
+        case 0: return formatFixedExact<0>(p, value);
+        case 1: return formatFixedExact<1>(p, value);
+        case 2: return formatFixedExact<2>(p, value);
+        case 3: return formatFixedExact<3>(p, value);
+        case 4: return formatFixedExact<4>(p, value);
+        case 5: return formatFixedExact<5>(p, value);
+        case 6: return formatFixedExact<6>(p, value);
+        case 7: return formatFixedExact<7>(p, value);
+        case 8: return formatFixedExact<8>(p, value);
+        case 9: return formatFixedExact<9>(p, value);
+        default: return nullptr;
+    }
 }
 
 }  // namespace

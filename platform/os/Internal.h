@@ -48,6 +48,7 @@ public:
 private:
     std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
     std::int64_t sizeAtOpen_ = 0;
+    std::int64_t unsynced_ = 0;  // bytes written since the OS was last asked to write back
 };
 
 // Renames `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
