@@ -162,6 +162,26 @@ TEST(SSExportTest, WhatWasReadRewritesToTheSameBytes) {
     EXPECT_EQ(dir.read("second.txt"), "");
 }
 
+// Thousands of records go out in batches formatted on two threads, in store order; read back
+// through the streaming reader they are the same records.
+TEST(SSExportTest, LargeStoreWritesEveryRecordInOrder) {
+    WorkUnitList store;
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) {
+        WorkUnit w = i % 2 == 0 ? withPowerValues(sampleRecord()) : bareRecord();
+        w.name = "unit" + std::to_string(i);
+        store.add(w);
+        SSExport::writeRecord(expected, w);
+    }
+    TempDir dir;
+    ASSERT_TRUE(SSExport::exportAll(dir.file("ss_past_data.txt"), store));
+    EXPECT_EQ(dir.read("ss_past_data.txt"), expected);
+    SSLog log(dir.file("ss_past_data.txt"));
+    int count = 0;
+    while (log.readRecord()) ASSERT_EQ(log.record.name, "unit" + std::to_string(count++));
+    EXPECT_EQ(count, 3000);
+}
+
 TEST(SSExportTest, RecordsFromTablesRewriteToTheSameBytes) {
     // Found by fuzzing: records read from WUInfo.csv or an I4WU export that the support data
     // file changed on their second rewrite.

@@ -226,3 +226,24 @@ TEST(WuInfoTest, WithoutAHeaderAFreshStoreUsesTheTableOrder) {
 }
 
 }  // namespace
+
+// A store of many batches is formatted on two threads: the file holds the same bytes as the
+// store formatted in one piece, rows in store order.
+TEST(WuInfoTest, LargeStoreWritesTheBytesOfOnePiece) {
+    WorkUnitList store;
+    for (int i = 0; i < 5000; ++i) {
+        WorkUnit w = sampleRecord();
+        w.name = "unit" + std::to_string(i);
+        w.prog = i / 5000.0;
+        w.bg_pot[static_cast<std::size_t>(i % 64)] = i;
+        store.add(w);
+    }
+    TempDir dir;
+    ASSERT_TRUE(writeWuInfo(store, dir.file("WUInfo.csv")));
+    const std::string written = dir.read("WUInfo.csv");
+    EXPECT_EQ(written, wuInfoBytes(store));
+    WorkUnitList reread;
+    readWuInfo(reread, dir.file("WUInfo.csv"));
+    ASSERT_EQ(reread.size(), store.size());
+    EXPECT_EQ(reread[4999].name, "unit4999");
+}

@@ -2,6 +2,7 @@
 // key=value splitting.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -216,5 +217,55 @@ TEST(CSVFile, StatesOfTheReader) {
     for (const auto& [line, header] : rows) {
         file.line = line;
         EXPECT_EQ(file.atHeaderRow(), header) << line;
+    }
+}
+
+// A file is read a megabyte at a time: lines that cross a read, a CR LF split between two
+// reads, a line longer than the buffer and a byte 26 far into the file read exactly as the
+// same bytes held whole in memory.
+TEST(LineSource, FileReadInPiecesGivesTheLinesOfTheWholeBytes) {
+    constexpr std::size_t Mebibyte = std::size_t{1} << 20;
+    std::mt19937 random(11);
+    std::string mixed;
+    while (mixed.size() < 3 * Mebibyte) {
+        mixed += std::string(random() % 300, static_cast<char>('a' + random() % 26));
+        static constexpr const char* Ends[] = {"\r\n", "\n", "\r", "\r\r\n", "\n\n"};
+        mixed += Ends[random() % 5];
+    }
+    std::string straddling(Mebibyte - 1, 'x');  // its CR is the last byte of the first read
+    straddling += "\r\nnext\r\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"line ends of every kind", mixed},
+        {"CR LF across the first read", straddling},
+        {"a line of three megabytes", "head\n" + std::string(3 * Mebibyte, 'y') + "\ntail"},
+        {"byte 26 after two megabytes", std::string(2 * Mebibyte, 'z') + "\n1\x1a\n2\n"},
+        {"empty", ""},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.write("data.txt", c.bytes);
+        for (bool textMode : {true, false}) {
+            for (bool crLines : {false, true}) {
+                auto lines = [&](LineSource& source) {
+                    std::vector<std::string> read;
+                    std::string_view line;
+                    while (crLines ? source.readCrLine(line) : source.readLine(line))
+                        read.emplace_back(line);
+                    return read;
+                };
+                LineSource fromFile;
+                LineSource inMemory;
+                ASSERT_TRUE(fromFile.open(dir.file("data.txt"), textMode));
+                ASSERT_TRUE(inMemory.openBytes(c.bytes, textMode));
+                const std::vector<std::string> expected = lines(inMemory);
+                EXPECT_EQ(lines(fromFile), expected) << textMode << crLines;
+                EXPECT_FALSE(fromFile.failed());
+            }
+        }
     }
 }
