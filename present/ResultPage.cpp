@@ -16,10 +16,12 @@
 namespace {
 
 // Every text that comes from the result file goes through this, so a crafted work-unit name
-// cannot put markup or script into the page.
+// cannot put markup or script into the page. A line feed gets its carriage return, as every
+// line end of the page does.
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
+            case '\n': out += "\r\n"; break;
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
@@ -108,43 +110,43 @@ constexpr HeadRow HeadRows[] = {
 void appendHead(PageSink& sink, const WorkUnit& w) {
     std::string& page = sink.block();
     page +=
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n"
-        "<HTML>\n"
-        "<HEAD>\n"
-        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\n"
-        "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\n"
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r\n"
+        "<HTML>\r\n"
+        "<HEAD>\r\n"
+        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\r\n"
+        "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\r\n"
         "<TITLE>Result Details for ";
     appendEscaped(page, w.name);
     page +=
-        "</title>\n"
-        "</head>\n"
+        "</title>\r\n"
+        "</head>\r\n"
         "<BODY BGCOLOR=\"#000000\" TEXT=\"#FFFFFF\" LINK=\"#cc99ff\" ALINK=\"#cc99ff\" "
-        "VLINK=\"#cc99ff\">\n"
-        "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\n"
-        "<HR>\n"
+        "VLINK=\"#cc99ff\">\r\n"
+        "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\r\n"
+        "<HR>\r\n"
         "<H1>Result Details for ";
     appendEscaped(page, w.name);
     page +=
-        "</H1>\n"
-        "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\n"
+        "</H1>\r\n"
+        "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\r\n"
         "<TR BGCOLOR=\"#303080\"><TH COLSPAN=4 ALIGN=right>Workunit Name:</TH>"
         "<TH COLSPAN=4 ALIGN=left>";
     appendEscaped(page, w.name);
-    page += "</TH></TR>\n";
+    page += "</TH></TR>\r\n";
 
     page += "<TR><TD COLSPAN=4 ALIGN=right>CPU Time:</TD><TD COLSPAN=4>";
     appendCpuTime(page, w.cpu);
-    page += " sec</TD></TR>\n";
+    page += " sec</TD></TR>\r\n";
 
     for (const HeadRow& row : HeadRows) {
         page += "<TR><TD COLSPAN=4 ALIGN=right>";
         page += row.label;
         page += "</TD><TD COLSPAN=4 ALIGN=left>";
         row.value(page, w);
-        page += "</TD></TR>\n";
+        page += "</TD></TR>\r\n";
     }
 
-    page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\n";
+    page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\r\n";
     sink.lineDone();
 }
 
@@ -152,7 +154,7 @@ void appendBlockHeading(std::string& page, std::string_view text, const std::str
     page += "<TR BGCOLOR=\"#303080\"><TH COLSPAN=8>";
     page += text;
     appendEscaped(page, name);
-    page += "</TH></TR>\n";
+    page += "</TH></TR>\r\n";
 }
 
 // The cells shared by spike and gaussian rows: RA, Dec, Time, Frequency.
@@ -185,14 +187,14 @@ struct SignalBlock {
 constexpr SignalBlock SpikeBlock = {
     "No Significant Spikes Were Found in Workunit ", "Significant Spikes Detected in Workunit ",
     "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
-    "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\n"};
+    "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\r\n"};
 
 constexpr SignalBlock GaussianBlock = {
     "No Significant Gaussians Were Found in Workunit ",
     "Significant Gaussians Detected in Workunit ",
     "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
     "<TD>Chirp Rate (Hz/sec)</TD><TD>Peak Power</TD><TD>Chi Squared (Fit)</TD>"
-    "<TD>Score</TD></TR>\n"};
+    "<TD>Score</TD></TR>\r\n"};
 
 // A block's heading, then its column titles and a row per signal, or only the heading that
 // says there are none.
@@ -218,7 +220,7 @@ void appendSpikeRow(std::string& page, const Spike& s) {
     appendFixedCell(page, s.chirp_rate);
     page += "<TD COLSPAN=3>";
     appendFixed(page, s.power, 6);
-    page += "</TD></TR>\n";
+    page += "</TD></TR>\r\n";
 }
 
 void appendGaussianRow(std::string& page, const Gaussian& g) {
@@ -228,22 +230,22 @@ void appendGaussianRow(std::string& page, const Gaussian& g) {
     appendFixedCell(page, g.peak);
     appendFixedCell(page, g.chisqr);
     appendFixedCell(page, g.score());
-    page += "</TR>\n";
+    page += "</TR>\r\n";
     // One 4-pixel bar per power value: the 0 to 255 scale becomes 0 to 63 pixels.
-    page += "<TR><TD COLSPAN=8><CENTER>\n";
+    page += "<TR><TD COLSPAN=8><CENTER>\r\n";
     for (std::int32_t value : g.pot) {
         page += "<IMG SRC=\"redbit.png\" HEIGHT=";
         appendInt(page, value / 4);
-        page += " WIDTH=4 ALT=\"Bar\">\n";
+        page += " WIDTH=4 ALT=\"Bar\">\r\n";
     }
-    page += "</CENTER></TD></TR>\n";
+    page += "</CENTER></TD></TR>\r\n";
 }
 
 void writePage(PageSink& sink, const ResFile& reader) {
     appendHead(sink, reader.record);
     appendSignals(sink, reader.spikes, reader.record.name, SpikeBlock, appendSpikeRow);
     appendSignals(sink, reader.gaussians, reader.record.name, GaussianBlock, appendGaussianRow);
-    sink.block() += "</TABLE>\n</BODY>\n</HTML>\n";
+    sink.block() += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
 }
 
 }  // namespace

@@ -152,6 +152,23 @@ TEST(ResultPageTest, PagesOfManyBlocksAreWholeInFileAndMemory) {
               std::string::npos);  // the last gaussian's first bar: 299 / 4
 }
 
+// A line feed inside a name gets its carriage return like every other line end, in the file
+// and in memory alike; a carriage return of its own stays.
+TEST(ResultPageTest, LineFeedsInsideANameEndInCarriageReturns) {
+    ResFile reader;
+    reader.record.name = "a\nb\r\nc";
+    TempDir dir;
+    ASSERT_TRUE(writeResultPage(reader, dir.file("page.html")));
+    const std::string page = dir.read("page.html");
+    EXPECT_EQ(page, resultPageBytes(reader));
+    EXPECT_NE(page.find("<TITLE>Result Details for a\r\nb\r\r\nc</title>\r\n"), std::string::npos);
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        if (page[i] == '\n') {
+            ASSERT_TRUE(i > 0 && page[i - 1] == '\r') << i;
+        }
+    }
+}
+
 // A failure at any step of writing the page keeps the old page whole and leaves no temporary
 // file; the pages are written through the safe replace (open, access rights, writes, sync,
 // close, rename).
