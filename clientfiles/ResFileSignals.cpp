@@ -1,7 +1,7 @@
 // The signal section of a result file: context, spike and gaussian lines, and the choice of
 // the strongest spike and gaussian as the work unit's best signals.
 #include <array>
-#include <cctype>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,6 +43,19 @@ void readJulian(std::string_view value, ATime& time) {
     if (readReal(value, jd)) time.setJulian(jd);
 }
 
+// The value of a hexadecimal digit, -1 for any other character.
+constexpr std::array<std::int8_t, 256> HexDigits = [] {
+    std::array<std::int8_t, 256> digits{};
+    for (int c = 0; c < 256; ++c) {
+        digits[static_cast<std::size_t>(c)] =
+            c >= '0' && c <= '9'   ? static_cast<std::int8_t>(c - '0')
+            : c >= 'a' && c <= 'f' ? static_cast<std::int8_t>(c - 'a' + 10)
+            : c >= 'A' && c <= 'F' ? static_cast<std::int8_t>(c - 'A' + 10)
+                                   : std::int8_t{-1};
+    }
+    return digits;
+}();
+
 // Two hexadecimal digits per value, the first pair for value 0. At most 64 pairs; a trailing
 // odd character is ignored, and a pair that is not two hex digits keeps the seeded value
 // (a sign or blank must not turn into a negative or one-digit power).
@@ -50,11 +63,9 @@ void readPotCurve(std::string_view value, PotCurve& pot) {
     std::size_t pairs = value.size() / 2;
     if (pairs > pot.size()) pairs = pot.size();
     for (std::size_t i = 0; i < pairs; ++i) {
-        const std::string_view pair = value.substr(2 * i, 2);
-        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
-            !std::isxdigit(static_cast<unsigned char>(pair[1])))
-            continue;
-        readHex(pair, pot[i]);
+        const int high = HexDigits[static_cast<unsigned char>(value[2 * i])];
+        const int low = HexDigits[static_cast<unsigned char>(value[2 * i + 1])];
+        if (high >= 0 && low >= 0) pot[i] = high * 16 + low;
     }
 }
 
@@ -93,8 +104,16 @@ void ResFile::readSignals() {
     ncfft = 0;
     cr = 0.0;
     fl = 0;
-    while (file_.readLine()) {
-        const std::string_view line = file_.line;
+    // Every signal starts from the header's values; the header is read by now, so they are
+    // worked out once.
+    Gaussian gaussianSeed;
+    gaussianSeed.fromWorkUnit(record);
+    Spike spikeSeed;
+    spikeSeed.fromWorkUnit(record);
+    std::string_view line;
+    while (file_.readLine(line)) {
+        // A NUL ends the line, as INIFile reads it.
+        line = line.substr(0, line.find('\0'));
         const auto blank = line.find(' ');
         if (blank == std::string_view::npos) continue;
         const std::string_view label = line.substr(0, blank);
@@ -104,9 +123,9 @@ void ResFile::readSignals() {
         if (label == "<ogh") {
             parseContextLine(rest);
         } else if (label == "gaussian:") {
-            parseSignalLine(rest, gaussian, gaussians);
+            parseSignalLine(rest, gaussianSeed, gaussian, gaussians);
         } else if (label == "spike:") {
-            parseSignalLine(rest, spike, spikes);
+            parseSignalLine(rest, spikeSeed, spike, spikes);
         }
     }
     takeBest(gaussians, gaussian, record);
@@ -129,8 +148,9 @@ void ResFile::parseContextLine(std::string_view rest) {
 }
 
 template <class Signal>
-void ResFile::parseSignalLine(std::string_view rest, Signal& signal, SignalList<Signal>& list) {
-    signal.fromWorkUnit(record);
+void ResFile::parseSignalLine(std::string_view rest, const Signal& seed, Signal& signal,
+                              SignalList<Signal>& list) {
+    signal = seed;
     signal.ncfft = ncfft;
     chirpRateOf(signal) = cr;
     signal.fft_len = fl;

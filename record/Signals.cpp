@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <numeric>
 #include <string_view>
 #include <utility>
 
@@ -169,8 +168,9 @@ bool Gaussian::applyAsBest(WorkUnit& w) const {
 
 template <class Signal>
 void SignalList<Signal>::reset() {
-    items_.clear();
-    hashes_.clear();
+    chunks_.clear();
+    count_ = 0;
+    order_.clear();
     slots_.clear();
 }
 
@@ -181,8 +181,8 @@ std::size_t SignalList<Signal>::slotOf(std::size_t hash, const Signal& signal) c
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
     for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const std::size_t position = slots_[slot] - 1;
-        if (hashes_[position] == hash && items_[position] == signal) break;
+        const Entry& entry = entryAt(slots_[slot] - 1);
+        if (entry.hash == hash && entry.signal == signal) break;
     }
     return slot;
 }
@@ -191,8 +191,8 @@ template <class Signal>
 void SignalList<Signal>::rebuildSlots(std::size_t size) {
     slots_.assign(size, 0);
     const std::size_t mask = size - 1;
-    for (std::size_t position = 0; position < hashes_.size(); ++position) {
-        std::size_t slot = hashes_[position] & mask;
+    for (std::size_t position = 0; position < count_; ++position) {
+        std::size_t slot = entryAt(position).hash & mask;
         while (slots_[slot] != 0) slot = (slot + 1) & mask;
         slots_[slot] = static_cast<std::uint32_t>(position + 1);
     }
@@ -202,39 +202,36 @@ template <class Signal>
 bool SignalList<Signal>::add(const Signal& signal) {
     if (signal.name.empty()) return false;
     // Positions are kept in 32 bits: a list stops taking signals at four thousand million.
-    if (items_.size() >= 0xFFFFFFFEu) return false;
-    if (2 * (items_.size() + 1) > slots_.size()) {
+    if (count_ >= 0xFFFFFFFEu) return false;
+    if (2 * (count_ + 1) > slots_.size()) {
         rebuildSlots(slots_.empty() ? 64 : 2 * slots_.size());
     }
     const std::size_t hash = hashOf(signal);
     const std::size_t slot = slotOf(hash, signal);
     if (slots_[slot] != 0) return false;
-    items_.push_back(signal);
-    hashes_.push_back(hash);
-    slots_[slot] = static_cast<std::uint32_t>(items_.size());
+    if ((count_ & (ChunkEntries - 1)) == 0) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(ChunkEntries);
+    }
+    chunks_.back().push_back(Entry{signal, hash});
+    order_.push_back(static_cast<std::uint32_t>(count_));
+    ++count_;
+    slots_[slot] = static_cast<std::uint32_t>(count_);
     return true;
 }
 
 template <class Signal>
 void SignalList<Signal>::sort() {
-    // Stable: of equally strong signals the first in the file stays first. Positions are
-    // sorted, then the signals and their hashes follow them, so no signal is hashed again.
-    std::vector<std::size_t> order(items_.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return stronger(items_[a].strength(), items_[b].strength());
-    });
-    std::vector<Signal> items;
-    std::vector<std::size_t> hashes;
-    items.reserve(items_.size());
-    hashes.reserve(items_.size());
-    for (std::size_t position : order) {
-        items.push_back(std::move(items_[position]));
-        hashes.push_back(hashes_[position]);
+    // Stable: of equally strong signals the first in the file stays first. Only the positions
+    // move; each strength is worked out once, beside its position.
+    std::vector<std::pair<double, std::uint32_t>> keyed;
+    keyed.reserve(order_.size());
+    for (std::uint32_t position : order_) {
+        keyed.emplace_back(entryAt(position).signal.strength(), position);
     }
-    items_.swap(items);
-    hashes_.swap(hashes);
-    rebuildSlots(slots_.size());
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return stronger(a.first, b.first); });
+    for (std::size_t i = 0; i < keyed.size(); ++i) order_[i] = keyed[i].second;
 }
 
 template class SignalList<Spike>;

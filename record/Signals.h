@@ -2,7 +2,9 @@
 // refuse exact duplicates and sort strongest first.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -64,7 +66,9 @@ public:
 // The signals of one work unit, without exact duplicates. sort is stable: equal strength
 // keeps file order.
 // The duplicate check goes through a hash index beside the records, so reading n signals
-// costs about n, not n squared, however many lines a result file holds.
+// costs about n, not n squared, however many lines a result file holds. The signals are kept
+// in chunks of fixed capacity, so a growing list never copies the ones it holds, and a sort
+// orders positions only: no signal moves once added.
 template <class Signal>
 class SignalList {
 public:
@@ -74,18 +78,34 @@ public:
     // already held; otherwise appends a copy.
     bool add(const Signal& signal);
     void sort();  // descending strength()
-    std::size_t size() const { return items_.size(); }
-    const Signal& operator[](std::size_t i) const { return items_[i]; }
+    std::size_t size() const { return order_.size(); }
+    // The i-th signal: in the order of the last sort, those added since after them.
+    const Signal& operator[](std::size_t i) const { return entryAt(order_[i]).signal; }
 
 private:
+    struct Entry {
+        Signal signal;
+        std::size_t hash = 0;
+    };
+    // About 64 KiB a chunk, a power of two of entries so a position splits by shifting.
+    static constexpr std::size_t ChunkEntries =
+        std::bit_floor(std::max<std::size_t>(1, 64 * 1024 / sizeof(Entry)));
+    static constexpr int ChunkShift = std::countr_zero(ChunkEntries);
+
+    const Entry& entryAt(std::size_t position) const {
+        return chunks_[position >> ChunkShift][position & (ChunkEntries - 1)];
+    }
     // Finds the slot where a signal of this hash equal to `signal` sits, or the empty slot
     // where it would go.
     std::size_t slotOf(std::size_t hash, const Signal& signal) const;
     // Makes the table twice as large (or first made) and puts every position back in.
     void rebuildSlots(std::size_t size);
 
-    std::vector<Signal> items_;
-    std::vector<std::size_t> hashes_;  // the hash of each signal, beside it
+    // Each chunk is reserved to ChunkEntries at its making and never grows past it.
+    std::vector<std::vector<Entry>> chunks_;
+    std::size_t count_ = 0;  // entries held, the next position
+    // Positions in the list's order.
+    std::vector<std::uint32_t> order_;
     // Open addressing over the positions: position + 1 per slot, 0 for an empty slot; at most
     // half the slots are in use, so a probe soon ends.
     std::vector<std::uint32_t> slots_;
