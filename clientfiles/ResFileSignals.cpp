@@ -91,7 +91,7 @@ template <class Signal>
 void takeBest(SignalList<Signal>& list, Signal& best, WorkUnit& record) {
     if (list.size() == 0) return;
     list.sort();
-    best = list[0];
+    list.copyTo(0, best);
     best.applyAsBest(record);
 }
 

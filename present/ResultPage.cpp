@@ -198,8 +198,8 @@ constexpr SignalBlock GaussianBlock = {
 
 // A block's heading, then its column titles and a row per signal, or only the heading that
 // says there are none.
-template <class List, class Row>
-void appendSignals(PageSink& sink, const List& signals, const std::string& name,
+template <class Signal, class Row>
+void appendSignals(PageSink& sink, const SignalList<Signal>& signals, const std::string& name,
                    const SignalBlock& block, Row appendRow) {
     std::string& page = sink.block();
     if (signals.size() == 0) {
@@ -208,8 +208,10 @@ void appendSignals(PageSink& sink, const List& signals, const std::string& name,
     }
     appendBlockHeading(page, block.found, name);
     page += block.titles;
+    Signal signal;
     for (std::size_t i = 0; i < signals.size(); ++i) {
-        appendRow(page, signals[i]);
+        signals.copyTo(i, signal);
+        appendRow(page, signal);
         sink.lineDone();
     }
 }

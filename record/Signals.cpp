@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "record/SignalFields.h"
@@ -170,19 +171,115 @@ template <class Signal>
 void SignalList<Signal>::reset() {
     chunks_.clear();
     count_ = 0;
+    names_.clear();
+    wideCurves_.clear();
     order_.clear();
     slots_.clear();
 }
 
+template <class Signal>
+Signal SignalList<Signal>::operator[](std::size_t i) const {
+    Signal signal;
+    copyTo(i, signal);
+    return signal;
+}
+
+namespace {
+
+// The fields a signal and its packed form share, in either direction.
+template <class From, class To>
+void copyCommonFields(const From& from, To& to) {
+    to.ncfft = from.ncfft;
+    to.fft_len = from.fft_len;
+    to.ra = from.ra;
+    to.dec = from.dec;
+    to.freq = from.freq;
+    to.time = from.time;
+}
+
+void copyOwnFields(const Spike& from, PackedSignal<Spike>& to) {
+    to.chirp_rate = from.chirp_rate;
+    to.power = from.power;
+}
+
+void copyOwnFields(const PackedSignal<Spike>& from, Spike& to) {
+    to.chirp_rate = from.chirp_rate;
+    to.power = from.power;
+}
+
+template <class From, class To>
+void copyGaussianFields(const From& from, To& to) {
+    to.chirprate = from.chirprate;
+    to.peak = from.peak;
+    to.mean = from.mean;
+    to.sigma = from.sigma;
+    to.chisqr = from.chisqr;
+    to.maxpow = from.maxpow;
+}
+
+void copyOwnFields(const Gaussian& from, PackedSignal<Gaussian>& to) {
+    copyGaussianFields(from, to);
+}
+
+void copyOwnFields(const PackedSignal<Gaussian>& from, Gaussian& to) {
+    copyGaussianFields(from, to);
+}
+
+// True when every value of the curve fits a byte, so the packed form holds it itself.
+bool fitsBytes(const PotCurve& pot) {
+    for (std::int32_t value : pot) {
+        if (value < 0 || value > 255) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+template <class Signal>
+void SignalList<Signal>::pack(const Signal& signal, PackedSignal<Signal>& packed) {
+    // A file's signals all carry its name: the last one is the one to check.
+    if (names_.empty() || names_.back() != signal.name) names_.push_back(signal.name);
+    packed.name = static_cast<std::uint32_t>(names_.size() - 1);
+    copyCommonFields(signal, packed);
+    copyOwnFields(signal, packed);
+    if constexpr (std::is_same_v<Signal, Gaussian>) {
+        if (fitsBytes(signal.pot)) {
+            for (std::size_t i = 0; i < signal.pot.size(); ++i) {
+                packed.pot[i] = static_cast<std::uint8_t>(signal.pot[i]);
+            }
+        } else {
+            wideCurves_.push_back(signal.pot);
+            packed.wideCurve = static_cast<std::uint32_t>(wideCurves_.size());
+        }
+    }
+}
+
+template <class Signal>
+void SignalList<Signal>::unpack(const PackedSignal<Signal>& packed, Signal& out) const {
+    out.name = names_[packed.name];
+    copyCommonFields(packed, out);
+    copyOwnFields(packed, out);
+    if constexpr (std::is_same_v<Signal, Gaussian>) {
+        if (packed.wideCurve != 0) {
+            out.pot = wideCurves_[packed.wideCurve - 1];
+        } else {
+            for (std::size_t i = 0; i < out.pot.size(); ++i) out.pot[i] = packed.pot[i];
+        }
+    }
+}
+
 // The index maps a signal's hash to its positions; only signals of the same hash are compared
-// in full.
+// in full, as signals, so equality is the signal's own.
 template <class Signal>
 std::size_t SignalList<Signal>::slotOf(std::size_t hash, const Signal& signal) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
     for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
         const Entry& entry = entryAt(slots_[slot] - 1);
-        if (entry.hash == hash && entry.signal == signal) break;
+        if (entry.hash != hash) continue;
+        Signal held;
+        unpack(entry.packed, held);
+        if (held == signal) break;
     }
     return slot;
 }
@@ -213,7 +310,10 @@ bool SignalList<Signal>::add(const Signal& signal) {
         chunks_.emplace_back();
         chunks_.back().reserve(ChunkEntries);
     }
-    chunks_.back().push_back(Entry{signal, hash});
+    Entry& entry = chunks_.back().emplace_back();
+    pack(signal, entry.packed);
+    entry.strength = signal.strength();
+    entry.hash = hash;
     order_.push_back(static_cast<std::uint32_t>(count_));
     ++count_;
     slots_[slot] = static_cast<std::uint32_t>(count_);
@@ -223,12 +323,10 @@ bool SignalList<Signal>::add(const Signal& signal) {
 template <class Signal>
 void SignalList<Signal>::sort() {
     // Stable: of equally strong signals the first in the file stays first. Only the positions
-    // move; each strength is worked out once, beside its position.
+    // move, each with its strength beside it.
     std::vector<std::pair<double, std::uint32_t>> keyed;
     keyed.reserve(order_.size());
-    for (std::uint32_t position : order_) {
-        keyed.emplace_back(entryAt(position).signal.strength(), position);
-    }
+    for (std::uint32_t position : order_) keyed.emplace_back(entryAt(position).strength, position);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return stronger(a.first, b.first); });
     for (std::size_t i = 0; i < keyed.size(); ++i) order_[i] = keyed[i].second;

@@ -199,6 +199,25 @@ TEST_F(ResFileTest, PowerCurveDecoding) {
               (std::vector<int>{16, 0, 0, 0, 0xAB, 127, 0}));
 }
 
+// A NUL byte ends its line, in the header and among the signals alike: what follows it on
+// that line is not read, the next line is.
+TEST_F(ResFileTest, NulBytesEndTheirLine) {
+    ResFile reader;
+    readText(reader, std::string("name=wu\0x\nbs_power=2\0=9\nend_seti_header\n"
+                                 "spike: power=3\0 ra=4\nspike: power=5 ra=6\n"
+                                 "gaussian: peak=1 chisqr=1 pot=10\0FF\n",
+                                 117));
+    EXPECT_EQ(reader.record.name, "wu");
+    EXPECT_EQ(reader.record.bs_power, 5.0);  // the stronger spike's, read after the NUL line
+    ASSERT_EQ(reader.spikes.size(), 2u);
+    EXPECT_EQ(reader.spikes[1].power, 3.0);
+    EXPECT_EQ(reader.spikes[1].ra, 0.0);
+    EXPECT_EQ(reader.spikes[0].ra, 6.0);
+    ASSERT_EQ(reader.gaussians.size(), 1u);
+    EXPECT_EQ(reader.gaussians[0].pot[0], 16);
+    EXPECT_EQ(reader.gaussians[0].pot[1], 0);
+}
+
 // Exact duplicates are stored once; without a name every signal is refused and the header's
 // best-signal fields stay.
 TEST_F(ResFileTest, DuplicateAndNamelessSignals) {
