@@ -2,6 +2,7 @@
 // data, one row per spike and per gaussian, and a bar chart of each gaussian's power curve.
 #include "present/ResultPage.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -157,14 +158,37 @@ void appendBlockHeading(std::string& page, std::string_view text, const std::str
     page += "</TH></TR>\r\n";
 }
 
+// The date text of a row. A result's signals mostly share one time, so the text of the last
+// one is kept and copied while the fields stay the same.
+class DateCell {
+public:
+    void append(std::string& page, const ATime& time) {
+        if (text_.empty() || !sameFields(time, last_)) {
+            text_.clear();
+            appendDateTime(text_, time);
+            last_ = time;
+        }
+        page += text_;
+    }
+
+private:
+    static bool sameFields(const ATime& a, const ATime& b) {
+        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+               a.minute == b.minute && a.second == b.second && a.zoneOffset == b.zoneOffset;
+    }
+    ATime last_;
+    std::string text_;
+};
+
 // The cells shared by spike and gaussian rows: RA, Dec, Time, Frequency.
-void appendPlaceCells(std::string& page, double ra, double dec, const ATime& time, double freq) {
+void appendPlaceCells(std::string& page, DateCell& date, double ra, double dec, const ATime& time,
+                      double freq) {
     page += "<TD>";
     appendRightAscension(page, ra);
     page += "</TD><TD>";
     appendDeclination(page, dec);
     page += "</TD><TD>";
-    appendDateTime(page, time);
+    date.append(page, time);
     page += "</TD><TD>";
     appendFixed(page, freq, 2);
     page += "</TD>";
@@ -174,6 +198,41 @@ void appendFixedCell(std::string& page, double value) {
     page += "<TD>";
     appendFixed(page, value, 6);
     page += "</TD>";
+}
+
+// One bar of a gaussian's chart; the heights of a curve the client wrote (0 to 63 pixels)
+// come whole from a table made at compile time, as the bars are most of a long page.
+constexpr std::string_view BarStart = "<IMG SRC=\"redbit.png\" HEIGHT=";
+constexpr std::string_view BarEnd = " WIDTH=4 ALT=\"Bar\">\r\n";
+constexpr int TableHeights = 64;
+
+struct BarLine {
+    std::array<char, BarStart.size() + 2 + BarEnd.size()> text{};
+    std::size_t size = 0;
+};
+
+constexpr std::array<BarLine, TableHeights> BarLines = [] {
+    std::array<BarLine, TableHeights> lines{};
+    for (int height = 0; height < TableHeights; ++height) {
+        BarLine& line = lines[static_cast<std::size_t>(height)];
+        auto put = [&line](char c) { line.text[line.size++] = c; };
+        for (char c : BarStart) put(c);
+        if (height >= 10) put(static_cast<char>('0' + height / 10));
+        put(static_cast<char>('0' + height % 10));
+        for (char c : BarEnd) put(c);
+    }
+    return lines;
+}();
+
+void appendBar(std::string& page, std::int32_t height) {
+    if (height >= 0 && height < TableHeights) {
+        const BarLine& line = BarLines[static_cast<std::size_t>(height)];
+        page.append(line.text.data(), line.size);
+        return;
+    }
+    page += BarStart;
+    appendInt(page, height);
+    page += BarEnd;
 }
 
 // The headings of a block of signal rows: the one that says there are none, the one above
@@ -209,25 +268,26 @@ void appendSignals(PageSink& sink, const SignalList<Signal>& signals, const std:
     appendBlockHeading(page, block.found, name);
     page += block.titles;
     Signal signal;
+    DateCell date;
     for (std::size_t i = 0; i < signals.size(); ++i) {
         signals.copyTo(i, signal);
-        appendRow(page, signal);
+        appendRow(page, date, signal);
         sink.lineDone();
     }
 }
 
-void appendSpikeRow(std::string& page, const Spike& s) {
+void appendSpikeRow(std::string& page, DateCell& date, const Spike& s) {
     page += "<TR>";
-    appendPlaceCells(page, s.ra, s.dec, s.time, s.freq);
+    appendPlaceCells(page, date, s.ra, s.dec, s.time, s.freq);
     appendFixedCell(page, s.chirp_rate);
     page += "<TD COLSPAN=3>";
     appendFixed(page, s.power, 6);
     page += "</TD></TR>\r\n";
 }
 
-void appendGaussianRow(std::string& page, const Gaussian& g) {
+void appendGaussianRow(std::string& page, DateCell& date, const Gaussian& g) {
     page += "<TR>";
-    appendPlaceCells(page, g.ra, g.dec, g.time, g.freq);
+    appendPlaceCells(page, date, g.ra, g.dec, g.time, g.freq);
     appendFixedCell(page, g.chirprate);
     appendFixedCell(page, g.peak);
     appendFixedCell(page, g.chisqr);
@@ -235,11 +295,7 @@ void appendGaussianRow(std::string& page, const Gaussian& g) {
     page += "</TR>\r\n";
     // One 4-pixel bar per power value: the 0 to 255 scale becomes 0 to 63 pixels.
     page += "<TR><TD COLSPAN=8><CENTER>\r\n";
-    for (std::int32_t value : g.pot) {
-        page += "<IMG SRC=\"redbit.png\" HEIGHT=";
-        appendInt(page, value / 4);
-        page += " WIDTH=4 ALT=\"Bar\">\r\n";
-    }
+    for (std::int32_t value : g.pot) appendBar(page, value / 4);
     page += "</CENTER></TD></TR>\r\n";
 }
 

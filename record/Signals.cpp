@@ -61,6 +61,14 @@ public:
         bits(raw);
     }
     void time(const ATime& value) { real(value.julianDate()); }
+    // Two values at a time: a curve is most of a gaussian's bits.
+    void curve(const PotCurve& values) {
+        static_assert(std::tuple_size_v<PotCurve> % 2 == 0, "a curve hashes in pairs");
+        for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+            bits(static_cast<std::uint64_t>(static_cast<std::uint32_t>(values[i])) << 32 |
+                 static_cast<std::uint32_t>(values[i + 1]));
+        }
+    }
     std::size_t result() const { return static_cast<std::size_t>(state_); }
 
 private:
@@ -98,9 +106,7 @@ std::size_t hashOf(const Signal& signal) {
             case SignalFieldKind::Int: h.integer(signal.*f.integer); break;
             case SignalFieldKind::Real: h.real(signal.*f.real); break;
             case SignalFieldKind::Time: h.time(signal.*f.time); break;
-            case SignalFieldKind::Curve:
-                for (std::int32_t value : signal.*f.curve) h.integer(value);
-                break;
+            case SignalFieldKind::Curve: h.curve(signal.*f.curve); break;
         }
     }
     return h.result();
