@@ -71,8 +71,9 @@ void readPotCurve(std::string_view value, PotCurve& pot) {
 
 // The value of a signal-line token into the field its key names. Unknown keys, among them
 // "pot 0" to "pot 63", change nothing.
-template <class Signal>
-void readSignalToken(Signal& signal, std::string_view key, std::string_view value) {
+template <class Signal, class TimeReader>
+void readSignalToken(Signal& signal, std::string_view key, std::string_view value,
+                     TimeReader& times) {
     const int index = findKey(SignalLineKeys<Signal>, key);
     if (index < 0) return;
     const SignalField<Signal>& f = SignalTable<Signal>::fields[static_cast<std::size_t>(index)];
@@ -80,7 +81,7 @@ void readSignalToken(Signal& signal, std::string_view key, std::string_view valu
         case SignalFieldKind::Text: signal.*f.text = value; break;
         case SignalFieldKind::Int: readInt(value, signal.*f.integer); break;
         case SignalFieldKind::Real: readReal(value, signal.*f.real); break;
-        case SignalFieldKind::Time: readJulian(value, signal.*f.time); break;
+        case SignalFieldKind::Time: times.read(value, signal.*f.time); break;
         case SignalFieldKind::Curve: readPotCurve(value, signal.*f.curve); break;
     }
 }
@@ -100,6 +101,33 @@ double& chirpRateOf(Gaussian& gaussian) { return gaussian.chirprate; }
 
 }  // namespace
 
+// A result's signals mostly share one time: the last text read, the value it was read over
+// and what that gave are kept, so the same text over the same value is not read again.
+class ResFile::TimeReader {
+public:
+    void read(std::string_view value, ATime& time) {
+        if (known_ && value == text_ && sameFields(time, before_)) {
+            time = after_;
+            return;
+        }
+        text_.assign(value);
+        before_ = time;
+        readJulian(value, time);
+        after_ = time;
+        known_ = true;
+    }
+
+private:
+    static bool sameFields(const ATime& a, const ATime& b) {
+        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+               a.minute == b.minute && a.second == b.second && a.zoneOffset == b.zoneOffset;
+    }
+    bool known_ = false;
+    std::string text_;
+    ATime before_;
+    ATime after_;
+};
+
 void ResFile::readSignals() {
     ncfft = 0;
     cr = 0.0;
@@ -110,6 +138,7 @@ void ResFile::readSignals() {
     gaussianSeed.fromWorkUnit(record);
     Spike spikeSeed;
     spikeSeed.fromWorkUnit(record);
+    TimeReader times;
     std::string_view line;
     while (file_.readLine(line)) {
         // A NUL ends the line, as INIFile reads it.
@@ -123,9 +152,9 @@ void ResFile::readSignals() {
         if (label == "<ogh") {
             parseContextLine(rest);
         } else if (label == "gaussian:") {
-            parseSignalLine(rest, gaussianSeed, gaussian, gaussians);
+            parseSignalLine(rest, gaussianSeed, gaussian, gaussians, times);
         } else if (label == "spike:") {
-            parseSignalLine(rest, spikeSeed, spike, spikes);
+            parseSignalLine(rest, spikeSeed, spike, spikes, times);
         }
     }
     takeBest(gaussians, gaussian, record);
@@ -149,13 +178,13 @@ void ResFile::parseContextLine(std::string_view rest) {
 
 template <class Signal>
 void ResFile::parseSignalLine(std::string_view rest, const Signal& seed, Signal& signal,
-                              SignalList<Signal>& list) {
+                              SignalList<Signal>& list, TimeReader& times) {
     signal = seed;
     signal.ncfft = ncfft;
     chirpRateOf(signal) = cr;
     signal.fft_len = fl;
-    splitTokens(rest, [&signal](std::string_view key, std::string_view value) {
-        readSignalToken(signal, key, value);
+    splitTokens(rest, [&signal, &times](std::string_view key, std::string_view value) {
+        readSignalToken(signal, key, value, times);
     });
     list.add(signal);
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -216,6 +217,30 @@ TEST_F(ResFileTest, NulBytesEndTheirLine) {
     ASSERT_EQ(reader.gaussians.size(), 1u);
     EXPECT_EQ(reader.gaussians[0].pot[0], 16);
     EXPECT_EQ(reader.gaussians[0].pot[1], 0);
+}
+
+// A time token is read over the value before it: the header's time when the token is no
+// number, the line's earlier time token when it has two. The same text read over another
+// value therefore gives another time.
+TEST_F(ResFileTest, TimeTokensReadOverTheValueBeforeThem) {
+    ResFile reader;
+    readText(reader,
+             "name=wu\ntime_recorded=2452000.5\nend_seti_header\n"
+             "spike: power=6 time=2451544.5\n"
+             "spike: power=5 time=2451544.5\n"
+             "spike: power=4 time=x\n"
+             "spike: power=3 time=2451545.5 time=x\n"
+             "spike: power=2 time=x\n"
+             "spike: power=1 time=2451545.5 time=0\n"
+             "gaussian: peak=1 chisqr=1 time=x\n");
+    const double expected[] = {2451544.5, 2451544.5, 2452000.5, 2451545.5, 2452000.5, 2445699.5};
+    ASSERT_EQ(reader.spikes.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(reader.spikes[i].time.julianDate(), expected[i]);
+    }
+    ASSERT_EQ(reader.gaussians.size(), 1u);
+    EXPECT_EQ(reader.gaussians[0].time.julianDate(), 2452000.5);
 }
 
 // Exact duplicates are stored once; without a name every signal is refused and the header's
