@@ -30,14 +30,33 @@ void applyHeaderValue(WorkUnit& record, std::string_view key, std::string_view v
     record.setField(index, value);  // an unknown key (-1) changes nothing
 }
 
+namespace {
+
+// One header line's key and value into `record`; true for the line that ends the header.
+bool applyHeaderLine(WorkUnit& record, const std::string& key, const std::string& value) {
+    if (key.empty()) return false;
+    if (value.empty()) return key == "end_seti_header";
+    applyHeaderValue(record, key, value);
+    return false;
+}
+
+}  // namespace
+
 bool readHeaderLines(INIFile& file, WorkUnit& record) {
     while (file.readLine()) {
-        if (file.key.empty()) continue;
-        if (file.value.empty()) {
-            if (file.key == "end_seti_header") return true;
-            continue;
-        }
-        applyHeaderValue(record, file.key, file.value);
+        if (applyHeaderLine(record, file.key, file.value)) return true;
+    }
+    return false;
+}
+
+bool ResFile::readHeader() {
+    std::string key;
+    std::string value;
+    std::string_view line;
+    while (file_.readLine(line)) {
+        // A NUL ends the line, as INIFile reads it.
+        INIFile::splitKeyValue(line.substr(0, line.find('\0')), key, value);
+        if (applyHeaderLine(record, key, value)) return true;
     }
     return false;
 }
@@ -52,7 +71,7 @@ bool ResFile::open(const std::string& path) {
     record.Update.parseLocal(finder.modified);
     record.TimeStamp = record.Update;
     finder.close();
-    return file_.open(path);
+    return file_.open(path, true);
 }
 
 bool ResFile::openBytes(std::string bytes) {
@@ -63,7 +82,7 @@ bool ResFile::openBytes(std::string bytes) {
 bool ResFile::read() {
     if (!file_.isOpen()) return false;
     record.prog = 1.0;  // a finished result; a "prog" header line overrides it
-    if (readHeaderLines(file_, record)) readSignals();
+    if (readHeader()) readSignals();
     file_.close();
     return true;
 }

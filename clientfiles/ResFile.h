@@ -52,12 +52,19 @@ public:
     void close();
 
 private:
+    // The header lines as readHeaderLines takes them; true when the header ended.
+    bool readHeader();
     void readSignals();
     void parseContextLine(std::string_view rest);
-    // Seeds `signal` from the header and the context line, reads the line's tokens over it
-    // and adds it to `list`.
+    // The time tokens of the signal lines, read once for each different text.
+    class TimeReader;
+    // Seeds `signal` with `seed` (the header's values) and the context line, reads the line's
+    // tokens over it and adds it to `list`.
     template <class Signal>
-    void parseSignalLine(std::string_view rest, Signal& signal, SignalList<Signal>& list);
+    void parseSignalLine(std::string_view rest, const Signal& seed, Signal& signal,
+                         SignalList<Signal>& list, TimeReader& times);
 
-    INIFile file_;
+    // Lines are taken as views: the signal section is most of the file, and copying each
+    // line and splitting it at "=" as INIFile does would only be thrown away.
+    LineSource file_;
 };

@@ -1,7 +1,7 @@
 // The signal section of a result file: context, spike and gaussian lines, and the choice of
 // the strongest spike and gaussian as the work unit's best signals.
 #include <array>
-#include <cctype>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,6 +43,19 @@ void readJulian(std::string_view value, ATime& time) {
     if (readReal(value, jd)) time.setJulian(jd);
 }
 
+// The value of a hexadecimal digit, -1 for any other character.
+constexpr std::array<std::int8_t, 256> HexDigits = [] {
+    std::array<std::int8_t, 256> digits{};
+    for (int c = 0; c < 256; ++c) {
+        digits[static_cast<std::size_t>(c)] =
+            c >= '0' && c <= '9'   ? static_cast<std::int8_t>(c - '0')
+            : c >= 'a' && c <= 'f' ? static_cast<std::int8_t>(c - 'a' + 10)
+            : c >= 'A' && c <= 'F' ? static_cast<std::int8_t>(c - 'A' + 10)
+                                   : std::int8_t{-1};
+    }
+    return digits;
+}();
+
 // Two hexadecimal digits per value, the first pair for value 0. At most 64 pairs; a trailing
 // odd character is ignored, and a pair that is not two hex digits keeps the seeded value
 // (a sign or blank must not turn into a negative or one-digit power).
@@ -50,18 +63,17 @@ void readPotCurve(std::string_view value, PotCurve& pot) {
     std::size_t pairs = value.size() / 2;
     if (pairs > pot.size()) pairs = pot.size();
     for (std::size_t i = 0; i < pairs; ++i) {
-        const std::string_view pair = value.substr(2 * i, 2);
-        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
-            !std::isxdigit(static_cast<unsigned char>(pair[1])))
-            continue;
-        readHex(pair, pot[i]);
+        const int high = HexDigits[static_cast<unsigned char>(value[2 * i])];
+        const int low = HexDigits[static_cast<unsigned char>(value[2 * i + 1])];
+        if (high >= 0 && low >= 0) pot[i] = high * 16 + low;
     }
 }
 
 // The value of a signal-line token into the field its key names. Unknown keys, among them
 // "pot 0" to "pot 63", change nothing.
-template <class Signal>
-void readSignalToken(Signal& signal, std::string_view key, std::string_view value) {
+template <class Signal, class TimeReader>
+void readSignalToken(Signal& signal, std::string_view key, std::string_view value,
+                     TimeReader& times) {
     const int index = findKey(SignalLineKeys<Signal>, key);
     if (index < 0) return;
     const SignalField<Signal>& f = SignalTable<Signal>::fields[static_cast<std::size_t>(index)];
@@ -69,7 +81,7 @@ void readSignalToken(Signal& signal, std::string_view key, std::string_view valu
         case SignalFieldKind::Text: signal.*f.text = value; break;
         case SignalFieldKind::Int: readInt(value, signal.*f.integer); break;
         case SignalFieldKind::Real: readReal(value, signal.*f.real); break;
-        case SignalFieldKind::Time: readJulian(value, signal.*f.time); break;
+        case SignalFieldKind::Time: times.read(value, signal.*f.time); break;
         case SignalFieldKind::Curve: readPotCurve(value, signal.*f.curve); break;
     }
 }
@@ -80,7 +92,7 @@ template <class Signal>
 void takeBest(SignalList<Signal>& list, Signal& best, WorkUnit& record) {
     if (list.size() == 0) return;
     list.sort();
-    best = list[0];
+    list.copyTo(0, best);
     best.applyAsBest(record);
 }
 
@@ -89,12 +101,48 @@ double& chirpRateOf(Gaussian& gaussian) { return gaussian.chirprate; }
 
 }  // namespace
 
+// A result's signals mostly share one time: the last text read, the value it was read over
+// and what that gave are kept, so the same text over the same value is not read again.
+class ResFile::TimeReader {
+public:
+    void read(std::string_view value, ATime& time) {
+        if (known_ && value == text_ && sameFields(time, before_)) {
+            time = after_;
+            return;
+        }
+        text_.assign(value);
+        before_ = time;
+        readJulian(value, time);
+        after_ = time;
+        known_ = true;
+    }
+
+private:
+    static bool sameFields(const ATime& a, const ATime& b) {
+        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+               a.minute == b.minute && a.second == b.second && a.zoneOffset == b.zoneOffset;
+    }
+    bool known_ = false;
+    std::string text_;
+    ATime before_;
+    ATime after_;
+};
+
 void ResFile::readSignals() {
     ncfft = 0;
     cr = 0.0;
     fl = 0;
-    while (file_.readLine()) {
-        const std::string_view line = file_.line;
+    // Every signal starts from the header's values; the header is read by now, so they are
+    // worked out once.
+    Gaussian gaussianSeed;
+    gaussianSeed.fromWorkUnit(record);
+    Spike spikeSeed;
+    spikeSeed.fromWorkUnit(record);
+    TimeReader times;
+    std::string_view line;
+    while (file_.readLine(line)) {
+        // A NUL ends the line, as INIFile reads it.
+        line = line.substr(0, line.find('\0'));
         const auto blank = line.find(' ');
         if (blank == std::string_view::npos) continue;
         const std::string_view label = line.substr(0, blank);
@@ -104,9 +152,9 @@ void ResFile::readSignals() {
         if (label == "<ogh") {
             parseContextLine(rest);
         } else if (label == "gaussian:") {
-            parseSignalLine(rest, gaussian, gaussians);
+            parseSignalLine(rest, gaussianSeed, gaussian, gaussians, times);
         } else if (label == "spike:") {
-            parseSignalLine(rest, spike, spikes);
+            parseSignalLine(rest, spikeSeed, spike, spikes, times);
         }
     }
     takeBest(gaussians, gaussian, record);
@@ -129,13 +177,14 @@ void ResFile::parseContextLine(std::string_view rest) {
 }
 
 template <class Signal>
-void ResFile::parseSignalLine(std::string_view rest, Signal& signal, SignalList<Signal>& list) {
-    signal.fromWorkUnit(record);
+void ResFile::parseSignalLine(std::string_view rest, const Signal& seed, Signal& signal,
+                              SignalList<Signal>& list, TimeReader& times) {
+    signal = seed;
     signal.ncfft = ncfft;
     chirpRateOf(signal) = cr;
     signal.fft_len = fl;
-    splitTokens(rest, [&signal](std::string_view key, std::string_view value) {
-        readSignalToken(signal, key, value);
+    splitTokens(rest, [&signal, &times](std::string_view key, std::string_view value) {
+        readSignalToken(signal, key, value, times);
     });
     list.add(signal);
 }

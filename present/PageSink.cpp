@@ -1,17 +1,15 @@
-// Hands the result page on a block at a time, in text mode.
+// Hands the result page on a block at a time.
 #include "present/PageSink.h"
 
 #include "platform/platform.h"
 
+PageSink::PageSink(platform::ReplacingFile& file) : file_(&file) {
+    // Room for a full block and the row that passes its end, so the buffer never grows.
+    block_.reserve(BlockSize + 64 * 1024);
+}
+
 bool PageSink::flush() {
-    if (!block_.empty() && !failed_) {
-        // Each "\n" becomes "\r\n" by itself, so block by block gives the whole page's bytes.
-        const std::string bytes = platform::textModeBytes(block_);
-        if (bytes_ != nullptr)
-            bytes_->append(bytes);
-        else if (file_ != nullptr)
-            failed_ = !file_->write(bytes);
-    }
+    if (file_ != nullptr && !block_.empty() && !failed_) failed_ = !file_->write(block_);
     block_.clear();
     return !failed_;
 }

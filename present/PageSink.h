@@ -8,24 +8,26 @@ namespace platform {
 class ReplacingFile;
 }
 
-// The page is appended to block() with "\n" line ends; once the block holds 64 KiB it is
-// handed on with text-mode line ends ("\r\n"), so a page of any size holds little memory.
+// The page is appended to block() with text-mode line ends ("\r\n") already in place. For a
+// file, the block is handed on once it holds 256 KiB: a block that size goes to the file
+// without another copy, and the one buffer is reused, so a page of any size holds little
+// memory. In memory, block() is the string itself.
 class PageSink {
 public:
-    explicit PageSink(platform::ReplacingFile& file) : file_(&file) {}
+    explicit PageSink(platform::ReplacingFile& file);
     explicit PageSink(std::string& bytes) : bytes_(&bytes) {}
 
-    std::string& block() { return block_; }
+    std::string& block() { return bytes_ != nullptr ? *bytes_ : block_; }
     // Called after whole lines: hands the block on when it is full.
     void lineDone() {
-        if (block_.size() >= BlockSize) flush();
+        if (file_ != nullptr && block_.size() >= BlockSize) flush();
     }
     // Hands on what the block holds. False once a write to the file has failed.
     bool flush();
 
-private:
-    static constexpr std::size_t BlockSize = 64 * 1024;
+    static constexpr std::size_t BlockSize = 256 * 1024;
 
+private:
     platform::ReplacingFile* file_ = nullptr;
     std::string* bytes_ = nullptr;
     std::string block_;

@@ -2,6 +2,7 @@
 // data, one row per spike and per gaussian, and a bar chart of each gaussian's power curve.
 #include "present/ResultPage.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -16,10 +17,12 @@
 namespace {
 
 // Every text that comes from the result file goes through this, so a crafted work-unit name
-// cannot put markup or script into the page.
+// cannot put markup or script into the page. A line feed gets its carriage return, as every
+// line end of the page does.
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
+            case '\n': out += "\r\n"; break;
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
@@ -108,43 +111,43 @@ constexpr HeadRow HeadRows[] = {
 void appendHead(PageSink& sink, const WorkUnit& w) {
     std::string& page = sink.block();
     page +=
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n"
-        "<HTML>\n"
-        "<HEAD>\n"
-        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\n"
-        "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\n"
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r\n"
+        "<HTML>\r\n"
+        "<HEAD>\r\n"
+        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html\">\r\n"
+        "<META NAME=\"GENERATOR\" CONTENT=\"Lumivane\">\r\n"
         "<TITLE>Result Details for ";
     appendEscaped(page, w.name);
     page +=
-        "</title>\n"
-        "</head>\n"
+        "</title>\r\n"
+        "</head>\r\n"
         "<BODY BGCOLOR=\"#000000\" TEXT=\"#FFFFFF\" LINK=\"#cc99ff\" ALINK=\"#cc99ff\" "
-        "VLINK=\"#cc99ff\">\n"
-        "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\n"
-        "<HR>\n"
+        "VLINK=\"#cc99ff\">\r\n"
+        "<A HREF=\"https://setiathome.berkeley.edu/\">[SETI@home]</A>\r\n"
+        "<HR>\r\n"
         "<H1>Result Details for ";
     appendEscaped(page, w.name);
     page +=
-        "</H1>\n"
-        "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\n"
+        "</H1>\r\n"
+        "<TABLE ALIGN=center BORDER=0 BGCOLOR=\"#303030\" CELLPADDING=2 CELLSPACING=1>\r\n"
         "<TR BGCOLOR=\"#303080\"><TH COLSPAN=4 ALIGN=right>Workunit Name:</TH>"
         "<TH COLSPAN=4 ALIGN=left>";
     appendEscaped(page, w.name);
-    page += "</TH></TR>\n";
+    page += "</TH></TR>\r\n";
 
     page += "<TR><TD COLSPAN=4 ALIGN=right>CPU Time:</TD><TD COLSPAN=4>";
     appendCpuTime(page, w.cpu);
-    page += " sec</TD></TR>\n";
+    page += " sec</TD></TR>\r\n";
 
     for (const HeadRow& row : HeadRows) {
         page += "<TR><TD COLSPAN=4 ALIGN=right>";
         page += row.label;
         page += "</TD><TD COLSPAN=4 ALIGN=left>";
         row.value(page, w);
-        page += "</TD></TR>\n";
+        page += "</TD></TR>\r\n";
     }
 
-    page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\n";
+    page += "<TR><TD COLSPAN=4>&nbsp;</TD><TD COLSPAN=4>&nbsp;</TD></TR>\r\n";
     sink.lineDone();
 }
 
@@ -152,17 +155,40 @@ void appendBlockHeading(std::string& page, std::string_view text, const std::str
     page += "<TR BGCOLOR=\"#303080\"><TH COLSPAN=8>";
     page += text;
     appendEscaped(page, name);
-    page += "</TH></TR>\n";
+    page += "</TH></TR>\r\n";
 }
 
+// The date text of a row. A result's signals mostly share one time, so the text of the last
+// one is kept and copied while the fields stay the same.
+class DateCell {
+public:
+    void append(std::string& page, const ATime& time) {
+        if (text_.empty() || !sameFields(time, last_)) {
+            text_.clear();
+            appendDateTime(text_, time);
+            last_ = time;
+        }
+        page += text_;
+    }
+
+private:
+    static bool sameFields(const ATime& a, const ATime& b) {
+        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+               a.minute == b.minute && a.second == b.second && a.zoneOffset == b.zoneOffset;
+    }
+    ATime last_;
+    std::string text_;
+};
+
 // The cells shared by spike and gaussian rows: RA, Dec, Time, Frequency.
-void appendPlaceCells(std::string& page, double ra, double dec, const ATime& time, double freq) {
+void appendPlaceCells(std::string& page, DateCell& date, double ra, double dec, const ATime& time,
+                      double freq) {
     page += "<TD>";
     appendRightAscension(page, ra);
     page += "</TD><TD>";
     appendDeclination(page, dec);
     page += "</TD><TD>";
-    appendDateTime(page, time);
+    date.append(page, time);
     page += "</TD><TD>";
     appendFixed(page, freq, 2);
     page += "</TD>";
@@ -172,6 +198,41 @@ void appendFixedCell(std::string& page, double value) {
     page += "<TD>";
     appendFixed(page, value, 6);
     page += "</TD>";
+}
+
+// One bar of a gaussian's chart; the heights of a curve the client wrote (0 to 63 pixels)
+// come whole from a table made at compile time, as the bars are most of a long page.
+constexpr std::string_view BarStart = "<IMG SRC=\"redbit.png\" HEIGHT=";
+constexpr std::string_view BarEnd = " WIDTH=4 ALT=\"Bar\">\r\n";
+constexpr int TableHeights = 64;
+
+struct BarLine {
+    std::array<char, BarStart.size() + 2 + BarEnd.size()> text{};
+    std::size_t size = 0;
+};
+
+constexpr std::array<BarLine, TableHeights> BarLines = [] {
+    std::array<BarLine, TableHeights> lines{};
+    for (int height = 0; height < TableHeights; ++height) {
+        BarLine& line = lines[static_cast<std::size_t>(height)];
+        auto put = [&line](char c) { line.text[line.size++] = c; };
+        for (char c : BarStart) put(c);
+        if (height >= 10) put(static_cast<char>('0' + height / 10));
+        put(static_cast<char>('0' + height % 10));
+        for (char c : BarEnd) put(c);
+    }
+    return lines;
+}();
+
+void appendBar(std::string& page, std::int32_t height) {
+    if (height >= 0 && height < TableHeights) {
+        const BarLine& line = BarLines[static_cast<std::size_t>(height)];
+        page.append(line.text.data(), line.size);
+        return;
+    }
+    page += BarStart;
+    appendInt(page, height);
+    page += BarEnd;
 }
 
 // The headings of a block of signal rows: the one that says there are none, the one above
@@ -185,19 +246,19 @@ struct SignalBlock {
 constexpr SignalBlock SpikeBlock = {
     "No Significant Spikes Were Found in Workunit ", "Significant Spikes Detected in Workunit ",
     "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
-    "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\n"};
+    "<TD>Chirp Rate (Hz/sec)</TD><TD COLSPAN=3>Power</TD></TR>\r\n"};
 
 constexpr SignalBlock GaussianBlock = {
     "No Significant Gaussians Were Found in Workunit ",
     "Significant Gaussians Detected in Workunit ",
     "<TR><TD>RA</TD><TD>Dec</TD><TD>Time</TD><TD>Frequency (Hz)</TD>"
     "<TD>Chirp Rate (Hz/sec)</TD><TD>Peak Power</TD><TD>Chi Squared (Fit)</TD>"
-    "<TD>Score</TD></TR>\n"};
+    "<TD>Score</TD></TR>\r\n"};
 
 // A block's heading, then its column titles and a row per signal, or only the heading that
 // says there are none.
-template <class List, class Row>
-void appendSignals(PageSink& sink, const List& signals, const std::string& name,
+template <class Signal, class Row>
+void appendSignals(PageSink& sink, const SignalList<Signal>& signals, const std::string& name,
                    const SignalBlock& block, Row appendRow) {
     std::string& page = sink.block();
     if (signals.size() == 0) {
@@ -206,44 +267,43 @@ void appendSignals(PageSink& sink, const List& signals, const std::string& name,
     }
     appendBlockHeading(page, block.found, name);
     page += block.titles;
+    Signal signal;
+    DateCell date;
     for (std::size_t i = 0; i < signals.size(); ++i) {
-        appendRow(page, signals[i]);
+        signals.copyTo(i, signal);
+        appendRow(page, date, signal);
         sink.lineDone();
     }
 }
 
-void appendSpikeRow(std::string& page, const Spike& s) {
+void appendSpikeRow(std::string& page, DateCell& date, const Spike& s) {
     page += "<TR>";
-    appendPlaceCells(page, s.ra, s.dec, s.time, s.freq);
+    appendPlaceCells(page, date, s.ra, s.dec, s.time, s.freq);
     appendFixedCell(page, s.chirp_rate);
     page += "<TD COLSPAN=3>";
     appendFixed(page, s.power, 6);
-    page += "</TD></TR>\n";
+    page += "</TD></TR>\r\n";
 }
 
-void appendGaussianRow(std::string& page, const Gaussian& g) {
+void appendGaussianRow(std::string& page, DateCell& date, const Gaussian& g) {
     page += "<TR>";
-    appendPlaceCells(page, g.ra, g.dec, g.time, g.freq);
+    appendPlaceCells(page, date, g.ra, g.dec, g.time, g.freq);
     appendFixedCell(page, g.chirprate);
     appendFixedCell(page, g.peak);
     appendFixedCell(page, g.chisqr);
     appendFixedCell(page, g.score());
-    page += "</TR>\n";
+    page += "</TR>\r\n";
     // One 4-pixel bar per power value: the 0 to 255 scale becomes 0 to 63 pixels.
-    page += "<TR><TD COLSPAN=8><CENTER>\n";
-    for (std::int32_t value : g.pot) {
-        page += "<IMG SRC=\"redbit.png\" HEIGHT=";
-        appendInt(page, value / 4);
-        page += " WIDTH=4 ALT=\"Bar\">\n";
-    }
-    page += "</CENTER></TD></TR>\n";
+    page += "<TR><TD COLSPAN=8><CENTER>\r\n";
+    for (std::int32_t value : g.pot) appendBar(page, value / 4);
+    page += "</CENTER></TD></TR>\r\n";
 }
 
 void writePage(PageSink& sink, const ResFile& reader) {
     appendHead(sink, reader.record);
     appendSignals(sink, reader.spikes, reader.record.name, SpikeBlock, appendSpikeRow);
     appendSignals(sink, reader.gaussians, reader.record.name, GaussianBlock, appendGaussianRow);
-    sink.block() += "</TABLE>\n</BODY>\n</HTML>\n";
+    sink.block() += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <numeric>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "record/SignalFields.h"
@@ -61,6 +61,14 @@ public:
         bits(raw);
     }
     void time(const ATime& value) { real(value.julianDate()); }
+    // Two values at a time: a curve is most of a gaussian's bits.
+    void curve(const PotCurve& values) {
+        static_assert(std::tuple_size_v<PotCurve> % 2 == 0, "a curve hashes in pairs");
+        for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+            bits(static_cast<std::uint64_t>(static_cast<std::uint32_t>(values[i])) << 32 |
+                 static_cast<std::uint32_t>(values[i + 1]));
+        }
+    }
     std::size_t result() const { return static_cast<std::size_t>(state_); }
 
 private:
@@ -98,9 +106,7 @@ std::size_t hashOf(const Signal& signal) {
             case SignalFieldKind::Int: h.integer(signal.*f.integer); break;
             case SignalFieldKind::Real: h.real(signal.*f.real); break;
             case SignalFieldKind::Time: h.time(signal.*f.time); break;
-            case SignalFieldKind::Curve:
-                for (std::int32_t value : signal.*f.curve) h.integer(value);
-                break;
+            case SignalFieldKind::Curve: h.curve(signal.*f.curve); break;
         }
     }
     return h.result();
@@ -169,20 +175,117 @@ bool Gaussian::applyAsBest(WorkUnit& w) const {
 
 template <class Signal>
 void SignalList<Signal>::reset() {
-    items_.clear();
-    hashes_.clear();
+    chunks_.clear();
+    count_ = 0;
+    names_.clear();
+    wideCurves_.clear();
+    order_.clear();
     slots_.clear();
 }
 
+template <class Signal>
+Signal SignalList<Signal>::operator[](std::size_t i) const {
+    Signal signal;
+    copyTo(i, signal);
+    return signal;
+}
+
+namespace {
+
+// The fields a signal and its packed form share, in either direction.
+template <class From, class To>
+void copyCommonFields(const From& from, To& to) {
+    to.ncfft = from.ncfft;
+    to.fft_len = from.fft_len;
+    to.ra = from.ra;
+    to.dec = from.dec;
+    to.freq = from.freq;
+    to.time = from.time;
+}
+
+void copyOwnFields(const Spike& from, PackedSignal<Spike>& to) {
+    to.chirp_rate = from.chirp_rate;
+    to.power = from.power;
+}
+
+void copyOwnFields(const PackedSignal<Spike>& from, Spike& to) {
+    to.chirp_rate = from.chirp_rate;
+    to.power = from.power;
+}
+
+template <class From, class To>
+void copyGaussianFields(const From& from, To& to) {
+    to.chirprate = from.chirprate;
+    to.peak = from.peak;
+    to.mean = from.mean;
+    to.sigma = from.sigma;
+    to.chisqr = from.chisqr;
+    to.maxpow = from.maxpow;
+}
+
+void copyOwnFields(const Gaussian& from, PackedSignal<Gaussian>& to) {
+    copyGaussianFields(from, to);
+}
+
+void copyOwnFields(const PackedSignal<Gaussian>& from, Gaussian& to) {
+    copyGaussianFields(from, to);
+}
+
+// True when every value of the curve fits a byte, so the packed form holds it itself.
+bool fitsBytes(const PotCurve& pot) {
+    for (std::int32_t value : pot) {
+        if (value < 0 || value > 255) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+template <class Signal>
+void SignalList<Signal>::pack(const Signal& signal, PackedSignal<Signal>& packed) {
+    // A file's signals all carry its name: the last one is the one to check.
+    if (names_.empty() || names_.back() != signal.name) names_.push_back(signal.name);
+    packed.name = static_cast<std::uint32_t>(names_.size() - 1);
+    copyCommonFields(signal, packed);
+    copyOwnFields(signal, packed);
+    if constexpr (std::is_same_v<Signal, Gaussian>) {
+        if (fitsBytes(signal.pot)) {
+            for (std::size_t i = 0; i < signal.pot.size(); ++i) {
+                packed.pot[i] = static_cast<std::uint8_t>(signal.pot[i]);
+            }
+        } else {
+            wideCurves_.push_back(signal.pot);
+            packed.wideCurve = static_cast<std::uint32_t>(wideCurves_.size());
+        }
+    }
+}
+
+template <class Signal>
+void SignalList<Signal>::unpack(const PackedSignal<Signal>& packed, Signal& out) const {
+    out.name = names_[packed.name];
+    copyCommonFields(packed, out);
+    copyOwnFields(packed, out);
+    if constexpr (std::is_same_v<Signal, Gaussian>) {
+        if (packed.wideCurve != 0) {
+            out.pot = wideCurves_[packed.wideCurve - 1];
+        } else {
+            for (std::size_t i = 0; i < out.pot.size(); ++i) out.pot[i] = packed.pot[i];
+        }
+    }
+}
+
 // The index maps a signal's hash to its positions; only signals of the same hash are compared
-// in full.
+// in full, as signals, so equality is the signal's own.
 template <class Signal>
 std::size_t SignalList<Signal>::slotOf(std::size_t hash, const Signal& signal) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
     for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const std::size_t position = slots_[slot] - 1;
-        if (hashes_[position] == hash && items_[position] == signal) break;
+        const Entry& entry = entryAt(slots_[slot] - 1);
+        if (entry.hash != hash) continue;
+        Signal held;
+        unpack(entry.packed, held);
+        if (held == signal) break;
     }
     return slot;
 }
@@ -191,8 +294,8 @@ template <class Signal>
 void SignalList<Signal>::rebuildSlots(std::size_t size) {
     slots_.assign(size, 0);
     const std::size_t mask = size - 1;
-    for (std::size_t position = 0; position < hashes_.size(); ++position) {
-        std::size_t slot = hashes_[position] & mask;
+    for (std::size_t position = 0; position < count_; ++position) {
+        std::size_t slot = entryAt(position).hash & mask;
         while (slots_[slot] != 0) slot = (slot + 1) & mask;
         slots_[slot] = static_cast<std::uint32_t>(position + 1);
     }
@@ -202,39 +305,37 @@ template <class Signal>
 bool SignalList<Signal>::add(const Signal& signal) {
     if (signal.name.empty()) return false;
     // Positions are kept in 32 bits: a list stops taking signals at four thousand million.
-    if (items_.size() >= 0xFFFFFFFEu) return false;
-    if (2 * (items_.size() + 1) > slots_.size()) {
+    if (count_ >= 0xFFFFFFFEu) return false;
+    if (2 * (count_ + 1) > slots_.size()) {
         rebuildSlots(slots_.empty() ? 64 : 2 * slots_.size());
     }
     const std::size_t hash = hashOf(signal);
     const std::size_t slot = slotOf(hash, signal);
     if (slots_[slot] != 0) return false;
-    items_.push_back(signal);
-    hashes_.push_back(hash);
-    slots_[slot] = static_cast<std::uint32_t>(items_.size());
+    if ((count_ & (ChunkEntries - 1)) == 0) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(ChunkEntries);
+    }
+    Entry& entry = chunks_.back().emplace_back();
+    pack(signal, entry.packed);
+    entry.strength = signal.strength();
+    entry.hash = hash;
+    order_.push_back(static_cast<std::uint32_t>(count_));
+    ++count_;
+    slots_[slot] = static_cast<std::uint32_t>(count_);
     return true;
 }
 
 template <class Signal>
 void SignalList<Signal>::sort() {
-    // Stable: of equally strong signals the first in the file stays first. Positions are
-    // sorted, then the signals and their hashes follow them, so no signal is hashed again.
-    std::vector<std::size_t> order(items_.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return stronger(items_[a].strength(), items_[b].strength());
-    });
-    std::vector<Signal> items;
-    std::vector<std::size_t> hashes;
-    items.reserve(items_.size());
-    hashes.reserve(items_.size());
-    for (std::size_t position : order) {
-        items.push_back(std::move(items_[position]));
-        hashes.push_back(hashes_[position]);
-    }
-    items_.swap(items);
-    hashes_.swap(hashes);
-    rebuildSlots(slots_.size());
+    // Stable: of equally strong signals the first in the file stays first. Only the positions
+    // move, each with its strength beside it.
+    std::vector<std::pair<double, std::uint32_t>> keyed;
+    keyed.reserve(order_.size());
+    for (std::uint32_t position : order_) keyed.emplace_back(entryAt(position).strength, position);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return stronger(a.first, b.first); });
+    for (std::size_t i = 0; i < keyed.size(); ++i) order_[i] = keyed[i].second;
 }
 
 template class SignalList<Spike>;

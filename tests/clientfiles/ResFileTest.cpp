@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -197,6 +198,49 @@ TEST_F(ResFileTest, PowerCurveDecoding) {
     const auto& odd = reader.gaussians[1].pot;
     EXPECT_EQ(std::vector<int>(odd.begin(), odd.begin() + 7),
               (std::vector<int>{16, 0, 0, 0, 0xAB, 127, 0}));
+}
+
+// A NUL byte ends its line, in the header and among the signals alike: what follows it on
+// that line is not read, the next line is.
+TEST_F(ResFileTest, NulBytesEndTheirLine) {
+    ResFile reader;
+    readText(reader, std::string("name=wu\0x\nbs_power=2\0=9\nend_seti_header\n"
+                                 "spike: power=3\0 ra=4\nspike: power=5 ra=6\n"
+                                 "gaussian: peak=1 chisqr=1 pot=10\0FF\n",
+                                 117));
+    EXPECT_EQ(reader.record.name, "wu");
+    EXPECT_EQ(reader.record.bs_power, 5.0);  // the stronger spike's, read after the NUL line
+    ASSERT_EQ(reader.spikes.size(), 2u);
+    EXPECT_EQ(reader.spikes[1].power, 3.0);
+    EXPECT_EQ(reader.spikes[1].ra, 0.0);
+    EXPECT_EQ(reader.spikes[0].ra, 6.0);
+    ASSERT_EQ(reader.gaussians.size(), 1u);
+    EXPECT_EQ(reader.gaussians[0].pot[0], 16);
+    EXPECT_EQ(reader.gaussians[0].pot[1], 0);
+}
+
+// A time token is read over the value before it: the header's time when the token is no
+// number, the line's earlier time token when it has two. The same text read over another
+// value therefore gives another time.
+TEST_F(ResFileTest, TimeTokensReadOverTheValueBeforeThem) {
+    ResFile reader;
+    readText(reader,
+             "name=wu\ntime_recorded=2452000.5\nend_seti_header\n"
+             "spike: power=6 time=2451544.5\n"
+             "spike: power=5 time=2451544.5\n"
+             "spike: power=4 time=x\n"
+             "spike: power=3 time=2451545.5 time=x\n"
+             "spike: power=2 time=x\n"
+             "spike: power=1 time=2451545.5 time=0\n"
+             "gaussian: peak=1 chisqr=1 time=x\n");
+    const double expected[] = {2451544.5, 2451544.5, 2452000.5, 2451545.5, 2452000.5, 2445699.5};
+    ASSERT_EQ(reader.spikes.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(reader.spikes[i].time.julianDate(), expected[i]);
+    }
+    ASSERT_EQ(reader.gaussians.size(), 1u);
+    EXPECT_EQ(reader.gaussians[0].time.julianDate(), 2452000.5);
 }
 
 // Exact duplicates are stored once; without a name every signal is refused and the header's

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clientfiles/ResFile.h"
 #include "platform/WriteFaults.h"
 #include "platform/platform.h"
 #include "present/ResultPage.h"
+#include "record/DateText.h"
 #include "support/TempDir.h"
 
 using testsupport::TempDir;
@@ -119,6 +123,66 @@ TEST(ResultPageTest, ExtremeValuesUnsetDatesAndEscapedHeadings) {
     for (const auto& line : lines) EXPECT_EQ(line.find("a<b>"), std::string::npos) << line;
 }
 
+// Every bar height prints as the value / 4 truncated toward zero, at the ends of the usual
+// 0 to 255 scale and past them; each row shows its own date, also when a row between has
+// another or only the zone differs.
+TEST(ResultPageTest, BarHeightsAndRowDates) {
+    const std::pair<std::int32_t, const char*> heights[] = {
+        {0, "0"},
+        {3, "0"},
+        {4, "1"},
+        {39, "9"},
+        {40, "10"},
+        {252, "63"},
+        {255, "63"},
+        {256, "64"},
+        {1000, "250"},
+        {-3, "0"},
+        {-4, "-1"},
+        {-255, "-63"},
+        {-256, "-64"},
+        {INT_MAX, "536870911"},
+        {INT_MIN, "-536870912"},
+    };
+    ResFile reader;
+    reader.record.name = "wu";
+    Gaussian g;
+    g.name = "wu";
+    for (std::size_t i = 0; i < std::size(heights); ++i) g.pot[i] = heights[i].first;
+    ASSERT_TRUE(reader.gaussians.add(g));
+
+    ATime first;
+    first.setUtc(2001, 8, 11, 19, 30, 43);
+    ATime second;
+    second.setUtc(2001, 8, 11, 19, 30, 44);
+    ATime otherZone = first;
+    otherZone.zoneOffset = 3600;
+    const ATime times[] = {first, first, second, first, otherZone};
+    for (std::size_t i = 0; i < std::size(times); ++i) {
+        Spike s;
+        s.name = "wu";
+        s.power = 10.0 - static_cast<double>(i);  // rows in this order
+        s.time = times[i];
+        ASSERT_TRUE(reader.spikes.add(s));
+    }
+    const auto lines = pageLines(reader);
+    ASSERT_EQ(lines.size(), 19u + 2 + std::size(times) + 2 + 67 + 3);
+    for (std::size_t i = 0; i < std::size(times); ++i) {
+        SCOPED_TRACE(i);
+        std::string date;
+        appendDateTime(date, times[i]);
+        EXPECT_NE(lines[SpikeBlock + 2 + i].find("</TD><TD>" + date + "</TD>"), std::string::npos);
+    }
+    const std::size_t bars = SpikeBlock + 2 + std::size(times) + 4;
+    for (std::size_t i = 0; i < 64; ++i) {
+        SCOPED_TRACE(i);
+        const std::string height = i < std::size(heights) ? heights[i].second : "0";
+        EXPECT_EQ(lines[bars + i],
+                  "<IMG SRC=\"redbit.png\" HEIGHT=" + height + " WIDTH=4 ALT=\"Bar\">");
+    }
+    EXPECT_EQ(lines[bars + 64], "</CENTER></TD></TR>");
+}
+
 // A page larger than one 64 KiB block of the page and one 256 KiB block of the file: the
 // blocks join to the page the memory form gives, every line ended by CR LF exactly once.
 TEST(ResultPageTest, PagesOfManyBlocksAreWholeInFileAndMemory) {
@@ -150,6 +214,23 @@ TEST(ResultPageTest, PagesOfManyBlocksAreWholeInFileAndMemory) {
     EXPECT_EQ(page.substr(page.size() - 9), "</HTML>\r\n");
     EXPECT_NE(page.find("<IMG SRC=\"redbit.png\" HEIGHT=74 WIDTH=4 ALT=\"Bar\">\r\n"),
               std::string::npos);  // the last gaussian's first bar: 299 / 4
+}
+
+// A line feed inside a name gets its carriage return like every other line end, in the file
+// and in memory alike; a carriage return of its own stays.
+TEST(ResultPageTest, LineFeedsInsideANameEndInCarriageReturns) {
+    ResFile reader;
+    reader.record.name = "a\nb\r\nc";
+    TempDir dir;
+    ASSERT_TRUE(writeResultPage(reader, dir.file("page.html")));
+    const std::string page = dir.read("page.html");
+    EXPECT_EQ(page, resultPageBytes(reader));
+    EXPECT_NE(page.find("<TITLE>Result Details for a\r\nb\r\r\nc</title>\r\n"), std::string::npos);
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        if (page[i] == '\n') {
+            ASSERT_TRUE(i > 0 && page[i - 1] == '\r') << i;
+        }
+    }
 }
 
 // A failure at any step of writing the page keeps the old page whole and leaves no temporary

@@ -159,6 +159,68 @@ TEST(SignalLists, SortIsStrongestFirstAndStableAndDuplicatesAreStillFound) {
     EXPECT_TRUE(spikes.add(spike(1, 0)));
 }
 
+// The list keeps its signals packed: names by their place among the list's names, curves in
+// bytes when every value fits one. Whatever the packing, each signal reads back as it was
+// added, in both forms of access, and only an exact copy counts as a duplicate.
+TEST(SignalLists, SignalsReadBackExactlyWhateverTheirNamesAndCurves) {
+    struct Case {
+        const char* name;
+        std::int32_t first, last;  // pot[0] and pot[63]; the rest stay 0
+    };
+    const Case cases[] = {
+        {"wu", 0, 255},         {"wu", 255, 0},      {"other", 0, 255},  // a name between names
+        {"wu", 256, 0},         {"wu", -1, 7},       {"wu", INT_MIN, INT_MAX},
+        {"wu", 0, 256},         {"other", 256, 0},   {"a name past the short-string size", 1, 2},
+        {"wu", 0, 0x10000 + 1}, {"other", 255, 255},
+    };
+    GaussianList list;
+    std::vector<Gaussian> added;
+    for (const Case& c : cases) {
+        Gaussian g = gaussian(static_cast<double>(added.size()), 1, 0.5);
+        g.name = c.name;
+        g.pot[0] = c.first;
+        g.pot[63] = c.last;
+        g.time.setJulian(2452133.313);
+        ASSERT_TRUE(list.add(g)) << added.size();
+        added.push_back(g);
+    }
+    ASSERT_EQ(list.size(), added.size());
+    Gaussian reused;
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(list[i], added[i]);
+        list.copyTo(i, reused);
+        EXPECT_EQ(reused, added[i]);
+        EXPECT_EQ(reused.name, added[i].name);
+        EXPECT_EQ(reused.pot, added[i].pot);
+        EXPECT_FALSE(list.add(added[i]));
+    }
+    // The same curve under the other name, or a wide value one off, is another signal.
+    Gaussian renamed = added[4];
+    renamed.name = "other";
+    EXPECT_TRUE(list.add(renamed));
+    Gaussian offByOne = added[5];
+    offByOne.pot[0] += 1;
+    EXPECT_TRUE(list.add(offByOne));
+
+    // Sorting reorders what is read back, not what was stored: strongest first.
+    list.sort();
+    EXPECT_EQ(list[0], added.back());
+    EXPECT_EQ(list[list.size() - 1], added[0]);
+
+    SpikeList spikes;
+    for (const char* name : {"wu", "other", "wu"}) {
+        Spike s = spike(1);
+        s.name = name;
+        s.ra = static_cast<double>(spikes.size());
+        ASSERT_TRUE(spikes.add(s));
+    }
+    EXPECT_EQ(spikes[0].name, "wu");
+    EXPECT_EQ(spikes[1].name, "other");
+    EXPECT_EQ(spikes[2].name, "wu");
+    EXPECT_EQ(spikes[2].ra, 2.0);
+}
+
 TEST(SignalConversion, GaussianFromAndToWorkUnit) {
     WorkUnit w{.name = "wu",
                .start_ra = 12.25,
