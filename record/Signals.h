@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "record/ATime.h"
+#include "record/LargeAllocator.h"
 #include "record/WorkUnit.h"
 
 // A gaussian's power curve: 64 values scaled so that maxpow is 255.
@@ -129,9 +130,10 @@ private:
         double strength = 0;
         std::size_t hash = 0;
     };
-    // About 64 KiB a chunk, a power of two of entries so a position splits by shifting.
+    // About 2 MiB a chunk, from memory the OS backs with large pages, and a power of two of
+    // entries so a position splits by shifting.
     static constexpr std::size_t ChunkEntries =
-        std::bit_floor(std::max<std::size_t>(1, 64 * 1024 / sizeof(Entry)));
+        std::bit_floor(std::max<std::size_t>(1, (2u << 20) / sizeof(Entry)));
     static constexpr int ChunkShift = std::countr_zero(ChunkEntries);
 
     const Entry& entryAt(std::size_t position) const {
@@ -146,15 +148,15 @@ private:
     void rebuildSlots(std::size_t size);
 
     // Each chunk is reserved to ChunkEntries at its making and never grows past it.
-    std::vector<std::vector<Entry>> chunks_;
+    std::vector<std::vector<Entry, LargeAllocator<Entry>>> chunks_;
     std::size_t count_ = 0;  // entries held, the next position
     std::vector<std::string> names_;
     std::vector<PotCurve> wideCurves_;  // curves with a value outside 0 to 255
     // Positions in the list's order.
-    std::vector<std::uint32_t> order_;
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> order_;
     // Open addressing over the positions: position + 1 per slot, 0 for an empty slot; at most
     // half the slots are in use, so a probe soon ends.
-    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> slots_;
 };
 
 using SpikeList = SignalList<Spike>;
