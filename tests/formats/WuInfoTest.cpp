@@ -247,3 +247,35 @@ TEST(WuInfoTest, LargeStoreWritesTheBytesOfOnePiece) {
     ASSERT_EQ(reread.size(), store.size());
     EXPECT_EQ(reread[4999].name, "unit4999");
 }
+
+// A file is parsed in batches on two threads. Headers that change the columns between and
+// inside batches, a header as the last line, readings of one unit in different batches and
+// rows that are empty or nameless: the store ends as from the one-piece reader of the same
+// bytes, records, merges and the column order the next table starts with.
+TEST(WuInfoTest, BatchesReadAsOnePiece) {
+    std::string bytes = header();
+    for (int i = 0; i < 12000; ++i) {
+        const std::string name = "\"u" + std::to_string(i % 7000) + "\"";
+        if (i % 2500 == 1249) bytes += "\"prog\",\"name\",\"bg_pot 3\"\r\n";
+        if (i % 2500 == 2499) bytes += header();
+        if (i % 997 == 0) bytes += "\r\n,0.5\r\n";
+        const bool short_ = (i % 2500) >= 1249;  // under the three-column header
+        const std::string row = sampleRow();
+        const std::string afterName = row.substr(row.find("\"a, b\"") + 6);
+        bytes += short_
+                     ? std::to_string(i / 12000.0) + "," + name + "," + std::to_string(i) + "\r\n"
+                     : std::to_string(2451545 + i % 13) + ",,3," + name + afterName;
+    }
+    bytes += "\"name\",\"cpu\"\r\n";
+    TempDir dir;
+    dir.write("in.csv", bytes);
+    WorkUnitList batched;
+    ASSERT_TRUE(readWuInfo(batched, dir.file("in.csv")));
+    WorkUnitList whole;
+    readWuInfoBytes(whole, bytes);
+    ASSERT_EQ(batched.size(), whole.size());
+    EXPECT_GT(whole.size(), 6000u);
+    EXPECT_EQ(wuInfoBytes(batched), wuInfoBytes(whole));
+    EXPECT_EQ(batched.columns, whole.columns);
+    EXPECT_EQ(batched.columns.size(), 2u);
+}
