@@ -7,7 +7,9 @@
 #include <cmath>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "formats/BatchReader.h"
 #include "formats/StoreWriter.h"
 #include "platform/platform.h"
 #include "record/DateText.h"
@@ -201,6 +203,72 @@ bool SSLog::readRecord() {
         }
     }
     return seen;
+}
+
+namespace {
+
+// A run of whole records of the file, and the records made of them.
+struct RecordBatch {
+    std::string text;  // lines, each ended by a carriage return
+    std::vector<WorkUnit> records;
+};
+
+// About a quarter of a megabyte of lines a batch: some hundred records.
+constexpr std::size_t BatchBytes = 256 * 1024;
+
+// Where a batch may end: before the last line that is a bare "!" (it opens a record) and
+// starts at `from` or later, found without splitting lines; 0 when there is none.
+std::size_t lastOpener(std::string_view text, std::size_t from) {
+    for (std::size_t at = text.rfind('!'); at != std::string_view::npos && at > 0 && at >= from;
+         at = text.rfind('!', at - 1)) {
+        const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };
+        if (endsLine(text[at - 1]) && at + 1 < text.size() && endsLine(text[at + 1])) return at;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool SSLog::addAllTo(WorkUnitList& store) {
+    // A batch is cut before a line "!": read on its own, each record of it reads as in the
+    // whole file. (Two "!" in a row across a cut give a record without a name between them,
+    // which the store refuses, as the whole file gives none.) The text is cut without being
+    // split into lines, so this thread's share stays small. A file without such lines is one
+    // batch.
+    std::string carried;  // the text after the last cut
+    auto fill = [&](RecordBatch& batch) {
+        batch.records.clear();
+        batch.text.swap(carried);
+        carried.clear();
+        while (batch.text.size() < BatchBytes &&
+               file_.readBytes(batch.text, BatchBytes - batch.text.size())) {
+        }
+        if (batch.text.size() < BatchBytes) return !batch.text.empty();  // the end
+        // No cut in what came so far: the batch grows until there is one, each piece
+        // searched once.
+        for (std::size_t searched = 0;;) {
+            const std::size_t cut = lastOpener(batch.text, searched);
+            if (cut > 0) {
+                carried.assign(batch.text, cut);
+                batch.text.resize(cut);
+                return true;
+            }
+            searched = batch.text.size() - 1;  // a "!" needs the byte before it
+            if (!file_.readBytes(batch.text, BatchBytes)) return true;
+        }
+    };
+    auto parse = [this](RecordBatch& batch) {
+        SSLog part;
+        part.file_.openBytes(batch.text, false);
+        part.openTime_ = openTime_;  // every record of the file gets the same Update
+        batch.records.reserve(batch.text.size() / 1024 + 1);
+        while (part.readRecord()) batch.records.push_back(std::move(part.record));
+    };
+    auto take = [&store](RecordBatch& batch) {
+        for (WorkUnit& each : batch.records) store.add(std::move(each));
+    };
+    readInBatches<RecordBatch>(fill, parse, take);
+    return !file_.failed();
 }
 
 void SSExport::writeRecord(std::string& out, const WorkUnit& r) {

@@ -28,6 +28,10 @@ public:
     // after it, or to the end of the file. Lines before the first "!" form a record of their
     // own. False when no file is open or nothing is left.
     bool readRecord();
+    // Reads every record left into the store, in file order; the records are parsed in
+    // batches on two threads. False when a read failed partway (the records before it are in
+    // the store then).
+    bool addAllTo(WorkUnitList& store);
     // Closes the file and clears `record`.
     void close();
 

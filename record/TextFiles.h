@@ -38,6 +38,9 @@ public:
     // Next line up to a carriage return (not stored), line feeds dropped; a lone line feed
     // also ends a line, so CR, LF and CR LF each end one line. False when nothing is left.
     bool readCrLine(std::string_view& line);
+    // Appends up to `bytes` of the data not yet read to `out`, the lines uncut (at most what
+    // one read brings); false when nothing is left.
+    bool readBytes(std::string& out, std::size_t bytes);
 
 private:
     // Moves the unread bytes to the front and reads more after them; false when nothing more

@@ -19,6 +19,14 @@ namespace {
 constexpr std::uint16_t AllowedKinds =
     KindReport | KindI4wu | KindSetiLog | KindSupport | KindClient;
 
+// Every record a reader has left, into the store in file order.
+template <class Reader>
+void addRecords(Reader& reader, WorkUnitList& store) {
+    while (reader.readRecord()) store.add(std::move(reader.record));
+}
+
+void addRecords(SSLog& log, WorkUnitList& store) { log.addAllTo(store); }
+
 // Adds every record of a reader that opened to the store, after its message; false, with
 // no message, when it did not open. False too when a read failed partway: the records before
 // it are kept, but the file does not count as read (a database then is never replaced).
@@ -27,7 +35,7 @@ bool addAll(Reader& reader, bool opened, const std::string& path, const char* me
             WorkUnitList& store) {
     if (!opened) return false;
     printMessage(message, path);
-    while (reader.readRecord()) store.add(std::move(reader.record));
+    addRecords(reader, store);
     const bool whole = !reader.failed();
     reader.close();
     return whole;

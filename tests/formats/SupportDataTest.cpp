@@ -320,3 +320,45 @@ TEST(SSLogTest, ReaderStates) {
 }
 
 }  // namespace
+
+// A large file is parsed in batches on two threads, cut before lines "!". Line ends of every
+// kind, "!" that are not bare, two "!" in a row, text before the first record and a readings
+// of one unit far apart: the store ends as from reading the whole bytes record by record.
+TEST(SSLogTest, BatchesReadAsOnePiece) {
+    std::string bytes = "prog=0.1\rname=before the first\r";
+    static constexpr const char* Ends[] = {"\r", "\n", "\r\n"};
+    for (int i = 0; i < 20000; ++i) {
+        const char* end = Ends[i % 3];
+        bytes += i % 11 == 0 ? std::string(" ! ") + end : std::string("!") + end;
+        if (i % 13 == 0) bytes += std::string("!") + end;
+        std::string record;
+        WorkUnit w = i % 4 == 0 ? withPowerValues(sampleRecord()) : bareRecord();
+        w.name = (i % 7 == 0 ? "unit!" : "unit") + std::to_string(i % 15000);
+        w.prog = i / 20000.0;
+        SSExport::writeRecord(record, w);
+        record = record.substr(2);  // without its own "!"
+        for (char& c : record) {
+            if (c == '\r' && i % 3 == 1) c = '\n';
+        }
+        bytes += record;
+    }
+    TempDir dir;
+    dir.write("ss_past_data.txt", bytes);
+    WorkUnitList batched;
+    SSLog log(dir.file("ss_past_data.txt"));
+    ASSERT_TRUE(log.addAllTo(batched));
+    WorkUnitList whole;
+    SSLog memory;
+    memory.openBytes(bytes);
+    while (memory.readRecord()) whole.add(memory.record);
+    ASSERT_EQ(batched.size(), whole.size());
+    EXPECT_GT(whole.size(), 15000u);
+    std::string batchedBytes;
+    std::string wholeBytes;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        SSExport::writeRecord(batchedBytes, batched[i]);
+        SSExport::writeRecord(wholeBytes, whole[i]);
+        ASSERT_EQ(batched[i].Update, batched[0].Update);  // one open time for the whole file
+    }
+    EXPECT_EQ(batchedBytes, wholeBytes);
+}
