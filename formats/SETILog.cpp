@@ -24,7 +24,9 @@ void SETILog::beginRow() {
 }
 
 void SETILog::rowEndsBefore(int column) {
-    if (column == FieldIndex::Update) lastDate.clear();
+    if (column != FieldIndex::Update) return;
+    lastDate.clear();
+    dateSettled_ = true;
 }
 
 void SETILog::storeCell(int column, std::string_view cell) {
@@ -32,6 +34,7 @@ void SETILog::storeCell(int column, std::string_view cell) {
         case FieldIndex::Update:
             record.Update.parseLocal(cell);
             lastDate = record.Update;
+            dateSettled_ = true;
             break;
         case FieldIndex::TimeStamp:
             break;  // the arrival time comes from the row before, never from the file

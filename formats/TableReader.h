@@ -3,11 +3,13 @@
 // from TableReader<itself> and gives its column titles and what a row and a cell mean.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "formats/BatchReader.h"
 #include "record/KeyTable.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
@@ -58,6 +60,13 @@ public:
         }
         return true;
     }
+    // Every row left in the open file, handed to take(WorkUnit&) in file order; the column
+    // order is kept as readRecord keeps it. The rows are parsed in batches on two threads,
+    // each batch by a reader of its own, and come out as readRecord gives them. False when a
+    // read failed partway (the rows before it are taken).
+    template <class Take>
+    bool readAllRows(Take take);
+
     // Closes the file (when one is open) and clears `record`.
     void close() {
         if (file_.isOpen()) {
@@ -84,8 +93,101 @@ protected:
     void beginRow() {}
     void rowEndsBefore(int /*column*/) {}
     void closed() {}
+    // A reader whose rows take something from the row before has rows that a batch read on
+    // its own cannot finish: those read before settled() turns true get carryInto(record) as
+    // they are taken, and carryFrom(batchReader) hands the state on after each batch.
+    bool settled() const { return true; }
+    void carryInto(WorkUnit& /*record*/) {}
+    void carryFrom(Table& /*batchReader*/) {}
 
 private:
+    struct Batch;
+    bool fillBatch(Batch& batch);
+    void readHeader(std::vector<int>& into);
+
     CSVFile file_;
-    std::string_view cell_;  // a view into the line: cells cost no copy
+    std::string_view cell_;            // a view into the line: cells cost no copy
+    std::vector<int> pendingColumns_;  // a header row that ended the last batch
+    bool pending_ = false;
 };
+
+// A run of data rows under one header, the records made of them, and the reader that made
+// them, kept for what the next batch takes from it.
+template <class Table>
+struct TableReader<Table>::Batch {
+    std::string text;  // whole lines, each ended by a line feed
+    std::vector<int> columns;
+    std::vector<WorkUnit> records;
+    std::vector<std::size_t> carried;  // the rows read before the batch reader settled
+    std::unique_ptr<Table> reader;
+};
+
+template <class Table>
+void TableReader<Table>::readHeader(std::vector<int>& into) {
+    into.clear();
+    while (file_.nextField(cell_)) into.push_back(findKey(Table::Titles, cell_));
+}
+
+// Header rows set the columns of the rows after them; one after some rows ends the batch, so
+// that every batch lies under one header.
+template <class Table>
+bool TableReader<Table>::fillBatch(Batch& batch) {
+    // About a quarter of a megabyte of rows a batch.
+    constexpr std::size_t BatchBytes = 256 * 1024;
+    batch.text.clear();
+    batch.records.clear();
+    if (pending_) {
+        columns.swap(pendingColumns_);
+        pending_ = false;
+    }
+    batch.columns = columns;
+    while (batch.text.size() < BatchBytes && file_.readLine()) {
+        if (!file_.line.empty() && file_.atHeaderRow()) {
+            if (batch.text.empty()) {
+                readHeader(columns);
+                batch.columns = columns;
+                continue;
+            }
+            readHeader(pendingColumns_);
+            pending_ = true;
+            break;
+        }
+        batch.text.append(file_.line);
+        batch.text += '\n';
+    }
+    return !batch.text.empty();
+}
+
+template <class Table>
+template <class Take>
+bool TableReader<Table>::readAllRows(Take take) {
+    Table& table = static_cast<Table&>(*this);
+    auto parse = [](Batch& batch) {
+        batch.reader = std::make_unique<Table>();
+        Table& part = *batch.reader;
+        TableReader& partBase = part;
+        part.columns = batch.columns;
+        part.openBytes(batch.text);
+        batch.records.reserve(batch.text.size() / 256 + 1);
+        batch.carried.clear();
+        for (bool settled = part.settled(); part.readRecord(); settled = part.settled()) {
+            // An empty line gives an empty record without reading a row.
+            if (!settled && !partBase.file_.line.empty())
+                batch.carried.push_back(batch.records.size());
+            batch.records.push_back(std::move(part.record));
+        }
+        partBase.file_.close();
+    };
+    auto takeBatch = [&table, &take](Batch& batch) {
+        for (std::size_t row : batch.carried) table.carryInto(batch.records[row]);
+        for (WorkUnit& row : batch.records) take(row);
+        table.carryFrom(*batch.reader);
+        batch.reader.reset();
+    };
+    readInBatches<Batch>([this](Batch& batch) { return fillBatch(batch); }, parse, takeBatch);
+    if (pending_) {
+        columns.swap(pendingColumns_);
+        pending_ = false;
+    }
+    return !file_.failed();
+}

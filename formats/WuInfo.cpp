@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "formats/BatchReader.h"
 #include "formats/StoreWriter.h"
 #include "formats/TableReader.h"
 #include "platform/platform.h"
@@ -119,78 +118,6 @@ bool readRows(WuInfoTable& table, WorkUnitList& store) {
     return !table.failed();
 }
 
-// A run of data rows of the table, all under one header, and the records made of them.
-struct RowBatch {
-    std::string text;  // whole lines, each ended by a line feed
-    std::vector<int> columns;
-    std::vector<WorkUnit> records;
-};
-
-// About a quarter of a megabyte of rows a batch: a few hundred rows, each batch's records
-// a few hundred kilobytes.
-constexpr std::size_t BatchBytes = 256 * 1024;
-
-// Cuts an open table into batches: header rows set the columns of the rows after them, and a
-// header after some rows ends the batch, so every batch lies under one header.
-class RowBatcher {
-public:
-    RowBatcher(CSVFile& file, std::vector<int> columns)
-        : file_(file), columns_(std::move(columns)) {}
-
-    bool fill(RowBatch& batch) {
-        batch.text.clear();
-        batch.records.clear();
-        if (pending_) {
-            columns_.swap(pendingColumns_);
-            pending_ = false;
-        }
-        batch.columns = columns_;
-        while (batch.text.size() < BatchBytes && file_.readLine()) {
-            if (!file_.line.empty() && file_.atHeaderRow()) {
-                std::vector<int>& target = batch.text.empty() ? columns_ : pendingColumns_;
-                readHeader(target);
-                if (batch.text.empty()) {
-                    batch.columns = columns_;
-                    continue;
-                }
-                pending_ = true;
-                break;
-            }
-            batch.text.append(file_.line);
-            batch.text += '\n';
-        }
-        return !batch.text.empty();
-    }
-
-    // The header in force after the last row: the table's column order from here on.
-    std::vector<int> columns() {
-        if (pending_) columns_.swap(pendingColumns_);
-        pending_ = false;
-        return columns_;
-    }
-
-private:
-    void readHeader(std::vector<int>& columns) {
-        columns.clear();
-        std::string_view cell;
-        while (file_.nextField(cell)) columns.push_back(findKey(ColumnTitles, cell));
-    }
-
-    CSVFile& file_;
-    std::vector<int> columns_;
-    std::vector<int> pendingColumns_;  // a header row that ended the last batch
-    bool pending_ = false;
-};
-
-// The rows of a batch as the table reader reads them, each row on its own.
-void parseBatch(RowBatch& batch) {
-    WuInfoTable table;
-    table.columns = batch.columns;
-    table.openBytes(batch.text);
-    batch.records.reserve(batch.text.size() / 256 + 1);
-    while (table.readRecord()) batch.records.push_back(std::move(table.record));
-}
-
 }  // namespace
 
 bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
@@ -206,17 +133,13 @@ std::string wuInfoBytes(const WorkUnitList& store) {
 }
 
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
-    // Read in batches parsed on two threads; the store takes them in file order, so it ends
-    // as after reading row by row.
-    CSVFile file;
-    if (!file.open(path)) return false;
-    RowBatcher batcher(file, store.columns);
-    readInBatches<RowBatch>([&batcher](RowBatch& batch) { return batcher.fill(batch); }, parseBatch,
-                            [&store](RowBatch& batch) {
-                                for (WorkUnit& record : batch.records) store.add(std::move(record));
-                            });
-    store.columns = batcher.columns();
-    return !file.failed();
+    WuInfoTable table;
+    if (!table.open(path)) return false;
+    table.columns = store.columns;
+    const bool whole =
+        table.readAllRows([&store](WorkUnit& record) { store.add(std::move(record)); });
+    store.columns = table.columns;
+    return whole;
 }
 
 void readWuInfoBytes(WorkUnitList& store, std::string bytes) {

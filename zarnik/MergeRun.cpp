@@ -22,7 +22,7 @@ constexpr std::uint16_t AllowedKinds =
 // Every record a reader has left, into the store in file order.
 template <class Reader>
 void addRecords(Reader& reader, WorkUnitList& store) {
-    while (reader.readRecord()) store.add(std::move(reader.record));
+    reader.readAllRows([&store](WorkUnit& record) { store.add(std::move(record)); });
 }
 
 void addRecords(SSLog& log, WorkUnitList& store) { log.addAllTo(store); }

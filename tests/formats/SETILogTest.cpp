@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "formats/SETILog.h"
+#include "formats/WuInfo.h"
+#include "record/WorkUnitList.h"
 #include "support/TempDir.h"
 
 using testsupport::TempDir;
@@ -135,4 +137,61 @@ TEST(SETILog, ChainCarriesAcrossFilesOfOneReader) {
     EXPECT_EQ(reader.record.TimeStamp.julianDate(), localJulian(2004, 1, 15, 20, 0, 0));
     reader.close();
     EXPECT_EQ(reader.lastDate.julianDate(), localJulian(2004, 1, 20, 0, 0, 0));
+}
+
+// A large export is parsed in batches on two threads. The date chain crosses every cut: rows
+// whose header has no date column, rows that end before their date, empty lines, a header
+// between batches, and a date carried in from the reader's file before. Every row comes out
+// as from reading the rows one by one.
+TEST(SETILog, BatchesReadAsRowByRow) {
+    std::string text;
+    for (int i = 0; i < 30000; ++i) {
+        if (i % 9000 == 0) text += "\"date\",\"name\",\"prog\",\"cpu\"\n";
+        if (i % 9000 == 4500) text += "\"name\",\"prog\",\"date\"\n";  // no date up front
+        if (i % 9000 == 6000) text += "\"name\",\"prog\"\n";           // no date at all
+        const std::string name = "wu." + std::to_string(i % 20000);
+        const std::string date =
+            "2004/01/" + std::to_string(1 + i % 28) + " 10:00:" + std::to_string(10 + i % 50);
+        const int phase = i % 9000;
+        if (i % 101 == 0) text += "\n";
+        if (phase < 4500) {
+            text += date + "," + name + "," + std::to_string(i / 30000.0) + ",12.5\n";
+        } else if (phase < 6000) {
+            // Every seventh row stops before its date.
+            text +=
+                name + "," + std::to_string(i / 30000.0) + (i % 7 == 0 ? "\n" : "," + date + "\n");
+        } else {
+            text += name + "," + std::to_string(i / 30000.0) + "\n";
+        }
+    }
+    TempDir dir;
+    dir.write("first.csv", "\"date\",\"name\"\n2003/12/31 23:59:59,wu.first\n");
+    dir.write("SETILog.csv", text);
+
+    std::vector<WorkUnit> batched;
+    SETILog reader(dir.file("first.csv"));
+    while (reader.readRecord()) {
+    }
+    ASSERT_TRUE(reader.open(dir.file("SETILog.csv")));
+    ASSERT_TRUE(reader.readAllRows([&batched](WorkUnit& row) { batched.push_back(row); }));
+
+    std::vector<WorkUnit> single;
+    SETILog oneByOne(dir.file("first.csv"));
+    while (oneByOne.readRecord()) {
+    }
+    ASSERT_TRUE(oneByOne.open(dir.file("SETILog.csv")));
+    while (oneByOne.readRecord()) single.push_back(oneByOne.record);
+
+    ASSERT_EQ(batched.size(), single.size());
+    WorkUnitList left;
+    WorkUnitList right;
+    for (std::size_t i = 0; i < single.size(); ++i) {
+        ASSERT_EQ(batched[i].name, single[i].name) << i;
+        ASSERT_EQ(batched[i].TimeStamp.julianDate(), single[i].TimeStamp.julianDate()) << i;
+        left.add(batched[i]);
+        right.add(single[i]);
+    }
+    EXPECT_EQ(wuInfoBytes(left), wuInfoBytes(right));
+    EXPECT_EQ(reader.lastDate.julianDate(), oneByOne.lastDate.julianDate());
+    EXPECT_EQ(reader.columns, oneByOne.columns);
 }
