@@ -55,31 +55,66 @@ const std::string& headerLine() {
     return line;
 }
 
+// A row is put together in a buffer on the stack and appended whole: one append a row
+// instead of two a field. A field is written only where a whole number of any size fits.
+constexpr std::size_t RowRoom = 4096;
+
+// appendQuoted into the row buffer, which has room for the text and its quotes.
+char* writeQuoted(char* p, std::string_view text) {
+    *p++ = '"';
+    for (char c : text) {
+        *p = c;
+        p += c != '"' && c != '\0' && c != '\x1a';
+    }
+    *p++ = '"';
+    return p;
+}
+
 // Empty when unset, so an unset date-time reads back unset.
-void appendJulian(std::string& out, const ATime& value, int decimals) {
+char* writeJulian(char* p, const ATime& value, int decimals) {
     const double jd = value.julianDate();
-    if (ATime::isSetJulian(jd)) appendFixed(out, jd, decimals);
+    return ATime::isSetJulian(jd) ? writeFixed(p, jd, decimals) : p;
 }
 
 void appendRow(std::string& out, const WorkUnit& r) {
+    char row[RowRoom];
+    char* p = row;
     for (int i = 0; i < WorkUnitFieldCount; ++i) {
-        if (i > 0) out += ',';
+        if (static_cast<std::size_t>(row + RowRoom - p) < FixedRoom + 1) {
+            out.append(row, p);
+            p = row;
+        }
+        if (i > 0) *p++ = ',';
         const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(i)];
         switch (def.kind) {
             // The recording time is kept to five decimals, the two times of the log to six.
             case FieldKind::DateTime:
-                appendJulian(out, r.*def.time, i == FieldIndex::TimeRecorded ? 5 : 6);
+                p = writeJulian(p, r.*def.time, i == FieldIndex::TimeRecorded ? 5 : 6);
                 break;
-            case FieldKind::Text: appendQuoted(out, r.*def.text); break;
-            case FieldKind::Int: appendInt(out, r.*def.integer); break;
-            case FieldKind::Hex: appendHex(out, r.*def.integer); break;
-            case FieldKind::Real: appendFixed(out, r.*def.real, 6); break;
+            case FieldKind::Text: {
+                // A text can be of any length: one that does not fit goes out on its own.
+                const std::string& text = r.*def.text;
+                if (text.size() + 2 + FixedRoom < static_cast<std::size_t>(row + RowRoom - p)) {
+                    p = writeQuoted(p, text);
+                } else {
+                    out.append(row, p);
+                    p = row;
+                    appendQuoted(out, text);
+                }
+                break;
+            }
+            case FieldKind::Int: p = writeInt(p, r.*def.integer); break;
+            case FieldKind::Hex: p = writeHex(p, r.*def.integer); break;
+            case FieldKind::Real: p = writeFixed(p, r.*def.real, 6); break;
             case FieldKind::Power:
-                appendFixed(out, r.bg_pot[static_cast<std::size_t>(i - FieldIndex::FirstPower)], 6);
+                p = writeFixed(p, r.bg_pot[static_cast<std::size_t>(i - FieldIndex::FirstPower)],
+                               6);
                 break;
         }
     }
-    out += LineEnd;
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(row, p);
 }
 
 constexpr auto ColumnTitles = fieldKeys<WorkUnitFieldCount>(false, [](int) { return false; });

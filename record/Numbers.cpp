@@ -253,11 +253,25 @@ char* formatFixedExact(char* p, double value, int decimals) {
 
 }  // namespace
 
+char* writeFixed(char* p, double value, int decimals) {
+    if (decimals < 0 || decimals > 9) decimals = decimals < 0 ? 6 : 9;
+    if (char* end = formatFixedExact(p, value, decimals)) return end;
+    return std::to_chars(p, p + FixedRoom, value, std::chars_format::fixed, decimals).ptr;
+}
+
+char* writeInt(char* p, std::int64_t value) { return std::to_chars(p, p + 20, value).ptr; }
+
+char* writeHex(char* p, std::int32_t value) {
+    *p++ = '0';
+    *p++ = 'x';
+    return std::to_chars(p, p + 8, static_cast<std::uint32_t>(value), 16).ptr;
+}
+
 void appendFixed(std::string& out, double value, int decimals) {
     if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
-    char quick[32];
-    if (char* end = formatFixedExact(quick, value, decimals)) {
-        out.append(quick, static_cast<std::size_t>(end - quick));
+    if (decimals <= 9) {
+        char buffer[FixedRoom];
+        out.append(buffer, static_cast<std::size_t>(writeFixed(buffer, value, decimals) - buffer));
         return;
     }
     if (decimals <= StackDecimals) {

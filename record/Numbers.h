@@ -24,6 +24,16 @@ bool readReal(std::string_view text, double& out);
 // printf("%.*f") prints it (no exponent, '-' for negatives, "-0.000000" for tiny negatives
 // exactly as printf does).
 void appendFixed(std::string& out, double value, int decimals);
+// Writers into a caller's buffer, for rows of many numbers: each writes at `p`, which must
+// have the room given, and returns the end of what it wrote.
+// The room writeFixed needs: '-', 309 integer digits of 1e308, the point and 9 decimals.
+constexpr std::size_t FixedRoom = 1 + 309 + 1 + 9;
+// appendFixed with 0 to 9 decimals (others count as 9).
+char* writeFixed(char* p, double value, int decimals);
+// appendInt (room 20) and appendHex (room 10).
+char* writeInt(char* p, std::int64_t value);
+char* writeHex(char* p, std::int32_t value);
+
 // Appends a decimal integer.
 void appendInt(std::string& out, std::int64_t value);
 // Appends "0x" and the lower-case hex digits of the 32-bit pattern; 0 is "0x0".
