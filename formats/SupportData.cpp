@@ -275,12 +275,22 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
     out += "!\r";
     for (int index : WrittenFields) appendLine(out, r, index);
     if (printsFullGaussian(r)) {
+        // The power lines are most of a record: put together on the stack, a few lines at a
+        // time, and appended in a few pieces.
+        char lines[4096];
+        char* p = lines;
         for (std::size_t i = 0; i < PowerCount; ++i) {
-            out += SupportPowerKeys[i].view();
-            out += '=';
-            appendFixed(out, r.bg_pot[i], 6);
-            out += '\r';
+            const std::string_view key = SupportPowerKeys[i].view();
+            if (static_cast<std::size_t>(lines + sizeof lines - p) < key.size() + FixedRoom + 2) {
+                out.append(lines, p);
+                p = lines;
+            }
+            p = std::copy(key.begin(), key.end(), p);
+            *p++ = '=';
+            p = writeFixed(p, r.bg_pot[i], 6);
+            *p++ = '\r';
         }
+        out.append(lines, p);
     }
     out += '\r';
 }
