@@ -179,7 +179,7 @@ bool SSLog::readRecord() {
     record.setDefaultReceiverAndTape();
     bool seen = false;
     std::string_view line;
-    while (file_.readCrLine(line)) {
+    for (std::size_t place = 0; file_.readCrLine(line); ++place) {
         std::string_view key;
         std::string_view value;
         INIFile::splitKeyValue(line, key, value);
@@ -193,7 +193,7 @@ bool SSLog::readRecord() {
             continue;
         }
         seen = true;
-        const int index = findKey(LineKeys, key);
+        const int index = keys_.find(LineKeys, key, place);
         switch (index) {
             case -1: break;
             case TimeStampField: record.TimeStamp.parseUtc(value); break;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "record/ATime.h"
+#include "record/KeyTable.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
 #include "record/WorkUnitList.h"
@@ -38,6 +39,7 @@ public:
 private:
     LineSource file_;  // binary: lines end at CR, LF or CR LF
     ATime openTime_;
+    KeyGuess keys_;  // records write their keys in one order
 };
 
 class SSExport {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -29,6 +30,28 @@ constexpr int findKey(KeyTable table, std::string_view key) {
                                         });
     return found != table.end() && found->key == key ? found->value : -1;
 }
+
+// findKey for files that write their keys in one order: the entry found at the same place
+// before is tried first, so most keys are found with one comparison. Only a guess: a wrong
+// one costs the search it saves, never a wrong value.
+class KeyGuess {
+public:
+    int find(KeyTable table, std::string_view key, std::size_t place) {
+        const bool kept = place < guesses_.size();
+        if (kept && guesses_[place] < table.size() && table[guesses_[place]].key == key)
+            return table[guesses_[place]].value;
+        const auto found = std::lower_bound(table.begin(), table.end(), key,
+                                            [](const KeyEntry& entry, std::string_view wanted) {
+                                                return keyBefore(entry.key, wanted);
+                                            });
+        if (found == table.end() || found->key != key) return -1;
+        if (kept) guesses_[place] = static_cast<std::uint16_t>(found - table.begin());
+        return found->value;
+    }
+
+private:
+    std::array<std::uint16_t, 128> guesses_{};  // an entry's place in the table, per place
+};
 
 // The entries in key order, ready for findKey.
 template <std::size_t N>
