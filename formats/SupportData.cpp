@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "formats/BatchReader.h"
 #include "formats/StoreWriter.h"
 #include "platform/platform.h"
+#include "record/Batches.h"
 #include "record/DateText.h"
 #include "record/Numbers.h"
 #include "record/WorkUnitFields.h"

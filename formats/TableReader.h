@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "formats/BatchReader.h"
+#include "record/Batches.h"
 #include "record/KeyTable.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"

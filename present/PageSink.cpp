@@ -13,3 +13,12 @@ bool PageSink::flush() {
     block_.clear();
     return !failed_;
 }
+
+bool PageSink::write(std::string_view text) {
+    if (bytes_ != nullptr) {
+        bytes_->append(text);
+        return true;
+    }
+    if (flush() && file_ != nullptr) failed_ = !file_->write(text);
+    return !failed_;
+}

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace platform {
 class ReplacingFile;
@@ -24,6 +25,8 @@ public:
     }
     // Hands on what the block holds. False once a write to the file has failed.
     bool flush();
+    // Hands on what the block holds, then `text`, without copying it into the block.
+    bool write(std::string_view text);
 
     static constexpr std::size_t BlockSize = 256 * 1024;
 

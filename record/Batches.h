@@ -1,0 +1,109 @@
+// Work on two threads whose result is the same as from one: a file read or written in
+// batches, each batch parsed or formatted on its own, here or on a second thread, and the
+// batches handed on in their order.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+namespace detail {
+
+// A second thread that is always joined, also when the caller's frame unwinds.
+struct JoinedThread {
+    std::thread thread;
+    JoinedThread() = default;
+    JoinedThread(const JoinedThread&) = delete;
+    JoinedThread& operator=(const JoinedThread&) = delete;
+    ~JoinedThread() { join(); }
+    void join() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+// Runs work(batch) on the second thread; where no thread can be started, here and now. A
+// batch the second thread could not finish for want of memory sets `outOfMemory`.
+template <class Work, class Batch>
+void startBeside(JoinedThread& beside, Work& work, Batch& batch, bool& outOfMemory) {
+    auto guarded = [&work, &batch, &outOfMemory] {
+        try {
+            work(batch);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    };
+    try {
+        beside.thread = std::thread(guarded);
+    } catch (const std::system_error&) {
+        work(batch);
+    }
+}
+
+}  // namespace detail
+
+// `fill(batch)` takes the next batch of text from the file, false when none is left;
+// `parse(batch)` turns a batch into records and may run on either thread; `take(batch)` hands
+// its records on. fill and take run on this thread, in file order. Running out of memory on
+// the second thread ends the run as it would on this one.
+template <class Batch, class Fill, class Parse, class Take>
+void readInBatches(Fill fill, Parse parse, Take take) {
+    Batch beside;                 // parsed on the second thread
+    Batch here;                   // the batch after it, parsed on this one
+    bool outOfMemory = false;     // set by the second thread, read after it is joined
+    detail::JoinedThread worker;  // made after the batches, so joined before they go
+    if (!fill(beside)) return;
+    detail::startBeside(worker, parse, beside, outOfMemory);
+    for (;;) {
+        const bool more = fill(here);
+        if (more) parse(here);
+        worker.join();
+        if (outOfMemory) throw std::bad_alloc();
+        take(beside);
+        if (!more) return;
+        // The next pair starts on the second thread before this batch is handed on.
+        const bool next = fill(beside);
+        if (next) detail::startBeside(worker, parse, beside, outOfMemory);
+        take(here);
+        if (!next) return;
+    }
+}
+
+// `format(text, batch)` puts batch 0 to batches - 1 into `text` (emptied first) and may run on
+// either thread; `write(text)` takes them in order on this thread and is false when it
+// failed, which stops the run. The even batches are formatted here, the odd ones beside.
+// True when every batch was written.
+template <class Format, class Write>
+bool writeInBatches(std::size_t batches, Format format, Write write) {
+    struct Text {
+        std::string text;
+        std::size_t batch = 0;
+    };
+    Text even;
+    Text odd[2];  // the one being written, the one being formatted
+    bool outOfMemory = false;
+    detail::JoinedThread beside;  // made after the texts, so joined before they go
+    auto formatText = [&format](Text& t) {
+        t.text.clear();
+        format(t.text, t.batch);
+    };
+    auto startOdd = [&](Text& t, std::size_t batch) {
+        t.batch = batch;
+        detail::startBeside(beside, formatText, t, outOfMemory);
+    };
+    if (batches > 1) startOdd(odd[0], 1);
+    for (std::size_t batch = 0; batch < batches; batch += 2) {
+        even.batch = batch;
+        formatText(even);
+        if (!write(std::string_view(even.text))) return false;
+        if (batch + 1 >= batches) break;
+        beside.join();
+        if (outOfMemory) throw std::bad_alloc();
+        Text& done = odd[(batch / 2) % 2];
+        if (batch + 3 < batches) startOdd(odd[(batch / 2 + 1) % 2], batch + 3);
+        if (!write(std::string_view(done.text))) return false;
+    }
+    return true;
+}
