@@ -188,11 +188,15 @@ TEST(ResultPageTest, BarHeightsAndRowDates) {
 TEST(ResultPageTest, PagesOfManyBlocksAreWholeInFileAndMemory) {
     ResFile reader;
     reader.record.name = "wu";
-    for (int i = 0; i < 300; ++i) {
+    // Spikes and gaussians over several batches of rows each, made on two threads.
+    for (int i = 0; i < 5000; ++i) {
         Spike s;
         s.name = "wu";
         s.power = i;
         ASSERT_TRUE(reader.spikes.add(s));
+    }
+    reader.spikes.sort();
+    for (int i = 0; i < 300; ++i) {
         Gaussian g;
         g.name = "wu";
         g.peak = i;
@@ -210,7 +214,18 @@ TEST(ResultPageTest, PagesOfManyBlocksAreWholeInFileAndMemory) {
         ++lineEnds;
         ASSERT_TRUE(i >= 2 && page[i - 1] == '\r' && page[i - 2] != '\r') << i;
     }
-    EXPECT_EQ(lineEnds, 19u + 2 + 300 + 2 + 300 * 67 + 3);
+    EXPECT_EQ(lineEnds, 19u + 2 + 5000 + 2 + 300 * 67 + 3);
+    // Every spike once, strongest first, whatever batch its row was made in.
+    const std::string powerCell = "<TD COLSPAN=3>";
+    int expected = 4999;
+    for (std::size_t at = page.find(powerCell, page.find(powerCell + "Power") + 1);
+         at != std::string::npos; at = page.find(powerCell, at + 1)) {
+        ASSERT_EQ(page.substr(at + powerCell.size(), 4 + std::to_string(expected).size()),
+                  std::to_string(expected) + ".000")
+            << at;
+        --expected;
+    }
+    EXPECT_EQ(expected, -1);
     EXPECT_EQ(page.substr(page.size() - 9), "</HTML>\r\n");
     EXPECT_NE(page.find("<IMG SRC=\"redbit.png\" HEIGHT=74 WIDTH=4 ALT=\"Bar\">\r\n"),
               std::string::npos);  // the last gaussian's first bar: 299 / 4
