@@ -1,4 +1,4 @@
-// The portable half of the platform layer: the order of directory entries, text mode, and the
+// The portable half of the platform layer: the order of directory entries, and the
 // safe replace and append built on the OS half's write seam.
 #include <algorithm>
 #include <chrono>
@@ -60,21 +60,6 @@ std::int64_t nowUtc() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-std::string textModeBytes(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t nl = text.find('\n', start);
-        if (nl == std::string_view::npos) break;
-        out.append(text, start, nl - start);
-        out += "\r\n";
-        start = nl + 1;
-    }
-    out.append(text, start, std::string_view::npos);
-    return out;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // The one seam between the programs and the operating system: file search, file times,
-// the time zone, reading and writing files, copying and replacing them safely.
+// the time zone, reading and writing files, copying and replacing them safely, and memory
+// for large working stores.
 #pragma once
 
 #include <cstddef>
@@ -175,8 +176,5 @@ private:
 // back to its former length, so the old contents stay intact. Once the bytes are synced the
 // append counts as done, whatever close then says.
 bool appendFileContents(const std::string& path, std::string_view bytes);
-
-// Text mode as the Windows C runtime writes it: every "\n" becomes "\r\n".
-std::string textModeBytes(std::string_view text);
 
 }  // namespace platform

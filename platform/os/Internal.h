@@ -13,7 +13,7 @@
 namespace platform {
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode
-// turn "\n" into "\r\n" themselves (see textModeBytes). Every call goes through the write
+// put "\r\n" in place themselves. Every call goes through the write
 // seam, so a test can make any one of them fail.
 class OutFile {
 public:

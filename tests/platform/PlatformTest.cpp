@@ -129,7 +129,7 @@ TEST(DirectorySearch, YieldsMatchesInNtfsOrderWithDirectoriesFlagged) {
     EXPECT_EQ(found[0].lastWriteUtc, 86399);
 }
 
-TEST(Paths, NativePathProgramNameAndTextMode) {
+TEST(Paths, NativePathAndProgramName) {
     EXPECT_EQ(platform::nativePath("..\\data/*.csv"), "../data/*.csv");
     const std::pair<const char*, const char*> names[] = {
         {"C:\\tools\\Zarnik.exe", "Zarnik.exe"},
@@ -139,9 +139,6 @@ TEST(Paths, NativePathProgramNameAndTextMode) {
         {"dir/", ""},
     };
     for (const auto& [argv0, name] : names) EXPECT_EQ(platform::programName(argv0), name) << argv0;
-    // Every line feed becomes CR LF; a CR already there is kept, as the C runtime keeps it.
-    EXPECT_EQ(platform::textModeBytes(std::string("a\r\n\nx\0y", 7)),
-              std::string("a\r\r\n\r\nx\0y", 9));
 }
 
 TEST(Files, ReadAndCopy) {
@@ -185,12 +182,49 @@ TEST(Files, OnlyRegularFilesAreReadCopiedAppendedToOrReplaced) {
         EXPECT_FALSE(platform::readFile(odd, read));
         EXPECT_EQ(read, "untouched");
         EXPECT_FALSE(platform::copyFile(odd, dir.file("copy.txt")));
+        platform::InputFile input;
+        EXPECT_FALSE(input.open(odd));
     }
     EXPECT_FALSE(platform::copyFile(dir.file("plain.txt"), dir.file("fifo")));
     EXPECT_FALSE(platform::replaceFileContents(dir.file("fifo"), "new"));
     EXPECT_FALSE(platform::appendFileContents(dir.file("fifo"), "more"));
     EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
     EXPECT_EQ(filesIn(dir.path()), (Names{"fifo", "plain.txt"}));
+}
+
+// A file read a piece at a time gives its bytes in order and then 0; a directory or a
+// missing file does not open, and a closed one reads nothing.
+TEST(Files, InputFileReadsAPieceAtATime) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 100000; ++i) bytes += static_cast<char>('a' + i % 26);
+    dir.write("in.bin", bytes);
+    platform::InputFile input;
+    ASSERT_TRUE(input.open(dir.file("in.bin")));
+    std::string read;
+    char piece[4096];
+    for (std::int64_t got; (got = input.read(piece, sizeof piece)) > 0;)
+        read.append(piece, static_cast<std::size_t>(got));
+    EXPECT_EQ(read, bytes);
+    EXPECT_EQ(input.read(piece, sizeof piece), 0);
+    input.close();
+    EXPECT_EQ(input.read(piece, sizeof piece), -1);
+    EXPECT_FALSE(input.open(dir.path().string()));
+    EXPECT_FALSE(input.open(dir.file("missing.bin")));
+    EXPECT_FALSE(input.isOpen());
+}
+
+// Memory for large stores comes zeroed and whole, however large.
+TEST(Memory, LargeBlocksAreZeroedAndWritable) {
+    EXPECT_EQ(platform::allocateLarge(0), nullptr);
+    for (std::size_t size : {std::size_t{1}, std::size_t{4096}, (std::size_t{3} << 20) + 5}) {
+        auto* block = static_cast<unsigned char*>(platform::allocateLarge(size));
+        ASSERT_NE(block, nullptr) << size;
+        EXPECT_TRUE(std::all_of(block, block + size, [](unsigned char c) { return c == 0; }));
+        for (std::size_t i = 0; i < size; ++i) block[i] = static_cast<unsigned char>(i);
+        EXPECT_EQ(block[size - 1], static_cast<unsigned char>(size - 1));
+        platform::freeLarge(block, size);
+    }
 }
 
 TEST(Files, StatusTellsMissingFromUnreadable) {
