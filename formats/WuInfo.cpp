@@ -28,17 +28,23 @@ constexpr std::size_t BytesPerRow = 1600;
 // this one cell: a double quote inside would end the quotes, so a comma after it splits the
 // cell and the row's later fields go astray; a NUL ends its row; byte 26 ends the whole file
 // in text mode. A text that came in holding one (from a support data file or a result file)
-// would otherwise cost every field after it, or every row after it, on the next run.
-void appendQuoted(std::string& out, std::string_view text) {
-    static constexpr std::string_view Dropped("\"\0\x1a", 3);
-    out += '"';
-    for (std::size_t cut = text.find_first_of(Dropped); cut != std::string_view::npos;
-         cut = text.find_first_of(Dropped)) {
-        out.append(text.substr(0, cut));
-        text.remove_prefix(cut + 1);
+// would otherwise cost every field after it, or every row after it, on the next run. Written
+// at `p`, which has room for the text and its quotes; returns the end.
+char* writeQuoted(char* p, std::string_view text) {
+    *p++ = '"';
+    for (char c : text) {
+        *p = c;
+        p += c != '"' && c != '\0' && c != '\x1a';
     }
-    out.append(text);
-    out += '"';
+    *p++ = '"';
+    return p;
+}
+
+// writeQuoted for a text of any length.
+void appendQuoted(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out.resize(start + text.size() + 2);
+    out.resize(static_cast<std::size_t>(writeQuoted(out.data() + start, text) - out.data()));
 }
 
 // The title row: every key in quotes, in field order.
@@ -58,17 +64,6 @@ const std::string& headerLine() {
 // A row is put together in a buffer on the stack and appended whole: one append a row
 // instead of two a field. A field is written only where a whole number of any size fits.
 constexpr std::size_t RowRoom = 4096;
-
-// appendQuoted into the row buffer, which has room for the text and its quotes.
-char* writeQuoted(char* p, std::string_view text) {
-    *p++ = '"';
-    for (char c : text) {
-        *p = c;
-        p += c != '"' && c != '\0' && c != '\x1a';
-    }
-    *p++ = '"';
-    return p;
-}
 
 // Empty when unset, so an unset date-time reads back unset.
 char* writeJulian(char* p, const ATime& value, int decimals) {

@@ -292,17 +292,13 @@ void appendFixed(std::string& out, double value, int decimals) {
 }
 
 void appendInt(std::string& out, std::int64_t value) {
-    char buffer[24];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
+    char buffer[20];
+    out.append(buffer, writeInt(buffer, value));
 }
 
 void appendHex(std::string& out, std::int32_t value) {
-    char buffer[8];
-    auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint32_t>(value), 16);
-    out += "0x";
-    out.append(buffer, result.ptr);
+    char buffer[10];
+    out.append(buffer, writeHex(buffer, value));
 }
 
 void appendPadded(std::string& out, std::int64_t value, int width) {

@@ -192,43 +192,27 @@ Signal SignalList<Signal>::operator[](std::size_t i) const {
 
 namespace {
 
-// The fields a signal and its packed form share, in either direction.
+// The fields a signal and its packed form share, in either direction; the curve and the name
+// are packed apart.
 template <class From, class To>
-void copyCommonFields(const From& from, To& to) {
+void copyFields(const From& from, To& to) {
     to.ncfft = from.ncfft;
     to.fft_len = from.fft_len;
     to.ra = from.ra;
     to.dec = from.dec;
     to.freq = from.freq;
     to.time = from.time;
-}
-
-void copyOwnFields(const Spike& from, PackedSignal<Spike>& to) {
-    to.chirp_rate = from.chirp_rate;
-    to.power = from.power;
-}
-
-void copyOwnFields(const PackedSignal<Spike>& from, Spike& to) {
-    to.chirp_rate = from.chirp_rate;
-    to.power = from.power;
-}
-
-template <class From, class To>
-void copyGaussianFields(const From& from, To& to) {
-    to.chirprate = from.chirprate;
-    to.peak = from.peak;
-    to.mean = from.mean;
-    to.sigma = from.sigma;
-    to.chisqr = from.chisqr;
-    to.maxpow = from.maxpow;
-}
-
-void copyOwnFields(const Gaussian& from, PackedSignal<Gaussian>& to) {
-    copyGaussianFields(from, to);
-}
-
-void copyOwnFields(const PackedSignal<Gaussian>& from, Gaussian& to) {
-    copyGaussianFields(from, to);
+    if constexpr (requires { to.power; }) {
+        to.chirp_rate = from.chirp_rate;
+        to.power = from.power;
+    } else {
+        to.chirprate = from.chirprate;
+        to.peak = from.peak;
+        to.mean = from.mean;
+        to.sigma = from.sigma;
+        to.chisqr = from.chisqr;
+        to.maxpow = from.maxpow;
+    }
 }
 
 // True when every value of the curve fits a byte, so the packed form holds it itself.
@@ -246,8 +230,7 @@ void SignalList<Signal>::pack(const Signal& signal, PackedSignal<Signal>& packed
     // A file's signals all carry its name: the last one is the one to check.
     if (names_.empty() || names_.back() != signal.name) names_.push_back(signal.name);
     packed.name = static_cast<std::uint32_t>(names_.size() - 1);
-    copyCommonFields(signal, packed);
-    copyOwnFields(signal, packed);
+    copyFields(signal, packed);
     if constexpr (std::is_same_v<Signal, Gaussian>) {
         if (fitsBytes(signal.pot)) {
             for (std::size_t i = 0; i < signal.pot.size(); ++i) {
@@ -263,8 +246,7 @@ void SignalList<Signal>::pack(const Signal& signal, PackedSignal<Signal>& packed
 template <class Signal>
 void SignalList<Signal>::unpack(const PackedSignal<Signal>& packed, Signal& out) const {
     out.name = names_[packed.name];
-    copyCommonFields(packed, out);
-    copyOwnFields(packed, out);
+    copyFields(packed, out);
     if constexpr (std::is_same_v<Signal, Gaussian>) {
         if (packed.wideCurve != 0) {
             out.pot = wideCurves_[packed.wideCurve - 1];
