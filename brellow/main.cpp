@@ -29,8 +29,9 @@ void printUsage() {
     printUsageText(text);
 }
 
+// A refusal: its failure message, then the usage text.
 void reportWithUsage(std::string_view prefix, std::string_view subject = {}) {
-    printMessage(prefix, subject);
+    printFailure(prefix, subject);
     printUsage();
 }
 
@@ -76,14 +77,14 @@ void run(int argc, char** argv, std::string& file) {
     if ((parm.kind & KindHtml) != 0) {
         const std::string htmlPath = parm.htmlFile.empty() ? record.name + ".html" : parm.htmlFile;
         file = htmlPath;
-        if (!writeResultPage(reader, htmlPath)) printMessage("Illegal File: ", htmlPath);
+        if (!writeResultPage(reader, htmlPath)) printFailure("Illegal File: ", htmlPath);
     }
     reader.close();
 
     // A copy that did not happen must not look like success: archiving is the point of the run.
     const std::string copyPath = copyPathFor(destDir, record.name);
     file = copyPath;
-    if (!platform::copyFile(resultPath, copyPath)) printMessage("Illegal File: ", copyPath);
+    if (!platform::copyFile(resultPath, copyPath)) printFailure("Illegal File: ", copyPath);
 
     if ((parm.kind & KindSupport) != 0) {
         const std::string supportPath =
@@ -92,7 +93,7 @@ void run(int argc, char** argv, std::string& file) {
         // The merge tool's lock: an append during its rewrite would be lost with the old file.
         platform::FileLock lock;
         if (!lock.lock(supportPath) || !SSExport::appendRecord(supportPath, record))
-            printMessage("Illegal File: ", supportPath);
+            printFailure("Illegal File: ", supportPath);
     }
 }
 

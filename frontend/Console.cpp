@@ -7,6 +7,13 @@
 
 #include "platform/platform.h"
 
+namespace {
+
+// Set by the first failure message of the run; the program's exit status.
+bool runFailed = false;
+
+}  // namespace
+
 void printUsageText(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -22,13 +29,18 @@ void printMessage(std::string_view prefix, std::string_view subject) {
     std::fflush(stderr);
 }
 
+void printFailure(std::string_view prefix, std::string_view subject) {
+    runFailed = true;
+    printMessage(prefix, subject);
+}
+
 int runProgram(int argc, char** argv, void (*body)(int argc, char** argv, std::string& file)) {
     platform::startProgram();
     std::string file;
     try {
         body(argc, argv, file);
     } catch (const std::bad_alloc&) {
-        printMessage("Out of Memory: ", file);
+        printFailure("Out of Memory: ", file);
     }
-    return 0;
+    return runFailed ? 1 : 0;
 }

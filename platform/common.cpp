@@ -53,6 +53,14 @@ std::vector<DirEntry> listFiles(const std::string& pattern) {
     return entries;
 }
 
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (foldedToUpper(a[i]) != foldedToUpper(b[i])) return false;
+    }
+    return true;
+}
+
 void failWriteCallAfter(int n) { faultCountdown = n > 0 ? n : 0; }
 
 std::int64_t nowUtc() {

@@ -34,6 +34,10 @@ struct DirEntry {
 // Every function that takes a path hands it to the OS through nativePath.
 std::vector<DirEntry> listFiles(const std::string& pattern);
 
+// True when two bare names are one name to Windows: equal with ASCII letters compared without
+// regard to case, the folding of listFiles' order.
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
+
 // What every program does first. POSIX: a write past the file-size limit (ulimit -f) fails
 // with EFBIG instead of ending the process with SIGXFSZ, so a cut-off append is still cut
 // back and a temporary file still removed. Windows: nothing.

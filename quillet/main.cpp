@@ -1,5 +1,6 @@
 // Quillet: turns one result.sah of the SETI@home client into the HTML page of result details.
 #include <string>
+#include <string_view>
 
 #include "clientfiles/ResFile.h"
 #include "frontend/Console.h"
@@ -16,6 +17,12 @@ void printUsage() {
     printUsageText(text);
 }
 
+// A refusal: its failure message, then the usage text.
+void reportWithUsage(std::string_view prefix, std::string_view subject) {
+    printFailure(prefix, subject);
+    printUsage();
+}
+
 // Reads the result and writes its page; `file` is kept naming the file being read or written,
 // for the out-of-memory message.
 void run(int argc, char** argv, std::string& file) {
@@ -28,31 +35,20 @@ void run(int argc, char** argv, std::string& file) {
 
     file = resultPath;
     ResFile reader(resultPath);
-    if (!reader.isOpen()) {
-        printMessage("File not found: ", resultPath);
-        printUsage();
-        return;
-    }
+    if (!reader.isOpen()) return reportWithUsage("File not found: ", resultPath);
     // A file that gave no work-unit name (an empty file, the later client's XML result) is
     // no result this tool can show.
-    if (!reader.read() || reader.record.name.empty()) {
-        printMessage("Illegal File: ", resultPath);
-        printUsage();
-        return;
-    }
+    if (!reader.read() || reader.record.name.empty())
+        return reportWithUsage("Illegal File: ", resultPath);
     const WorkUnit workUnit = reader.record;
 
     if (destPath.empty()) {
         // The name comes from inside the file: unchecked it could point anywhere.
-        if (!isSafeFileName(workUnit.name)) {
-            printMessage("Illegal File: ", resultPath);
-            printUsage();
-            return;
-        }
+        if (!isSafeFileName(workUnit.name)) return reportWithUsage("Illegal File: ", resultPath);
         destPath = workUnit.name + ".html";
     }
     file = destPath;
-    if (!writeResultPage(reader, destPath)) printMessage("Illegal File: ", destPath);
+    if (!writeResultPage(reader, destPath)) printFailure("Illegal File: ", destPath);
     reader.close();
 }
 

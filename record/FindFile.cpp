@@ -2,7 +2,30 @@
 // input file's format from its name.
 #include "record/FindFile.h"
 
+#include <array>
+#include <string_view>
+
 #include "record/ATime.h"
+
+namespace {
+
+// The lock files the merge tool and the archiver hold beside the two databases while they run.
+// A pattern such as "*" must not hand one of them on as a source: it is the run's own.
+bool isDatabaseLock(std::string_view name) {
+    constexpr std::array<std::string_view, 2> Locks = {"ss_past_data.txt.lock", "WUInfo.csv.lock"};
+    for (std::string_view lock : Locks) {
+        if (platform::sameNameIgnoringCase(name, lock)) return true;
+    }
+    return false;
+}
+
+bool lastComponentHasWildcard(const std::string& pattern) {
+    const std::size_t cut = pattern.find_last_of("\\/");
+    const std::size_t start = cut == std::string::npos ? 0 : cut + 1;
+    return pattern.find_first_of("*?", start) != std::string::npos;
+}
+
+}  // namespace
 
 std::string FindFile::find(const std::string& searchPattern) {
     // The pattern is taken before `name` is emptied: the caller may pass this object's own
@@ -14,6 +37,8 @@ std::string FindFile::find(const std::string& searchPattern) {
     directory = cut == std::string::npos ? std::string(".\\") : pattern.substr(0, cut + 1);
     close();
     entries_ = platform::listFiles(pattern);
+    // A file named without a wildcard is read as any file, a lock file too.
+    skipLocks_ = lastComponentHasWildcard(pattern);
     if (!entries_.empty()) handle = 0;
     return next();
 }
@@ -24,7 +49,7 @@ std::string FindFile::next() {
     name.clear();
     while (handle >= 0 && next_ < entries_.size()) {
         const platform::DirEntry& entry = entries_[next_++];
-        if (entry.isDirectory) continue;
+        if (entry.isDirectory || (skipLocks_ && isDatabaseLock(entry.name))) continue;
         name = entry.name;
         modified = ATime::fileTimeText(entry.lastWriteUtc, platform::zoneOffsetSeconds());
         return name;

@@ -19,7 +19,8 @@ public:
     std::string modified;   // its last-write time as local C-library date text
 
     // Starts a new search; returns the first regular file's name or "" (directories are
-    // passed over).
+    // passed over, and so are the databases' lock files when the last component of the
+    // pattern holds a wildcard: "ss_past_data.txt.lock" and "WUInfo.csv.lock" in any case).
     std::string find(const std::string& pattern);
     // The next regular file's name of the current search, or "".
     std::string find();
@@ -31,6 +32,7 @@ private:
 
     std::vector<platform::DirEntry> entries_;
     std::size_t next_ = 0;
+    bool skipLocks_ = false;
 };
 
 // A directory as the start of a path: a backslash is added when it ends in no separator (a

@@ -129,7 +129,7 @@ void MergeRun::importArgument(const std::string& argument) {
     options.reset();
     const std::uint16_t kind = options.parse(argument, AllowedKinds);
     if (kind == KindIllegal) {
-        printMessage("Illegal Option: ", argument);
+        printFailure("Illegal Option: ", argument);
         return;
     }
     if (kind == KindClient) return importClientDirectory(directoryPrefix(options.clientDir));
@@ -145,7 +145,7 @@ void MergeRun::importArgument(const std::string& argument) {
 
 void MergeRun::finish() {
     if (importCount_ < 1) {
-        printMessage("No Import File");
+        printFailure("No Import File");
         return;
     }
     printMessage(std::to_string(importCount_), " File(s) are done");
@@ -156,7 +156,7 @@ void MergeRun::finish() {
     const bool written = locked_ && !databaseUnreadable_ &&
                          (mode_ == Mode::SupportData ? SSExport::exportAll(database, store_)
                                                      : writeWuInfo(store_, database));
-    if (!written) printMessage("Fail Export File: ", database);
+    if (!written) printFailure("Fail Export File: ", database);
 }
 
 void MergeRun::importClientDirectory(const std::string& directory) {
@@ -168,7 +168,7 @@ void MergeRun::importClientDirectory(const std::string& directory) {
         ++importCount_;
         store_.add(client.record);
     } else {
-        printMessage("Fail Import Files: ", files);
+        printFailure("Fail Import Files: ", files);
     }
     client.close();
 }
@@ -179,14 +179,14 @@ void MergeRun::importReportDirectory(const std::string& directory) {
     // Counted whether or not the file reads, as the tool always has.
     ++importCount_;
     printMessage("Append Orbelle Format File: ", path);
-    if (!readWuInfo(store_, path)) printMessage("Fail Import File: ", path);
+    if (!readWuInfo(store_, path)) printFailure("Fail Import File: ", path);
 }
 
 void MergeRun::importPattern(const std::string& argument, const std::string& pattern,
                              InputType forced) {
     file_ = pattern;
     std::string name = finder_.find(pattern);
-    if (name.empty()) printMessage("Cannot Open File(s): ", argument);
+    if (name.empty()) printFailure("Cannot Open File(s): ", argument);
     for (; !name.empty(); name = finder_.find()) {
         importFile(finder_.directory, name,
                    forced != InputType::Unknown ? forced : detectInputType(name));

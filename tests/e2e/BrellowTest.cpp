@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/ExitStatus.h"
 #include "e2e/SupportRecord.h"
 #include "support/TempDir.h"
 
@@ -18,9 +19,8 @@ namespace fs = std::filesystem;
 using testsupport::TempDir;
 
 // The finished result of the hand-written page golden/nosignals.html, last written 2000-01-01
-// 00:00:05 UTC. Its name's markup characters are plain bytes in a file name on POSIX; Windows
-// allows none of them in a file name, so the cases run with a plain name (MarkupName's own test
-// keeps the golden page's name).
+// 00:00:05 UTC. The golden page's name holds < > and ", which no name of an archived file may
+// hold: the cases run with other names put in its place.
 const std::string MarkupName = "21no04ab.2222.<i>&\"x\".7";
 const std::string EscapedMarkupName = "21no04ab.2222.&lt;i&gt;&amp;&quot;x&quot;.7";
 const std::string Name = "21no04ab.2222.i.x.7";
@@ -32,14 +32,13 @@ std::string resultFile(const std::string& nameLine = "name=" + Name) {
 }
 constexpr long long ResultTime = 946684805;
 
-// The golden page, for the work unit `name`.
-std::string pageFor(const std::string& name) {
+// The golden page, for a work unit whose name the page prints as `printed`.
+std::string pageFor(const std::string& printed) {
     std::string page =
         testsupport::readBytes(fs::path(SETI_SOURCE_DIR) / "tests/e2e/golden/nosignals.html");
-    if (name == MarkupName) return page;
     for (std::size_t at = page.find(EscapedMarkupName); at != std::string::npos;
-         at = page.find(EscapedMarkupName, at + name.size())) {
-        page.replace(at, EscapedMarkupName.size(), name);
+         at = page.find(EscapedMarkupName, at + printed.size())) {
+        page.replace(at, EscapedMarkupName.size(), printed);
     }
     return page;
 }
@@ -101,7 +100,7 @@ void runCases(const std::vector<Case>& cases) {
         for (const auto& [path, bytes] : c.before) dir.write(path, bytes);
         const auto r = testsupport::run(testsupport::programPath("Brellow"), c.args, dir.path(),
                                         "TZ=UTC", c.setup);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, testsupport::statusFor(c.err));
         EXPECT_EQ(r.out, c.usage ? Usage : "");
         EXPECT_EQ(r.err, c.err);
         Files expected = c.before;
@@ -257,22 +256,39 @@ TEST(BrellowTest, FileSizeLimitWithItsSignalAtTheDefault) {
                "ulimit -f 2"}});
 }
 
-TEST(BrellowTest, MarkupInTheNameIsKeptAsPlainBytes) {
-    // The name's markup is escaped on the page only; the copy, the default page name and the
-    // support record carry its bytes as they are.
-    if (testsupport::windowsPrograms())
-        GTEST_SKIP() << "Windows allows none of < > \" in a file name";
-    const std::string result = resultFile("name=" + MarkupName);
+TEST(BrellowTest, MarkupInTheNameIsEscapedOnThePageOnly) {
+    // A name with & and ' is a file name on every OS: the copy, the default page name and the
+    // support record carry its bytes as they are, the page escapes them.
+    const std::string name = "21no04ab.2222.&'x'.7";
+    const std::string result = resultFile("name=" + name);
     runCases({{"markup in the name",
                {"in/result.sah", "out", "-ss", "-html"},
                "",
                false,
-               {{"out/" + MarkupName + ".result", result},
-                {MarkupName + ".html", pageFor(MarkupName)},
-                {"ss_past_data.txt", supportFor(MarkupName)}},
+               {{"out/" + name + ".result", result},
+                {name + ".html", pageFor("21no04ab.2222.&amp;'x'.7")},
+                {"ss_past_data.txt", supportFor(name)}},
                {},
                "",
                result}});
+}
+
+TEST(BrellowTest, NamesNoOsCanStoreAreRefusedEverywhere) {
+    // The same result archives alike on every OS: a name Windows cannot store as a plain file
+    // (a character it refuses, a device before the first dot) is refused on Linux too.
+    const std::vector<std::string> names = {MarkupName, "NUL", "con.x.y", "Lpt3",
+                                            "a|b",      "a?b", "a*b"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        runCases({{"refused name",
+                   {"in/result.sah", "out", "-ss", "-html"},
+                   "Illegal File: in/result.sah\n",
+                   true,
+                   {},
+                   {},
+                   "",
+                   resultFile("name=" + name)}});
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/ExitStatus.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -105,7 +106,7 @@ TEST(ConcurrentRuns, NoExportWithoutTheLock) {
     t.write("in/s.txt", "!\rname=new.unit\rprog=0.25\r\r");
     const auto r =
         testsupport::run(testsupport::programPath("Zarnik"), {"-ss=../in/s.txt"}, t.path() / "run");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(testsupport::lines(r.err),
               (std::vector<std::string>{
                   "Reading File: ss_past_data.txt", "Append SETI@Supprt Format File: ../in/s.txt",

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/ExitStatus.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -96,7 +97,7 @@ TEST(OutOfMemory, OneMessageAndNoFileChanged) {
         const Files before = filesUnder(dir.path());
         const auto r = testsupport::run(testsupport::programPath(c.program), c.args, dir.path(),
                                         "TZ=UTC", Limit);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(filesUnder(dir.path()), before);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/ExitStatus.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -177,7 +178,7 @@ TEST(QuilletTest, RefusalsAndPagesWritten) {
         if (c.content != "-") dir.write("in.sah", c.content);
         if (!c.page.empty()) dir.write(c.page, std::string(20000, 'x'));
         const RunResult r = runQuillet(dir, c.args);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, testsupport::statusFor(c.err));
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, c.usage ? Usage : "");
         if (c.page.empty()) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/ExitStatus.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -48,7 +49,7 @@ TEST(RegularFiles, MergeToolPassesOverFifosAndDevices) {
                              {"-ss=../in/source.txt", "-i4wu=../in/source.txt", "-sl=/dev/zero",
                               "-sh=../in/client/", "-ob=../in/report/", "../in/export1.csv"},
                              t.path() / "run");
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         Lines err;
         if (program == "Korvath") err.push_back("Reading File: WUInfo.csv");
         err.insert(err.end(), {"Append SETI@home System FIles: ../in/client/*.sah",
@@ -109,7 +110,7 @@ TEST(RegularFiles, ResultToolsRefuseFifosAsResultPageCopyOrSupportFile) {
         fs::create_directories(t.path() / "out");
         for (const std::string& fifo : c.fifos) makeFifo(t, fifo);
         const auto r = testsupport::run(testsupport::programPath(c.program), c.args, t.path());
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, testsupport::statusFor(c.err));
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out.find("Usage: " + c.program + ".exe") != std::string::npos, c.usage);
         for (const std::string& fifo : c.fifos) EXPECT_TRUE(fs::is_fifo(t.path() / fifo)) << fifo;

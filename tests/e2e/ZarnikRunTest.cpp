@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/ExitStatus.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -67,7 +68,7 @@ void expectDatabaseKept(bool sizeLimit) {
         const auto r = testsupport::run(testsupport::programPath(program), {"../in/export1.csv"},
                                         t.path() / "run", "TZ=UTC",
                                         sizeLimit ? "ulimit -f 1 && trap '' XFSZ" : "");
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         std::vector<std::string> err;
         // Only a support data file that opened is said to be read.
         if (!supportMode || sizeLimit) err.push_back("Reading File: " + database);
@@ -128,6 +129,7 @@ TEST(ZarnikRun, ModeFollowsTheProgramName) {
         std::vector<std::string> err = reading;
         err.insert(err.end(), {"Cannot Open File(s): nomatch*.csv", "No Import File"});
         EXPECT_EQ(testsupport::lines(none.err), err);
+        EXPECT_EQ(none.status, 1);
         EXPECT_TRUE(entries(run).empty());
 
         // With a source the database of the mode is written, and only that one.
@@ -182,7 +184,7 @@ TEST(ZarnikRun, EveryFailureMessage) {
                                     {"-x=1", "-SS=x", "nomatch*.csv", "-html=page.html", "../in",
                                      "-sh=../empty/", "-ob=../nowhere/", "-ob", "../in/notes.txt"},
                                     t.path() / "run");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(testsupport::lines(r.err),
               (std::vector<std::string>{

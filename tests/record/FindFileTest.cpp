@@ -80,6 +80,31 @@ TEST(FindFile, YieldsRegularFilesOnly) {
     for (int i = 0; i < 3000; ++i) ASSERT_EQ(FindFile().find(base + "/a*"), "a.csv");
 }
 
+TEST(FindFile, WildcardsPassOverTheDatabasesLockFiles) {
+    TempDir dir;
+    for (const char* name : {"a.csv", "ss_past_data.txt.lock", "WUInfo.csv.lock", "WUINFO.CSV.LOCK",
+                             "x.csv.lock", "ss_past_data.txt.lock2"})
+        dir.write(name, "x");
+    const std::string base = dir.path().string();
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {base + "/*", {"a.csv", "ss_past_data.txt.lock2", "x.csv.lock"}},
+        {base + "\\*.lock", {"x.csv.lock"}},
+        {base + "/ss_past_data.txt.loc?", {}},
+        // Named without a wildcard, a lock file is read as any file.
+        {base + "/ss_past_data.txt.lock", {"ss_past_data.txt.lock"}},
+        {base + "/WUInfo.csv.lock", {"WUInfo.csv.lock"}},
+    };
+    for (const auto& [pattern, expected] : cases) {
+        SCOPED_TRACE(pattern);
+        FindFile finder;
+        std::vector<std::string> names;
+        for (std::string name = finder.find(pattern); !name.empty(); name = finder.find()) {
+            names.push_back(name);
+        }
+        EXPECT_EQ(names, expected);
+    }
+}
+
 TEST(FindFile, ModifiedTextReadsBackAsTheExactUtcTimeInEveryZone) {
     const std::vector<std::string> expected = {"2001-07-01 12:00:00", "2000-12-31 23:30:00",
                                                "2000-02-29 00:00:00"};
