@@ -83,6 +83,9 @@ TEST(ExitStatus, OneForEveryFailureMessageZeroOtherwise) {
 
 TEST(ExitStatus, ChainedRunsStopAtTheFirstFailure) {
     // What a script or scheduler sees: `a && b` goes on only after a run that succeeded.
+    if (testsupport::windowsPrograms())
+        GTEST_SKIP() << "Wine's cmd starts the command after && before the first one's status is in"
+                        " (the status itself is checked above)";
     TempDir t;
     t.write("result.sah", Result);
     const std::string program = "Quillet" + testsupport::programSuffix();
