@@ -26,15 +26,6 @@ else()
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/${SETI_PACKAGE_NAME})
 endif()
 
-# Korvath is a copy of Zarnik and stays one in a stripped install (the packages are stripped).
-if(TARGET Zarnik)
-  install(CODE "
-    if(CMAKE_INSTALL_DO_STRIP)
-      execute_process(COMMAND \"${CMAKE_STRIP}\"
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SETI_INSTALL_BINDIR}/Korvath${CMAKE_EXECUTABLE_SUFFIX}\")
-    endif()")
-endif()
-
 set(CPACK_PACKAGE_NAME ${SETI_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "the authors")
@@ -46,6 +37,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 data files, I4WU and SETILog exports and WUInfo.csv tables into one database; Brellow archives \
 a finished result; Quillet writes the HTML page of a result.")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/CPackTime.cmake)
+set(CPACK_SETI_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
