@@ -20,8 +20,8 @@ if(WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
 else()
   install(FILES ${CMAKE_SOURCE_DIR}/examples/redbit.png DESTINATION share/${SETI_PACKAGE_NAME})
-  install(FILES ${CMAKE_SOURCE_DIR}/man/Zarnik.1 ${CMAKE_SOURCE_DIR}/man/Korvath.1
-                ${CMAKE_SOURCE_DIR}/man/Brellow.1 ${CMAKE_SOURCE_DIR}/man/Quillet.1
+  install(FILES ${CMAKE_SOURCE_DIR}/man/man1/Zarnik.1 ${CMAKE_SOURCE_DIR}/man/man1/Korvath.1
+                ${CMAKE_SOURCE_DIR}/man/man1/Brellow.1 ${CMAKE_SOURCE_DIR}/man/man1/Quillet.1
           DESTINATION share/man/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/${SETI_PACKAGE_NAME})
 endif()
