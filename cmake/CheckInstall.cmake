@@ -1,7 +1,9 @@
 # Test script: installs a finished build into a scratch prefix and checks that each of the four
 # programs is there and runs (with no argument each prints its usage and exits with status 0),
-# and that the page image, the man pages and the README are installed beside them.
-# Called by ctest with -DBUILD_DIR=<build tree> -DPREFIX=<scratch prefix> -DSOURCE_DIR=<tree>.
+# and that the page image, the man pages, the README, the copyright file and the changelog are
+# installed beside them.
+# Called by ctest with -DBUILD_DIR=<build tree> -DPREFIX=<scratch prefix> -DSOURCE_DIR=<tree>
+# -DMAN_SUFFIX=<.gz or nothing> -DGZIP=<gzip, when the man pages are gzipped>.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -35,33 +37,61 @@ file(SHA256 "${SOURCE_DIR}/examples/redbit.png" source_hash)
 if(NOT installed_hash STREQUAL source_hash)
   message(FATAL_ERROR "${image} is not examples/redbit.png")
 endif()
-foreach(file share/man/man1/Zarnik.1 share/man/man1/Korvath.1 share/man/man1/Brellow.1
-             share/man/man1/Quillet.1 share/doc/seti-logtools/README.md)
+if(MAN_SUFFIX STREQUAL ".gz")
+  set(changelog share/doc/seti-logtools/changelog.Debian.gz)
+else()
+  set(changelog share/doc/seti-logtools/changelog.Debian)
+endif()
+foreach(file share/man/man1/Zarnik.1${MAN_SUFFIX} share/man/man1/Korvath.1${MAN_SUFFIX}
+             share/man/man1/Brellow.1${MAN_SUFFIX} share/man/man1/Quillet.1${MAN_SUFFIX}
+             share/doc/seti-logtools/README.md share/doc/seti-logtools/copyright ${changelog})
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${PREFIX}/${file}")
   endif()
 endforeach()
-# Each man page names its program; Korvath's leads to Zarnik's, which covers both names.
+# The text of an installed man page, unpacked where it is gzipped.
+function(read_page program out)
+  set(file "${PREFIX}/share/man/man1/${program}.1${MAN_SUFFIX}")
+  if(MAN_SUFFIX STREQUAL ".gz")
+    execute_process(COMMAND "${GZIP}" -dc "${file}" OUTPUT_VARIABLE page RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "${file} does not unpack")
+    endif()
+  else()
+    file(READ "${file}" page)
+  endif()
+  set(${out} "${page}" PARENT_SCOPE)
+endfunction()
+# Each man page names its program and the licence; Korvath's leads to Zarnik's, which covers
+# both names.
 foreach(program Zarnik Brellow Quillet)
-  file(READ "${PREFIX}/share/man/man1/${program}.1" page)
+  read_page(${program} page)
   string(TOUPPER "${program}" title)
   if(NOT page MATCHES "\\.TH ${title} 1")
     message(FATAL_ERROR "${program}.1 is no man page of ${program}")
   endif()
+  if(NOT page MATCHES "\\.SH COPYRIGHT\n[^\n]*2026 the authors\\.\n[^\n]*MIT licence")
+    message(FATAL_ERROR "${program}.1 names no copyright and licence")
+  endif()
 endforeach()
-file(READ "${PREFIX}/share/man/man1/Korvath.1" page)
+read_page(Korvath page)
 if(NOT page STREQUAL ".so man1/Zarnik.1\n")
   message(FATAL_ERROR "Korvath.1 does not lead to Zarnik.1: ${page}")
+endif()
+file(READ "${PREFIX}/share/doc/seti-logtools/copyright" copyright)
+if(NOT copyright MATCHES "^Format: [^\n]*copyright-format/1\\.0/\n.*\nLicense: Expat\n Permission")
+  message(FATAL_ERROR "the copyright file is not the licence in Debian's format: ${copyright}")
 endif()
 # Where man-db is at hand, every page reads without a warning.
 find_program(MAN man)
 if(MAN)
   foreach(program Zarnik Korvath Brellow Quillet)
-    execute_process(COMMAND "${MAN}" --warnings -l "man1/${program}.1"
+    execute_process(COMMAND "${MAN}" --warnings -l "man1/${program}.1${MAN_SUFFIX}"
       WORKING_DIRECTORY "${PREFIX}/share/man" OUTPUT_QUIET ERROR_VARIABLE warnings)
     if(warnings)
-      message(FATAL_ERROR "man --warnings -l ${program}.1: ${warnings}")
+      message(FATAL_ERROR "man --warnings -l ${program}.1${MAN_SUFFIX}: ${warnings}")
     endif()
   endforeach()
 endif()
-message(STATUS "all four programs installed and run; image, man pages and README in place")
+message(STATUS "all four programs installed and run; "
+               "image, man pages, README, copyright and changelog in place")

@@ -8,7 +8,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# No link time in the PE header: two builds of one tree give the same bytes. (The strip of
+# the packages writes SOURCE_DATE_EPOCH there, or the time of the strip without it.)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 # GCC 12 for MinGW reports a false -Wrestrict on std::string assignment from a literal at -O2
 # (GCC bug 105329, fixed in GCC 13); the native build does not hit it.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the .deb from the native build and the zip from the MinGW build, and checks what they
-# hold: the .deb is unpacked into a scratch root and its programs are run there; the zip must
-# hold exactly the four .exe files, redbit.png and README.txt with CR LF line ends.
+# hold: lintian must pass the .deb with no error or warning, which is then unpacked into a
+# scratch root and its programs are run there; the zip must hold exactly the four .exe files,
+# redbit.png, README.txt and LICENSE.txt with CR LF line ends, Korvath.exe the same bytes as
+# Zarnik.exe.
 # Usage: packaging/check.sh NATIVE_BUILD_DIR MINGW_BUILD_DIR
 set -euo pipefail
 
@@ -32,9 +34,11 @@ dpkg-deb --info "$deb"
 dpkg-deb -c "$deb"
 expected=(usr/bin/Zarnik usr/bin/Korvath usr/bin/Brellow usr/bin/Quillet
           usr/share/seti-logtools/redbit.png
-          usr/share/man/man1/Zarnik.1 usr/share/man/man1/Korvath.1
-          usr/share/man/man1/Brellow.1 usr/share/man/man1/Quillet.1
-          usr/share/doc/seti-logtools/README.md)
+          usr/share/man/man1/Zarnik.1.gz usr/share/man/man1/Korvath.1.gz
+          usr/share/man/man1/Brellow.1.gz usr/share/man/man1/Quillet.1.gz
+          usr/share/doc/seti-logtools/README.md usr/share/doc/seti-logtools/copyright
+          usr/share/doc/seti-logtools/changelog.Debian.gz
+          usr/share/lintian/overrides/seti-logtools)
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 for file in "${expected[@]}"; do
@@ -49,12 +53,26 @@ cmp -s "$root/usr/bin/Zarnik" "$root/usr/bin/Korvath" || fail "Korvath is not a 
 cmp -s "$root/usr/share/seti-logtools/redbit.png" "$top/examples/redbit.png" ||
     fail "redbit.png in the .deb is not the one in examples/"
 
+# Debian's own checks: any error or warning fails (the tag overridden, and why, is in
+# packaging/lintian-overrides); the informational tags are shown.
+lintian --fail-on error,warning --display-info "$deb" ||
+    fail "lintian found errors or warnings in $deb"
+doc="$root/usr/share/doc/seti-logtools"
+version=$(dpkg-deb -f "$deb" Version)
+changelog_version=$(zcat "$doc/changelog.Debian.gz" | dpkg-parsechangelog -l - -S Version)
+[ "$version" = "$changelog_version" ] ||
+    fail "the package is version $version, its changelog's last entry $changelog_version"
+# The copyright file holds the licence of LICENSE, indented as its format wants.
+sed -n 's/^ //; /^Permission/,$p' "$doc/copyright" | sed 's/^\.$//' |
+    cmp -s - <(sed -n '/^Permission/,$p' "$top/LICENSE") ||
+    fail "the copyright file does not hold the licence text of LICENSE"
+
 # Every man page reads without a warning, Korvath(1) through its link to Zarnik(1).
 for page in Zarnik Korvath Brellow Quillet; do
-    warnings=$(cd "$root/usr/share/man" && man --warnings -l "man1/$page.1" 2>&1 >/dev/null)
-    [ -z "$warnings" ] || fail "man page $page.1: $warnings"
+    warnings=$(cd "$root/usr/share/man" && man --warnings -l "man1/$page.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man page $page.1.gz: $warnings"
 done
-korvath_page=$(cd "$root/usr/share/man" && MANWIDTH=80 man -l man1/Korvath.1 2>/dev/null)
+korvath_page=$(cd "$root/usr/share/man" && MANWIDTH=80 man -l man1/Korvath.1.gz 2>/dev/null)
 grep -q "Korvath" <<<"$korvath_page" || fail "Korvath(1) does not show the page of both names"
 
 # The unpacked programs run: usage texts in both modes, a page, an archived result.
@@ -75,11 +93,11 @@ ls "$run"/archive/*.result >/dev/null 2>&1 || fail "Brellow from the .deb archiv
 # --- the zip -------------------------------------------------------------------------------
 echo "== $zip"
 python3 -m zipfile -l "$zip"
-python3 - "$zip" "$top/examples/redbit.png" <<'EOF'
+python3 - "$zip" "$top/examples/redbit.png" "$top/LICENSE" <<'EOF'
 import sys
 import zipfile
 
-archive, image = sys.argv[1], sys.argv[2]
+archive, image, license_file = sys.argv[1], sys.argv[2], sys.argv[3]
 with zipfile.ZipFile(archive) as z:
     names = sorted(n for n in z.namelist() if not n.endswith("/"))
     tops = {n.split("/", 1)[0] for n in names}
@@ -87,7 +105,7 @@ with zipfile.ZipFile(archive) as z:
         sys.exit(f"the zip has no one top folder: {sorted(tops)}")
     top = tops.pop() + "/"
     wanted = sorted(top + n for n in ("Zarnik.exe", "Korvath.exe", "Brellow.exe", "Quillet.exe",
-                                      "redbit.png", "README.txt"))
+                                      "redbit.png", "README.txt", "LICENSE.txt"))
     if names != wanted:
         sys.exit(f"the zip holds {names}, not {wanted}")
     for program in ("Zarnik", "Korvath", "Brellow", "Quillet"):
@@ -98,14 +116,19 @@ with zipfile.ZipFile(archive) as z:
     with open(image, "rb") as f:
         if z.read(top + "redbit.png") != f.read():
             sys.exit("redbit.png in the zip is not the one in examples/")
+    for text in ("README.txt", "LICENSE.txt"):
+        lines = z.read(top + text)
+        if lines.count(b"\n") == 0 or lines.count(b"\n") != lines.count(b"\r\n"):
+            sys.exit(f"{text} does not end its lines with CR LF")
+    with open(license_file, "rb") as f:
+        if z.read(top + "LICENSE.txt").replace(b"\r\n", b"\n") != f.read():
+            sys.exit("LICENSE.txt in the zip is not LICENSE")
     readme = z.read(top + "README.txt")
-    if readme.count(b"\n") == 0 or readme.count(b"\n") != readme.count(b"\r\n"):
-        sys.exit("README.txt does not end its lines with CR LF")
     for example in (b"Zarnik.exe -sh=", b"Korvath.exe -ob=", b"Brellow.exe ", b"Quillet.exe ",
-                    b"redbit.png"):
+                    b"redbit.png", b"MIT licence", b"LICENSE.txt"):
         if example not in readme:
             sys.exit(f"README.txt lacks {example.decode()}")
-print("zip holds the four programs, redbit.png and README.txt")
+print("zip holds the four programs, redbit.png, README.txt and LICENSE.txt")
 EOF
 
 echo "packaging check passed: $(basename "$deb"), $(basename "$zip")"
