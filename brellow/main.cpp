@@ -6,6 +6,7 @@
 #include "clientfiles/ResFile.h"
 #include "formats/SupportData.h"
 #include "frontend/Console.h"
+#include "frontend/RunLock.h"
 #include "frontend/SafeName.h"
 #include "platform/platform.h"
 #include "present/ResultPage.h"
@@ -92,7 +93,7 @@ void run(int argc, char** argv, std::string& file) {
         file = supportPath;
         // The merge tool's lock: an append during its rewrite would be lost with the old file.
         platform::FileLock lock;
-        if (!lock.lock(supportPath) || !SSExport::appendRecord(supportPath, record))
+        if (!lockForRun(lock, supportPath) || !SSExport::appendRecord(supportPath, record))
             printFailure("Illegal File: ", supportPath);
     }
 }

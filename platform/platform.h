@@ -85,6 +85,8 @@ public:
     void close();
 
 private:
+    friend bool copyFile(const std::string& from, const std::string& to);
+
     std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
 };
 
@@ -102,13 +104,13 @@ void freeLarge(void* block, std::size_t bytes);
 enum class FileStatus { Missing, Readable, Unreadable };
 FileStatus fileStatus(const std::string& path);
 
-// Copies a regular file, replacing the target when it exists, by way of a temporary file
-// beside the target that is renamed over it once whole (the safe replace of
-// replaceFileContents; on Windows CopyFileA to the temporary file, then MoveFileExA). True
-// when the copy is in place; a copy that fails at any step leaves the old target as it was.
-// A new copy gets the source's permission bits, an existing one keeps its own. A copy of a
-// file onto itself is refused. Every step goes through the write seam (on Windows the
-// CopyFileA call and the rename).
+// Copies a regular file, replacing the target when it exists, by way of the safe replace of
+// replaceFileContents: the bytes go to this run's own temporary file beside the target, which
+// is renamed over it once whole. True when the copy is in place; a copy that fails at any step
+// leaves the old target as it was. The copy keeps the source's last-write time. A new copy
+// gets the source's permission bits (POSIX; on Windows the rights its folder hands down), an
+// existing one keeps its own. A copy of a file onto itself is refused. Every step goes
+// through the write seam.
 bool copyFile(const std::string& from, const std::string& to);
 
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
@@ -116,9 +118,19 @@ bool copyFile(const std::string& from, const std::string& to);
 // the old one's access rights (see OutFile::keepAccessOf); a target this process may not
 // write is refused, and so is one that is no regular file (a FIFO, a device, a directory stays
 // what it is). On POSIX a symbolic link at `path` stays a link: the file it points to is
-// the one replaced. On any failure the target keeps its old bytes and the temporary file
-// ("<target>.tmp~"; one left by a crashed run is removed first) is removed. True once the new
-// bytes are in place, even when the directory sync after the rename failed.
+// the one replaced. On any failure the target keeps its old bytes and the temporary file is
+// removed. True once the new bytes are in place, even when the directory sync after the
+// rename failed.
+//
+// Runs that write one target at the same time never take each other's bytes: the target is
+// always the old file or one run's whole output, the last one renamed. Each run makes its own
+// temporary file, "<target>.<8 hex digits>.tmp~" (exclusively, with a new random tag when the
+// name is taken), and holds a lock on it from its making until it is renamed or removed. Where
+// that name would pass the 255-byte limit of a bare name, a shorter form of the target's name
+// (its front and a hash of the whole) stands in its place, so the temporary file's name is never
+// longer than the target's own. A temporary file of that pattern beside the target that no run
+// holds, such as one a killed run left, is removed by the next run that writes the target; no
+// other file is touched.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
 
 // The safe replace of replaceFileContents for bytes that come a piece at a time: they go to
@@ -134,8 +146,9 @@ public:
     ~ReplacingFile();
 
     // Makes the temporary file with the target's access rights, under the rules of
-    // replaceFileContents. `newFileMode`: the POSIX permission bits of a target that does not
-    // exist yet, less the umask (Windows ignores it). False when refused or failed.
+    // replaceFileContents, and removes the ones no run holds. `newFileMode`: the POSIX
+    // permission bits of a target that does not exist yet, less the umask (Windows ignores
+    // it). False when refused or failed.
     bool open(const std::string& path, unsigned newFileMode = 0666);
     // False once any step has failed; nothing is put in place then.
     bool write(std::string_view bytes);
@@ -144,6 +157,9 @@ public:
     bool commit();
 
 private:
+    friend bool copyFile(const std::string& from, const std::string& to);
+
+    bool makeTemporary(unsigned newFileMode);
     bool writeBlock();
 
     std::unique_ptr<OutFile> out_;
@@ -151,13 +167,17 @@ private:
     std::string temporary_;  // empty when there is none to remove
     std::string block_;
     bool failed_ = false;
+    bool keepModified_ = false;  // a copy's: the new file gets the time below at the commit
+    std::int64_t modifiedNanoseconds_ = 0;
 };
 
 // An exclusive lock on a data file for one run: held while a run reads and rewrites the
 // file, or appends to it; a second run waits until the first releases it. It is held on the
 // lock file "<file>.lock" beside the file (beside the file a link leads to), made when missing
 // and removed on release, so none stays behind but after a crash (the next run takes that one
-// over and removes it). POSIX: flock; Windows: LockFileEx.
+// over and removes it). The lock file is never opened through a link: a link at its name (or a
+// directory, or anything but a regular file) refuses the lock, so nothing is made, cut or
+// removed where such a link leads. POSIX: flock; Windows: LockFileEx.
 class FileLock {
 public:
     FileLock() = default;
@@ -165,10 +185,14 @@ public:
     FileLock& operator=(const FileLock&) = delete;
     ~FileLock() { release(); }
 
-    // Waits until the lock of `path` is held. False when the lock file cannot be made or
-    // locked (a directory this process may not write, a file system without locks).
-    bool lock(const std::string& path);
-    // Removes the lock file, then releases the lock; nothing when none is held.
+    // Waits until the lock of `path` is held. When another run holds it, `onWait` (if given)
+    // is called once, with the lock file's path, before the wait begins. False when the lock
+    // file cannot be made or locked (a directory this process may not write, a file system
+    // without locks, a link at the lock file's name).
+    bool lock(const std::string& path, void (*onWait)(const std::string& lockPath) = nullptr);
+    // Removes the lock file, then releases the lock; nothing when none is held. In that
+    // order: a run that waited on the file then finds it gone and locks the one at the path,
+    // so no two runs ever hold the lock at once.
     void release();
 
 private:

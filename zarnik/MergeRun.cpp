@@ -10,6 +10,7 @@
 #include "formats/SupportData.h"
 #include "formats/WuInfo.h"
 #include "frontend/Console.h"
+#include "frontend/RunLock.h"
 #include "record/CmdParm.h"
 #include "record/WorkUnitFields.h"
 
@@ -108,7 +109,7 @@ MergeRun::MergeRun(Mode mode, std::string& file) : mode_(mode), file_(file) { st
 void MergeRun::readDatabase() {
     const std::string database = databaseOf(mode_);
     file_ = database;
-    locked_ = lock_.lock(database);
+    locked_ = lockForRun(lock_, database);
     const bool present = platform::fileStatus(database) != platform::FileStatus::Missing;
     bool read = false;
     if (mode_ == Mode::SupportData) {

@@ -21,7 +21,7 @@ public:
     // Reads the database of the mode from the current directory; a missing one counts as no
     // source. Runs on one database take turns: the lock is taken before the database is read
     // and held until it is rewritten, so no run rewrites it from a reading that another run
-    // has outdated in the meantime.
+    // has outdated in the meantime. A run that finds the lock held says so, then waits.
     void readDatabase();
     // Reads the sources one command-line argument names.
     void importArgument(const std::string& argument);

@@ -1,6 +1,7 @@
 // Internal to the platform layer: the open file, rename and remove that the safe replace and
-// append are made of, what the portable half asks of either OS half beyond platform.h, and
-// the counter behind failWriteCallAfter that every call of the write seam asks.
+// append are made of, the file identities and whole-file locks that the lock and the
+// temporary files rest on, what the portable half asks of either OS half beyond platform.h,
+// and the counter behind failWriteCallAfter that every call of the write seam asks.
 #pragma once
 
 #include <cstdint>
@@ -20,24 +21,36 @@ public:
     OutFile() = default;
     OutFile(const OutFile&) = delete;
     OutFile& operator=(const OutFile&) = delete;
-    ~OutFile();  // closes without syncing
+    ~OutFile();  // closes without syncing, and lets go of the lock
 
     // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
     // Only a regular file opens (a FIFO never makes the call wait).
     bool openAppend(const std::string& path);
-    // Creates a new file that must not exist yet (for temporary files). POSIX gives it the
-    // permission bits `mode` less the umask; Windows ignores `mode`.
+    // Creates a new file that must not exist yet (for temporary files); never through a link.
+    // POSIX gives it the permission bits `mode` less the umask; Windows ignores `mode`, and
+    // lets the file be renamed while it is open.
     bool openNew(const std::string& path, unsigned mode = 0666);
     bool isOpen() const { return handle_ != -1; }
+    // Takes the whole-file lock that tells a cleanup this file is being written, waiting while
+    // a cleanup holds it for a moment. It stays held after close() until unlock(), so the file
+    // can be closed before it is renamed. False where the file system has no locks.
+    bool lock();
+    // Lets go of the lock of lock(), once the file is renamed or removed.
+    void unlock();
+    // True when `path` names this open file itself (a link there is not followed).
+    bool isAt(const std::string& path) const;
     bool write(std::string_view bytes);
     // Gives this newly made file the access rights of the existing file at `path`, so that a
     // replace changes no one's access. POSIX: its permission bits, and its owner and group
     // where the OS allows; when the group cannot be kept the group gets no rights (they were
     // granted to the old group). False when `path` exists but this process may not write it,
     // as an in-place write could not (Windows leaves that refusal to MoveFileExA), or when the
-    // rights cannot be set. A missing `path` leaves the defaults and is no failure; on POSIX
-    // one that is no regular file is refused.
+    // rights cannot be set. A missing `path` leaves the defaults and is no failure; one that is
+    // no regular file is refused (Windows: a directory).
     bool keepAccessOf(const std::string& path);
+    // Sets the last-write time, in nanoseconds since 1970-01-01 00:00:00 UTC (Windows keeps
+    // it to 100 ns). Written bytes change the time again, so it comes after the last write.
+    bool setModified(std::int64_t nanoseconds);
     // Flushes the OS buffers to the disk (fsync / FlushFileBuffers).
     bool sync();
     bool close();
@@ -47,15 +60,17 @@ public:
 
 private:
     std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
+    std::intptr_t locked_ = -1;  // a second handle on the same open file, holding its lock
     std::int64_t sizeAtOpen_ = 0;
     std::int64_t unsynced_ = 0;  // bytes written since the OS was last asked to write back
 };
 
 // Renames `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
-// MOVEFILE_WRITE_THROUGH on Windows); the target is never deleted first. True once renamed.
-// POSIX then syncs the directory so the rename survives a crash; that sync is a step of the
-// write seam, but its failure cannot undo the rename and does not count as one: after a crash
-// the target holds either the old or the new bytes, whole.
+// MOVEFILE_WRITE_THROUGH on Windows, tried again for a second while another process has the
+// target open); the target is never deleted first, and `from` may still be open. True once
+// renamed. POSIX then syncs the directory so the rename survives a crash; that sync is a
+// step of the write seam, but its failure cannot undo the rename and does not count as one:
+// after a crash the target holds either the old or the new bytes, whole.
 bool renameReplace(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
 
@@ -74,9 +89,47 @@ bool injectedWriteFault();
 // (so the link stays a link), otherwise `path` itself.
 std::string replaceTarget(const std::string& path);
 
+// Where the bare name begins in `path`: after its last directory separator (POSIX: the
+// slash of the native path; Windows: a backslash, a slash or a drive's colon).
+std::size_t bareNameStart(const std::string& path);
+
 // Appends every entry that `pattern` matches, in whatever order the OS yields them; false
 // when the search cannot start (no such directory, an empty last component). The portable
 // half sorts them.
 bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries);
+
+// Which file a handle or a path names, the same for every name of it: device and inode on
+// POSIX, volume and file index on Windows.
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+bool fileIdOf(std::intptr_t handle, FileId& id);
+// False when nothing is there. `followLink`: a link counts as the file it leads to, else
+// as itself.
+bool fileIdAt(const std::string& path, bool followLink, FileId& id);
+
+// Opens the regular file at `path` to take its lock, never through a link: -1 when a link,
+// a directory or anything but a regular file is there, or it cannot be opened. `create` makes
+// a missing one (for a lock file); otherwise it must exist (a temporary file to clean up).
+std::intptr_t openLockable(const std::string& path, bool create);
+// The exclusive whole-file lock of an open file (flock / LockFileEx): Busy when another
+// holds it and `wait` is false; Failed when the file system has no locks.
+enum class Lock { Held, Busy, Failed };
+Lock lockWhole(std::intptr_t handle, bool wait);
+// Another handle on the same open file, which shares its lock; -1 when it cannot be made.
+std::intptr_t duplicateHandle(std::intptr_t handle);
+// Closes a handle of openLockable or duplicateHandle, and with the last one the lock.
+void closeHandle(std::intptr_t handle);
+
+// What a copy takes from its open source: which file it is, the permission bits a new copy
+// gets (Windows ignores them, as OutFile::openNew does), and its last-write time.
+struct SourceFacts {
+    FileId id;
+    unsigned mode = 0666;
+    std::int64_t modifiedNanoseconds = 0;
+};
+bool sourceFacts(std::intptr_t handle, SourceFacts& facts);
 
 }  // namespace platform::detail

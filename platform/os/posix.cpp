@@ -1,5 +1,6 @@
-// POSIX half of the platform layer: directory search, time zone, paths and the write seam
-// on open / fchmod / write / fsync / close / ftruncate / rename / directory fsync.
+// POSIX half of the platform layer: directory search, time zone, paths, file identities and
+// flock, and the write seam on open / fchmod / write / futimens / fsync / close / ftruncate /
+// rename / directory fsync.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -75,6 +76,10 @@ std::string parentDirectory(const std::string& path) {
 
 // The descriptor an OutFile or FileLock keeps in its OS handle.
 int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
+
+detail::FileId idOf(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
 
 bool seamFails() {
     if (!detail::injectedWriteFault()) return false;
@@ -271,38 +276,9 @@ FileStatus fileStatus(const std::string& path) {
     return FileStatus::Readable;
 }
 
-bool copyFile(const std::string& from, const std::string& to) {
-    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
-    const int in = open(nativePath(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0) return false;
-    struct stat sourceInfo {};
-    struct stat targetInfo {};
-    // Only a regular file is copied: a FIFO or a device has no end to copy to. A copy onto
-    // the file itself is refused, as CopyFileA refuses it.
-    const bool copyable =
-        fstat(in, &sourceInfo) == 0 && S_ISREG(sourceInfo.st_mode) &&
-        !(stat(nativePath(to).c_str(), &targetInfo) == 0 &&
-          targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino);
-    // By way of the safe replace: a copy that fails partway leaves the old copy as it was.
-    // A new copy gets the source's permission bits.
-    ReplacingFile out;
-    bool ok = copyable && out.open(to, sourceInfo.st_mode & 0777);
-    std::vector<char> block(256 * 1024);
-    while (ok) {
-        const ssize_t got = read(in, block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        ok = out.write(std::string_view(block.data(), static_cast<std::size_t>(got)));
-    }
-    close(in);
-    return ok && out.commit();
-}
-
 OutFile::~OutFile() {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    unlock();
 }
 
 bool OutFile::openAppend(const std::string& path) {
@@ -323,6 +299,7 @@ bool OutFile::openAppend(const std::string& path) {
 
 bool OutFile::openNew(const std::string& path, unsigned mode) {
     if (descriptor(handle_) >= 0 || seamFails()) return false;
+    // O_EXCL: a link at the name counts as taken and is never followed.
     handle_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                      static_cast<mode_t>(mode & 0777));
     sizeAtOpen_ = 0;
@@ -365,6 +342,23 @@ bool OutFile::keepAccessOf(const std::string& path) {
     return fchmod(descriptor(handle_), mode) == 0;
 }
 
+bool OutFile::setModified(std::int64_t nanoseconds) {
+    if (descriptor(handle_) < 0 || seamFails()) return false;
+    constexpr std::int64_t PerSecond = 1000000000;
+    // Floored, so that a time before 1970 keeps its nanoseconds within 0 and a second.
+    std::int64_t seconds = nanoseconds / PerSecond;
+    std::int64_t rest = nanoseconds % PerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += PerSecond;
+    }
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(rest);
+    return futimens(descriptor(handle_), times) == 0;
+}
+
 bool OutFile::sync() {
     if (descriptor(handle_) < 0 || seamFails()) return false;
     return fsync(descriptor(handle_)) == 0;
@@ -403,52 +397,72 @@ bool renameReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool FileLock::lock(const std::string& path) {
-    release();
-    const std::string lockPath = detail::replaceTarget(path) + ".lock";
-    for (;;) {
-        // flock needs no write access: another user's lock file opens read-only.
-        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EACCES)
-            fd = ::open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return false;
-        int locked = 0;
-        while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        struct stat held {};
-        if (locked != 0 || fstat(fd, &held) != 0) {
-            ::close(fd);
-            return false;
-        }
-        // A holder removes the file before it unlocks, so a run that waited on it may have
-        // locked a file that is gone: then it locks the one at the path now.
-        struct stat named {};
-        const bool there = stat(lockPath.c_str(), &named) == 0;
-        if (there && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
-            handle_ = fd;
-            lockPath_ = lockPath;
-            return true;
-        }
-        // Another file at the path, or none yet: lock again. A path that cannot be looked
-        // up at all fails.
-        const bool again = there || errno == ENOENT;
-        ::close(fd);
-        if (!again) return false;
-    }
-}
-
-void FileLock::release() {
-    if (handle_ < 0) return;
-    // Removed while still locked: a run that waits on this file then sees it gone.
-    unlink(lockPath_.c_str());
-    ::close(static_cast<int>(handle_));
-    handle_ = -1;
-    lockPath_.clear();
-}
-
 bool removeFile(const std::string& path) { return unlink(nativePath(path).c_str()) == 0; }
 
 namespace detail {
+
+std::size_t bareNameStart(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? 0 : cut + 1;
+}
+
+bool fileIdOf(std::intptr_t handle, FileId& id) {
+    struct stat info {};
+    if (fstat(descriptor(handle), &info) != 0) return false;
+    id = idOf(info);
+    return true;
+}
+
+bool fileIdAt(const std::string& path, bool followLink, FileId& id) {
+    const std::string native = nativePath(path);
+    struct stat info {};
+    if ((followLink ? stat(native.c_str(), &info) : lstat(native.c_str(), &info)) != 0)
+        return false;
+    id = idOf(info);
+    return true;
+}
+
+std::intptr_t openLockable(const std::string& path, bool create) {
+    const std::string native = nativePath(path);
+    // O_NOFOLLOW: a link at the name fails (ELOOP), so nothing is made where it leads.
+    // O_NONBLOCK: a FIFO there cannot make the open wait.
+    constexpr int NoLinkNoWait = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(native.c_str(), (create ? O_RDWR | O_CREAT : O_RDONLY) | NoLinkNoWait, 0666);
+    // flock needs no write access: another user's lock file opens read-only.
+    if (fd < 0 && create && errno == EACCES) fd = ::open(native.c_str(), O_RDONLY | NoLinkNoWait);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+Lock lockWhole(std::intptr_t handle, bool wait) {
+    int locked = 0;
+    while ((locked = flock(descriptor(handle), LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 &&
+           errno == EINTR) {
+    }
+    if (locked == 0) return Lock::Held;
+    return errno == EWOULDBLOCK ? Lock::Busy : Lock::Failed;
+}
+
+std::intptr_t duplicateHandle(std::intptr_t handle) {
+    return fcntl(descriptor(handle), F_DUPFD_CLOEXEC, 0);
+}
+
+void closeHandle(std::intptr_t handle) { ::close(descriptor(handle)); }
+
+bool sourceFacts(std::intptr_t handle, SourceFacts& facts) {
+    struct stat info {};
+    if (fstat(descriptor(handle), &info) != 0) return false;
+    facts.id = idOf(info);
+    facts.mode = static_cast<unsigned>(info.st_mode & 0777);
+    facts.modifiedNanoseconds =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return true;
+}
 
 std::string replaceTarget(const std::string& path) {
     const std::string native = nativePath(path);

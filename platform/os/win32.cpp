@@ -1,6 +1,7 @@
 // Windows half of the platform layer: FindFirstFileA directory search, the C runtime's zone,
-// CopyFileA, and the write seam on CreateFileA / WriteFile / FlushFileBuffers / SetEndOfFile /
-// MoveFileExA. Paths go to the ANSI (A) functions as given, backslashes and all.
+// file identities and LockFileEx, and the write seam on CreateFileA / WriteFile / SetFileTime /
+// FlushFileBuffers / SetEndOfFile / MoveFileExA. Paths go to the ANSI (A) functions as given,
+// backslashes and all.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -19,16 +20,26 @@ namespace platform {
 
 namespace {
 
-// An OutFile or FileLock keeps its HANDLE as the integer the interface holds; -1 is
+// An OutFile, InputFile or FileLock keeps its HANDLE as the integer the interface holds; -1 is
 // INVALID_HANDLE_VALUE.
 HANDLE handleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t heldHandle(HANDLE file) { return reinterpret_cast<std::intptr_t>(file); }
 
 // FILETIME counts 100 ns steps from 1601-01-01; 11644473600 seconds lie before 1970.
+constexpr std::int64_t SecondsBefore1970 = 11644473600LL;
+constexpr std::int64_t TicksBefore1970 = SecondsBefore1970 * 10000000LL;
+
+std::uint64_t ticksOf(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 std::int64_t unixSeconds(const FILETIME& time) {
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+    return static_cast<std::int64_t>(ticksOf(time) / 10000000ULL) - SecondsBefore1970;
+}
+
+// 100 ns steps since 1970.
+std::int64_t unixTicks(const FILETIME& time) {
+    return static_cast<std::int64_t>(ticksOf(time)) - TicksBefore1970;
 }
 
 void toEntry(const WIN32_FIND_DATAA& data, DirEntry& entry) {
@@ -56,37 +67,19 @@ bool writeFully(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// Volume and file index of the file at `path`, which tell one file by every spelling.
-bool identityOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-    return GetFileInformationByHandle(file, &info) != 0;
-}
-
-bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool known = identityOf(file, info);
-    CloseHandle(file);
-    return known;
-}
-
-bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    BY_HANDLE_FILE_INFORMATION first;
-    BY_HANDLE_FILE_INFORMATION second;
-    return identityOf(a, first) && identityOf(b, second) && sameIdentity(first, second);
-}
-
-// Opens `path` for writing with the given creation rule; -1 when it fails.
-std::intptr_t openForWriting(const std::string& path, DWORD creation) {
-    return heldHandle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
+// Opens `path` for writing with the given creation rule and sharing; -1 when it fails.
+std::intptr_t openForWriting(const std::string& path, DWORD creation, DWORD sharing) {
+    return heldHandle(CreateFileA(path.c_str(), GENERIC_WRITE, sharing, nullptr, creation,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
+
+detail::FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// The reparse points (symbolic links, junctions) and directories that a lock never opens.
+constexpr DWORD NoLockFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
 
 }  // namespace
 
@@ -231,27 +224,14 @@ FileStatus fileStatus(const std::string& path) {
     return onDisk ? FileStatus::Readable : FileStatus::Unreadable;
 }
 
-bool copyFile(const std::string& from, const std::string& to) {
-    // A copy onto the file itself is refused, as CopyFileA onto it would be.
-    if (sameFile(from, to)) return false;
-    // By way of a temporary file beside the target, renamed over it once whole: a copy that
-    // fails partway leaves the old copy as it was.
-    const std::string temporary = to + ".tmp~";
-    if (seamFails() || !CopyFileA(from.c_str(), temporary.c_str(), FALSE) ||
-        !renameReplace(temporary, to)) {
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 OutFile::~OutFile() {
     if (handle_ != -1) CloseHandle(handleOf(handle_));
+    unlock();
 }
 
 bool OutFile::openAppend(const std::string& path) {
     if (handle_ != -1 || seamFails()) return false;
-    handle_ = openForWriting(path, OPEN_ALWAYS);
+    handle_ = openForWriting(path, OPEN_ALWAYS, FILE_SHARE_READ);
     if (handle_ == -1) return false;
     HANDLE file = handleOf(handle_);
     LARGE_INTEGER size;
@@ -269,7 +249,8 @@ bool OutFile::openAppend(const std::string& path) {
 
 bool OutFile::openNew(const std::string& path, unsigned /*mode*/) {
     if (handle_ != -1 || seamFails()) return false;
-    handle_ = openForWriting(path, CREATE_NEW);
+    // Shared for deletion, so that MoveFileExA can rename it while its lock is still held.
+    handle_ = openForWriting(path, CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE);
     sizeAtOpen_ = 0;
     return handle_ != -1;
 }
@@ -288,15 +269,25 @@ bool OutFile::write(std::string_view bytes) {
 
 bool OutFile::keepAccessOf(const std::string& path) {
     if (handleOf(handle_) == INVALID_HANDLE_VALUE || seamFails()) return false;
-    // The new file takes the rights its directory hands down. A read-only target is refused
-    // here, as MoveFileExA would refuse it after all the writing.
+    // The new file takes the rights its directory hands down. A read-only target, or a
+    // directory, is refused here, as MoveFileExA would refuse it after all the writing.
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     return true;
+}
+
+bool OutFile::setModified(std::int64_t nanoseconds) {
+    HANDLE file = handleOf(handle_);
+    if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
+    const auto ticks = static_cast<std::uint64_t>(nanoseconds / 100 + TicksBefore1970);
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return SetFileTime(file, nullptr, nullptr, &time) != 0;
 }
 
 bool OutFile::sync() {
@@ -326,53 +317,22 @@ bool OutFile::truncate(std::int64_t length) {
 
 bool renameReplace(const std::string& from, const std::string& to) {
     if (seamFails()) return false;
-    // No MOVEFILE_COPY_ALLOWED: a copy across volumes would not replace in one step.
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool FileLock::lock(const std::string& path) {
-    release();
-    const std::string lockPath = path + ".lock";
-    // A lock file its holder removed cannot be opened while waiting runs still have it open,
-    // a moment at most: tried again, 200 times at the most.
-    for (int refused = 0;;) {
-        HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            if (GetLastError() != ERROR_ACCESS_DENIED || ++refused > 200) return false;
-            Sleep(10);
-            continue;
-        }
-        OVERLAPPED whole{};
-        BY_HANDLE_FILE_INFORMATION held;
-        if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) ||
-            !identityOf(file, held)) {
-            CloseHandle(file);
-            return false;
-        }
-        // A holder removes the file before it unlocks, so a run that waited on it may have
-        // locked a file that is gone: then it locks the one at the path now.
-        BY_HANDLE_FILE_INFORMATION named;
-        if (identityOf(lockPath, named) && sameIdentity(held, named)) {
-            handle_ = heldHandle(file);
-            lockPath_ = lockPath;
+    // A target that another process has open without sharing it for deletion (or that another
+    // run is renaming over at this moment) refuses the rename for a while: tried again for up
+    // to a second. No MOVEFILE_COPY_ALLOWED: a copy across volumes would not replace in one step.
+    for (int tries = 1;; ++tries) {
+        if (MoveFileExA(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
             return true;
         }
-        CloseHandle(file);  // and with it the lock
-        if (++refused > 200) return false;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+             error != ERROR_LOCK_VIOLATION) ||
+            tries == 100) {
+            return false;
+        }
+        Sleep(10);
     }
-}
-
-void FileLock::release() {
-    HANDLE file = handleOf(handle_);
-    if (file == INVALID_HANDLE_VALUE) return;
-    // Removed while still locked: a run that waits on this file then sees it gone.
-    DeleteFileA(lockPath_.c_str());
-    CloseHandle(file);
-    handle_ = -1;
-    lockPath_.clear();
 }
 
 bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
@@ -381,6 +341,84 @@ namespace detail {
 
 // MoveFileExA replaces a symbolic link itself; such links are rare on Windows data folders.
 std::string replaceTarget(const std::string& path) { return path; }
+
+std::size_t bareNameStart(const std::string& path) {
+    const std::size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? 0 : cut + 1;
+}
+
+bool fileIdOf(std::intptr_t handle, FileId& id) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handleOf(handle), &info)) return false;
+    id = idOf(info);
+    return true;
+}
+
+bool fileIdAt(const std::string& path, bool followLink, FileId& id) {
+    // No access asked and every sharing granted: the file is only looked at.
+    HANDLE file = CreateFileA(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+        nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = fileIdOf(heldHandle(file), id);
+    CloseHandle(file);
+    return known;
+}
+
+std::intptr_t openLockable(const std::string& path, bool create) {
+    // A lock file its holder removed cannot be opened while waiting runs still have it open,
+    // a moment at most: tried again, 200 times at the most.
+    for (int refused = 0;;) {
+        // FILE_FLAG_OPEN_REPARSE_POINT: a link at the name opens as itself, never where it leads.
+        HANDLE file =
+            CreateFileA(path.c_str(), create ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        create ? OPEN_ALWAYS : OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            BY_HANDLE_FILE_INFORMATION info;
+            if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+                (info.dwFileAttributes & NoLockFile) == 0) {
+                return heldHandle(file);
+            }
+            CloseHandle(file);
+            return -1;
+        }
+        if (!create || GetLastError() != ERROR_ACCESS_DENIED || ++refused > 200) return -1;
+        // Refused for good: a directory or a link to one.
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & NoLockFile) != 0) return -1;
+        Sleep(10);
+    }
+}
+
+Lock lockWhole(std::intptr_t handle, bool wait) {
+    OVERLAPPED whole{};
+    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+    if (LockFileEx(handleOf(handle), flags, 0, MAXDWORD, MAXDWORD, &whole)) return Lock::Held;
+    return GetLastError() == ERROR_LOCK_VIOLATION ? Lock::Busy : Lock::Failed;
+}
+
+std::intptr_t duplicateHandle(std::intptr_t handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    const HANDLE process = GetCurrentProcess();
+    if (!DuplicateHandle(process, handleOf(handle), process, &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return -1;
+    }
+    return heldHandle(copy);
+}
+
+void closeHandle(std::intptr_t handle) { CloseHandle(handleOf(handle)); }
+
+bool sourceFacts(std::intptr_t handle, SourceFacts& facts) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handleOf(handle), &info)) return false;
+    facts.id = idOf(info);
+    facts.modifiedNanoseconds = unixTicks(info.ftLastWriteTime) * 100;
+    return true;
+}
 
 }  // namespace detail
 

@@ -88,7 +88,8 @@ struct Case {
 };
 
 // Runs each case in a fresh directory with the result at in/result.sah (last written at
-// ResultTime) and an empty directory out/, and compares every file left under it.
+// ResultTime) and an empty directory out/, and compares every file left under it, and the
+// copy's time with the result's.
 void runCases(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -107,6 +108,14 @@ void runCases(const std::vector<Case>& cases) {
         expected["in/result.sah"] = c.result;
         for (const auto& [path, bytes] : c.written) expected[path] = bytes;
         EXPECT_EQ(filesUnder(dir.path()), expected);
+        // The copy keeps the result's time.
+        for (const auto& [path, bytes] : c.written) {
+            if (path.ends_with(".result") && dir.exists(path)) {
+                EXPECT_EQ(fs::last_write_time(dir.path() / path),
+                          fs::last_write_time(dir.path() / "in/result.sah"))
+                    << path;
+            }
+        }
     }
 }
 
@@ -254,6 +263,27 @@ TEST(BrellowTest, FileSizeLimitWithItsSignalAtTheDefault) {
                {{"out/" + Copy, resultFile()}},
                {{"ss_past_data.txt", std::string(1000, '\r')}},
                "ulimit -f 2"}});
+}
+
+TEST(BrellowTest, ALongWorkUnitNameGetsItsCopyAndItsPage) {
+    // A name of 248 bytes makes a copy name of 255 bytes, the most a bare name can hold. The
+    // temporary files "<copy>.tmp~" and "<page>.tmp~" once passed that limit, and neither the
+    // copy nor the page could be written.
+    if (testsupport::windowsPrograms())
+        GTEST_SKIP() << "the Windows programs' paths end at 259 characters: no room for the name";
+    const std::string name = "21no04ab.2222." + std::string(234, 'x');
+    ASSERT_EQ(name.size(), 248u);
+    const std::string result = resultFile("name=" + name);
+    runCases({{"a 248-byte name",
+               {"in/result.sah", "out", "-html", "-ss"},
+               "",
+               false,
+               {{"out/" + name + ".result", result},
+                {name + ".html", pageFor(name)},
+                {"ss_past_data.txt", supportFor(name)}},
+               {},
+               "",
+               result}});
 }
 
 TEST(BrellowTest, MarkupInTheNameIsEscapedOnThePageOnly) {

@@ -1,15 +1,17 @@
 // Tests of the platform layer: directory search, date text in several zones, paths, text
-// mode, copying, and the safe replace and append under injected write faults, a real
-// file-size limit and other owners' files.
+// mode, copying, the safe replace and append under injected write faults, a real file-size
+// limit, other owners' files and several writers at once, and the data file lock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -63,6 +65,18 @@ std::string shell(const std::string& command, const fs::path& cwd = fs::current_
 fs::perms permissionsOf(const std::string& file) {
     return fs::status(file).permissions() & fs::perms::mask;
 }
+
+// The names of the temporary files in a directory: those that end in ".tmp~".
+Names temporariesIn(const fs::path& dir) {
+    Names names;
+    for (const std::string& name : filesIn(dir)) {
+        if (name.ends_with(".tmp~")) names.push_back(name);
+    }
+    return names;
+}
+
+// The quoted path of the child program, for shell scripts.
+std::string childProgram() { return "'" + testsupport::testProgramPath("test_child") + "'"; }
 
 // Runs `action` with the n-th call of the write seam failing, and switches the fault off again.
 template <typename Action>
@@ -254,9 +268,9 @@ TEST(Files, StatusTellsMissingFromUnreadable) {
 }
 
 TEST(Copy, AnyFailingStepKeepsTheOldCopy) {
-    // 600000 bytes: three 256 KiB blocks. Open, access rights, three writes, sync, close and
-    // rename fail the copy, and the old copy stays whole (it once went as the copy began);
-    // the directory sync after the rename no longer counts.
+    // 600000 bytes: three 256 KiB blocks. Open, access rights, three writes, the modification
+    // time, sync, close and rename fail the copy, and the old copy stays whole (it once went as
+    // the copy began); the directory sync after the rename no longer counts.
     std::string source(600000, 's');
     for (std::size_t i = 0; i < source.size(); i += 997) source[i] = static_cast<char>(i % 251);
     const std::string old = "an earlier copy";
@@ -274,7 +288,7 @@ TEST(Copy, AnyFailingStepKeepsTheOldCopy) {
         if (ok) break;
         ++failures;
     }
-    EXPECT_EQ(failures, 8);
+    EXPECT_EQ(failures, 9);
     // A copy kept elsewhere behind a link stays linked, failed or not.
     TempDir dir;
     dir.write("source.bin", source);
@@ -307,7 +321,7 @@ TEST(SafeReplace, WritesNewFilesReplacesOldOnesAndFollowsLinks) {
     EXPECT_TRUE(platform::replaceFileContents(dir.file("data.txt"), "first"));
     EXPECT_EQ(dir.read("data.txt"), "first");
     // A temporary file left by a crashed run does not stand in the way.
-    dir.write("data.txt.tmp~", "stale");
+    dir.write("data.txt.0123abcd.tmp~", "stale");
     EXPECT_TRUE(platform::replaceFileContents(dir.file("data.txt"), ""));
     EXPECT_EQ(dir.read("data.txt"), "");
     EXPECT_EQ(filesIn(dir.path()), Names{"data.txt"});
@@ -432,7 +446,9 @@ TEST(SafeReplace, StreamedPiecesGoOutInWholeBlocks) {
         ASSERT_TRUE(out.open(dir.file("data.txt")));
         EXPECT_FALSE(out.open(dir.file("data.txt")));
         EXPECT_TRUE(out.write(newBytes));
-        EXPECT_EQ(filesIn(dir.path()), (Names{"data.txt", "data.txt.tmp~"}));
+        const Names temporaries = temporariesIn(dir.path());
+        ASSERT_EQ(temporaries.size(), 1u);
+        EXPECT_EQ(filesIn(dir.path()), (Names{"data.txt", temporaries[0]}));
     }
     EXPECT_EQ(dir.read("data.txt"), oldBytes);
     EXPECT_EQ(filesIn(dir.path()), Names{"data.txt"});
@@ -554,4 +570,207 @@ TEST(OutFile, OpenRulesAndTruncate) {
     }));
     EXPECT_FALSE(file.close());
     EXPECT_EQ(dir.read("f"), "1234abbc");
+}
+
+TEST(SafeReplace, RunsWritingOneFileAtOnceEachPutAWholeOutputInPlace) {
+    // Four runs replace data.txt 25 times each, all at once, while a fifth reads it again and
+    // again, and once more at the end. With one fixed temporary name, runs removed each other's
+    // temporary files: one renamed another's half-written file into place and reported success,
+    // the other failed. Now every replace succeeds, every reading is one run's whole output,
+    // and no temporary file stays behind.
+    TempDir dir;
+    const std::string script =
+        "for i in 1 2 3 4; do " + childProgram() +
+        " ReplaceRounds >w$i.out & writers=\"$writers $!\"; done\n" + childProgram() +
+        " WatchData >watch.out & watcher=$!\n"
+        "wait $writers; touch done; wait $watcher; cat w1.out w2.out w3.out w4.out watch.out\n";
+    EXPECT_EQ(shell(script, dir.path()),
+              "child: true\nchild: true\nchild: true\nchild: true\nchild: true\n");
+    EXPECT_EQ(temporariesIn(dir.path()), Names{});
+}
+
+TEST(SafeReplace, ATemporaryFileNoRunHoldsIsRemovedByTheNextRun) {
+    TempDir dir;
+    dir.write("data.txt", "old");
+    // A run that is still writing keeps its temporary file while another run replaces the
+    // target, and removes it itself when it gives up.
+    const std::string holder = childProgram() + " HoldTemporary >holder.out & holder=$!\n" +
+                               "until [ -f ready ] || ! kill -0 $holder 2>/dev/null; do "
+                               "sleep 0.01; done\n";
+    const std::string replace = childProgram() + " ReplaceData\n";
+    EXPECT_EQ(
+        shell(holder + replace + "ls | grep -c 'tmp~$'; touch done; wait $holder\n", dir.path()),
+        "child: true\n1\n");
+    EXPECT_EQ(dir.read("holder.out"), "child: true\n");
+    EXPECT_EQ(temporariesIn(dir.path()), Names{});
+    // A killed run's temporary file stays behind until the next run that writes the target.
+    fs::remove(dir.path() / "ready");
+    fs::remove(dir.path() / "done");
+    EXPECT_EQ(shell(holder + "kill -9 $holder; wait $holder; ls | grep -c 'tmp~$'\n", dir.path()),
+              "1\n");
+    EXPECT_EQ(runChild("ReplaceData", dir.path()), Names{"true"});
+    EXPECT_EQ(dir.read("data.txt"), std::string(100000, 'n'));
+    EXPECT_EQ(temporariesIn(dir.path()), Names{});
+
+    // Only files of the pattern beside that target go: the target's name, a dot, eight hex
+    // digits and ".tmp~". A directory of that name stays too.
+    const Names others = {"data.txt.tmp~",           "data.txt.0123abc.tmp~",
+                          "data.txt.0123ABCD.tmp~",  "data.txt.0123abcd.tmp~x",
+                          "xdata.txt.0123abcd.tmp~", "other.txt.0123abcd.tmp~"};
+    for (const std::string& name : others) dir.write(name, "not ours");
+    fs::create_directory(dir.path() / "data.txt.fedcba98.tmp~");
+    dir.write("data.txt.0123abcd.tmp~", "stale");
+    dir.write("data.txt.99999999.tmp~", "stale");
+    ASSERT_TRUE(platform::replaceFileContents(dir.file("data.txt"), "new"));
+    for (const std::string& name : others) EXPECT_EQ(dir.read(name), "not ours") << name;
+    EXPECT_TRUE(fs::is_directory(dir.path() / "data.txt.fedcba98.tmp~"));
+    EXPECT_FALSE(dir.exists("data.txt.0123abcd.tmp~"));
+    EXPECT_FALSE(dir.exists("data.txt.99999999.tmp~"));
+}
+
+TEST(SafeReplace, TemporaryNamesFitWhereTheTargetsNameFits) {
+    // "<name>.tmp~" once passed the 255-byte limit of a bare name for names of 251 bytes and
+    // more, and the page or copy of a long work-unit name could not be written. The
+    // temporary file's name now fits wherever the target's does: never longer than 255 bytes,
+    // and no longer than the target's own name once that is long.
+    const std::string twoByte = "\xc3\xa9";  // one character in two bytes of UTF-8
+    std::string utf8 = "x";
+    while (utf8.size() + 2 <= 254) utf8 += twoByte;
+    const std::string names[] = {
+        "a",
+        std::string(241, 'b'),
+        std::string(242, 'c'),
+        std::string(250, 'd'),
+        std::string(255, 'e'),
+        utf8,
+        std::string(218, 'f') + twoByte + twoByte + std::string(22, 'g') + ".result"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+        TempDir dir;
+        dir.write("source.bin", "copied");
+        {
+            platform::ReplacingFile out;
+            ASSERT_TRUE(out.open(dir.file(name)));
+            const Names temporaries = temporariesIn(dir.path());
+            ASSERT_EQ(temporaries.size(), 1u);
+            const std::string& temporary = temporaries[0];
+            EXPECT_LE(temporary.size(), 255u);
+            if (name.size() > 241) {
+                EXPECT_LE(temporary.size(), name.size());
+                // Its front is the name's front, cut after an ASCII byte, so no character of
+                // several bytes is split.
+                const std::size_t front = temporary.find('~');
+                ASSERT_NE(front, std::string::npos);
+                EXPECT_EQ(temporary.substr(0, front), name.substr(0, front));
+                EXPECT_LT(static_cast<unsigned char>(temporary[front - 1]), 0x80);
+            }
+            EXPECT_TRUE(out.write("replaced"));
+            EXPECT_TRUE(out.commit());
+        }
+        EXPECT_EQ(dir.read(name), "replaced");
+        ASSERT_TRUE(platform::copyFile(dir.file("source.bin"), dir.file(name)));
+        EXPECT_EQ(dir.read(name), "copied");
+        EXPECT_EQ(temporariesIn(dir.path()), Names{});
+    }
+    // Two long names alike but for their end get temporary names apart, and a stale one of
+    // the one is no file of the other.
+    TempDir dir;
+    const std::string first = std::string(250, 'h') + "1";
+    const std::string second = std::string(250, 'h') + "2";
+    platform::ReplacingFile out;
+    ASSERT_TRUE(out.open(dir.file(first)));
+    const std::string firstTemporary = temporariesIn(dir.path()).at(0);
+    ASSERT_TRUE(platform::replaceFileContents(dir.file(second), "second"));
+    EXPECT_EQ(temporariesIn(dir.path()), Names{firstTemporary});
+    EXPECT_TRUE(out.write("first"));
+    EXPECT_TRUE(out.commit());
+    EXPECT_EQ(filesIn(dir.path()), (Names{first, second}));
+}
+
+TEST(Copy, KeepsTheSourcesModificationTime) {
+    // The copy once took the time it was made; it now keeps the source's, to the nanosecond,
+    // whether it is new, replaces an older copy, or lies behind a link.
+    TempDir dir;
+    dir.write("result.sah", "result");
+    const auto time =
+        std::chrono::file_clock::from_sys(std::chrono::sys_time<std::chrono::nanoseconds>(
+            std::chrono::nanoseconds(993988800123456789)));
+    fs::last_write_time(dir.path() / "result.sah", time);
+    dir.write("old.result", "an older copy");
+    dir.write("store/linked.result", "an older copy");
+    fs::create_symlink(dir.path() / "store" / "linked.result", dir.path() / "link.result");
+    for (const char* copy : {"new.result", "old.result", "link.result"}) {
+        SCOPED_TRACE(copy);
+        ASSERT_TRUE(platform::copyFile(dir.file("result.sah"), dir.file(copy)));
+        EXPECT_EQ(fs::last_write_time(dir.path() / copy), time);
+        EXPECT_EQ(dir.read(copy), "result");
+    }
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.result"));
+}
+
+namespace {
+
+// The lock file's path each call of onWait brought, in order.
+Names waitedOn;
+void noteWait(const std::string& lockPath) { waitedOn.push_back(lockPath); }
+
+}  // namespace
+
+TEST(FileLock, TellsTheCallerOnceBeforeItWaits) {
+    TempDir dir;
+    const std::string data = dir.file("data.txt");
+    waitedOn.clear();
+    platform::FileLock first;
+    ASSERT_TRUE(first.lock(data, noteWait));
+    EXPECT_EQ(waitedOn, Names{});  // free: no wait
+    // A second lock of the same file waits; it says so before it waits, and not again.
+    std::atomic<bool> held{false};
+    std::thread second([&] {
+        platform::FileLock lock;
+        held = lock.lock(data, noteWait);
+    });
+    for (int i = 0; i < 500 && waitedOn.empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(held);
+    first.release();
+    second.join();
+    EXPECT_TRUE(held);
+    EXPECT_EQ(waitedOn, Names{data + ".lock"});
+}
+
+TEST(FileLock, ALinkAtTheLockFilesNameIsNeverFollowed) {
+    // A link planted at the lock file's name once made every run create (or open) the file it
+    // leads to. The lock is refused now, and nothing where the link leads is made, cut or
+    // removed; nor is anything but a regular file used as the lock file.
+    TempDir dir;
+    dir.write("elsewhere/victim.txt", "precious");
+    fs::create_symlink(dir.path() / "elsewhere" / "created.txt", dir.path() / "a.txt.lock");
+    fs::create_symlink(dir.path() / "elsewhere" / "victim.txt", dir.path() / "b.txt.lock");
+    ASSERT_EQ(shell("mkfifo c.txt.lock", dir.path()), "");
+    for (const char* data : {"a.txt", "b.txt", "c.txt"}) {
+        SCOPED_TRACE(data);
+        platform::FileLock lock;
+        EXPECT_FALSE(lock.lock(dir.file(data)));
+    }
+    EXPECT_EQ(filesIn(dir.path() / "elsewhere"), Names{"victim.txt"});
+    EXPECT_EQ(dir.read("elsewhere/victim.txt"), "precious");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "a.txt.lock"));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "b.txt.lock"));
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "c.txt.lock"));
+}
+
+TEST(FileLock, NoTwoRunsEverHoldItAtOnce) {
+    // Four runs take and release the lock 150 times each, all at once. A holder that let go of
+    // the lock before it removed the lock file let a waiting run in on a file that was then
+    // removed, and a third run made a new one and held the lock at the same time. Each holder
+    // checks that the lock file is there and that it alone holds the lock, and counts.
+    TempDir dir;
+    std::string script;
+    for (int i = 1; i <= 4; ++i)
+        script += childProgram() + " LockRounds >r" + std::to_string(i) + ".out & ";
+    script += "wait; cat r1.out r2.out r3.out r4.out\n";
+    EXPECT_EQ(shell(script, dir.path()), "child: true\nchild: true\nchild: true\nchild: true\n");
+    EXPECT_EQ(dir.read("count"), "600\n");
+    EXPECT_EQ(filesIn(dir.path()), (Names{"count", "r1.out", "r2.out", "r3.out", "r4.out"}));
 }

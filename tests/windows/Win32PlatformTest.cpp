@@ -1,15 +1,19 @@
 // Tests of the Windows half of the platform layer, built with MinGW-w64 and run under Wine (or
 // Windows): the program's own name, the order of directory entries, file times in a zone with
-// summer time, the safe replace through MoveFileExA and the copy through CopyFileA to a
-// temporary file renamed over the target.
+// summer time, the safe replace through MoveFileExA and the copy to a temporary file renamed
+// over the target, writers of one file at once, and the data file lock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/WriteFaults.h"
@@ -38,6 +42,17 @@ std::string windowsPath(const fs::path& path) { return path.string(); }
 void setModified(const fs::path& file, std::int64_t utcSeconds) {
     const std::chrono::sys_seconds when{std::chrono::seconds{utcSeconds}};
     fs::last_write_time(file, std::chrono::file_clock::from_sys(when));
+}
+
+// The names of the temporary files in a directory: those that end in ".tmp~".
+Names temporariesIn(const fs::path& dir) {
+    Names names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with(".tmp~")) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace
@@ -136,7 +151,7 @@ TEST(Win32Platform, SafeReplaceThroughMoveFileEx) {
     EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
 }
 
-TEST(Win32Platform, CopyThroughCopyFile) {
+TEST(Win32Platform, CopyThroughATemporaryFile) {
     TempDir dir;
     const std::string bytes("result\r\n\0\x1a tail", 15);
     dir.write("result.sah", bytes);
@@ -155,21 +170,133 @@ TEST(Win32Platform, CopyThroughCopyFile) {
     EXPECT_FALSE(platform::copyFile(windowsPath(dir.path() / "none.sah"), copy));
     EXPECT_FALSE(platform::copyFile(source, windowsPath(dir.path() / "nodir" / "x.result")));
     EXPECT_EQ(dir.read("old.result"), bytes);
-    // The copy goes by way of a temporary file: a failed CopyFileA or rename keeps the old copy
-    // whole and leaves nothing beside it.
+    // The copy goes by way of a temporary file: a failure at any step (open, access rights,
+    // write, modification time, sync, close, rename) keeps the old copy whole and leaves
+    // nothing beside it.
     dir.write("result.sah", "a newer result");
-    for (int step = 1; step <= 2; ++step) {
+    for (int step = 1; step <= 7; ++step) {
         SCOPED_TRACE(step);
         platform::failWriteCallAfter(step);
         const bool copied = platform::copyFile(source, copy);
         platform::failWriteCallAfter(0);
         EXPECT_FALSE(copied);
         EXPECT_EQ(dir.read("old.result"), bytes);
-        EXPECT_FALSE(dir.exists("old.result.tmp~"));
+        EXPECT_EQ(temporariesIn(dir.path()), Names{});
     }
     ASSERT_TRUE(platform::copyFile(source, copy));
     EXPECT_EQ(dir.read("old.result"), "a newer result");
-    EXPECT_FALSE(dir.exists("old.result.tmp~"));
+    EXPECT_EQ(temporariesIn(dir.path()), Names{});
+}
+
+TEST(Win32Platform, CopyKeepsTheSourcesModificationTime) {
+    // New or replacing an older copy, the copy keeps the result's time (the C runtime under
+    // the test reads and sets it in whole seconds).
+    TempDir dir;
+    dir.write("result.sah", "result");
+    setModified(dir.path() / "result.sah", 993988800);
+    const auto time = fs::last_write_time(dir.path() / "result.sah");
+    dir.write("old.result", "an older copy");
+    for (const char* copy : {"new.result", "old.result"}) {
+        SCOPED_TRACE(copy);
+        ASSERT_TRUE(platform::copyFile(windowsPath(dir.path() / "result.sah"),
+                                       windowsPath(dir.path() / copy)));
+        EXPECT_EQ(fs::last_write_time(dir.path() / copy), time);
+        EXPECT_EQ(platform::listFiles(windowsPath(dir.path() / copy)).at(0).lastWriteUtc,
+                  993988800);
+        EXPECT_EQ(dir.read(copy), "result");
+    }
+}
+
+TEST(Win32Platform, WritersOfOneFileAtOnceEachPutAWholeOutputInPlace) {
+    // Four writers replace one file 6 times each, all at once, two by the safe replace and two
+    // by copies of their own source, while a fifth reads it again and again: every replace and
+    // copy succeeds, every reading is one writer's whole output, no temporary file stays.
+    TempDir dir;
+    const std::string target = windowsPath(dir.path() / "WUInfo.csv");
+    std::vector<std::string> outputs;
+    for (char c : {'a', 'b', 'c', 'd'}) outputs.push_back(std::string(300000, c));
+    dir.write("c.src", outputs[2]);
+    dir.write("d.src", outputs[3]);
+    std::atomic<int> failures{0};
+    std::atomic<bool> done{false};
+    std::vector<std::thread> writers;
+    for (std::size_t w = 0; w < outputs.size(); ++w) {
+        writers.emplace_back([&, w] {
+            for (int round = 0; round < 6; ++round) {
+                const bool ok =
+                    w < 2 ? platform::replaceFileContents(target, outputs[w])
+                          : platform::copyFile(
+                                windowsPath(dir.path() / (w == 2 ? "c.src" : "d.src")), target);
+                if (!ok) ++failures;
+            }
+        });
+    }
+    int readings = 0;
+    int torn = 0;
+    std::thread reader([&] {
+        while (!done) {
+            std::string bytes;
+            if (!platform::readFile(target, bytes)) continue;
+            ++readings;
+            if (std::find(outputs.begin(), outputs.end(), bytes) == outputs.end()) ++torn;
+        }
+    });
+    for (std::thread& writer : writers) writer.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(readings, 0);
+    EXPECT_EQ(torn, 0);
+    EXPECT_NE(std::find(outputs.begin(), outputs.end(), dir.read("WUInfo.csv")), outputs.end());
+    EXPECT_EQ(temporariesIn(dir.path()), Names{});
+}
+
+TEST(Win32Platform, ATemporaryFileNoRunHoldsIsRemovedByTheNextRun) {
+    TempDir dir;
+    const std::string target = windowsPath(dir.path() / "page.html");
+    // One a writer still holds stays; one no writer holds goes; other names stay (names
+    // differ only in case are one name here).
+    platform::ReplacingFile writing;
+    ASSERT_TRUE(writing.open(target));
+    const Names held = temporariesIn(dir.path());
+    ASSERT_EQ(held.size(), 1u);
+    dir.write("page.html.0123abcd.tmp~", "left by a killed run");
+    const Names others = {"page.html.tmp~", "page.html.0123abc.tmp~", "other.html.0123abcd.tmp~"};
+    for (const std::string& name : others) dir.write(name, "not ours");
+    ASSERT_TRUE(platform::replaceFileContents(target, "page"));
+    EXPECT_EQ(dir.read("page.html"), "page");
+    EXPECT_FALSE(dir.exists("page.html.0123abcd.tmp~"));
+    EXPECT_TRUE(dir.exists(held[0]));
+    for (const std::string& name : others) EXPECT_EQ(dir.read(name), "not ours") << name;
+    EXPECT_TRUE(writing.write("a later page"));
+    EXPECT_TRUE(writing.commit());
+    EXPECT_EQ(dir.read("page.html"), "a later page");
+    EXPECT_FALSE(dir.exists(held[0]));
+}
+
+TEST(Win32Platform, LongNamesGetTemporaryFilesThatFit) {
+    // The ANSI calls take paths of up to 259 characters, so the target lies in a folder at the
+    // drive's root: 250 characters of name fit beside "C:\\tNNNN\\", and "<name>.tmp~" once did
+    // not. The temporary file's name is no longer than the target's then.
+    std::random_device random;
+    const fs::path root = fs::temp_directory_path().root_path();
+    fs::path folder;
+    do {
+        folder = root / ("t" + std::to_string(1000 + random() % 9000));
+    } while (!fs::create_directory(folder));
+    for (std::size_t length : {245u, 250u}) {
+        SCOPED_TRACE(length);
+        const std::string name = std::string(length - 7, 'w') + ".result";
+        testsupport::writeBytes(folder / "result.sah", "result");
+        const std::string target = windowsPath(folder / name);
+        ASSERT_LE(target.size(), 259u);
+        EXPECT_TRUE(platform::replaceFileContents(target, "first"));
+        EXPECT_EQ(testsupport::readBytes(folder / name), "first");
+        EXPECT_TRUE(platform::copyFile(windowsPath(folder / "result.sah"), target));
+        EXPECT_EQ(testsupport::readBytes(folder / name), "result");
+        EXPECT_EQ(temporariesIn(folder), Names{});
+    }
+    fs::remove_all(folder);
 }
 
 TEST(Win32Platform, OnlyFilesOnADiskAreReadOrAppendedTo) {
@@ -215,4 +342,65 @@ TEST(Win32Platform, LockFileBesideTheFileGoesOnRelease) {
     EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
     platform::FileLock nowhere;
     EXPECT_FALSE(nowhere.lock(windowsPath(dir.path() / "missing" / "data.txt")));
+}
+
+namespace {
+
+// The lock file's path each call of onWait brought, in order.
+Names waitedOn;
+void noteWait(const std::string& lockPath) { waitedOn.push_back(lockPath); }
+
+}  // namespace
+
+TEST(Win32Platform, ALockThatIsHeldIsWaitedForAfterTellingTheCaller) {
+    TempDir dir;
+    const std::string data = windowsPath(dir.path() / "ss_past_data.txt");
+    waitedOn.clear();
+    platform::FileLock first;
+    ASSERT_TRUE(first.lock(data, noteWait));
+    EXPECT_EQ(waitedOn, Names{});
+    std::atomic<bool> held{false};
+    std::thread second([&] {
+        platform::FileLock lock;
+        held = lock.lock(data, noteWait);
+    });
+    for (int i = 0; i < 500 && waitedOn.empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(held);
+    first.release();
+    second.join();
+    EXPECT_TRUE(held);
+    EXPECT_EQ(waitedOn, Names{data + ".lock"});
+    EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
+}
+
+TEST(Win32Platform, NoTwoHoldersOfTheLockAtOnce) {
+    // Four holders take and release the lock 50 times each, all at once; each checks that
+    // the lock file is there and that it alone holds the lock.
+    TempDir dir;
+    const std::string data = windowsPath(dir.path() / "ss_past_data.txt");
+    std::atomic<int> holders{0};
+    std::atomic<int> wrong{0};
+    int count = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round) {
+                platform::FileLock lock;
+                if (!lock.lock(data)) {
+                    ++wrong;
+                    continue;
+                }
+                if (++holders != 1 || !dir.exists("ss_past_data.txt.lock")) ++wrong;
+                ++count;
+                std::this_thread::yield();
+                --holders;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(count, 200);
+    EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
 }
