@@ -121,7 +121,6 @@ else()
   # (packaging/changelog, whose first entry names this version).
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://setiathome.berkeley.edu/")
   # The C and C++ runtimes the programs link against, found by dpkg-shlibdeps where it is.
   find_program(SETI_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(SETI_DPKG_SHLIBDEPS)
