@@ -213,9 +213,6 @@ struct RecordBatch {
     std::vector<WorkUnit> records;
 };
 
-// About a quarter of a megabyte of lines a batch: some hundred records.
-constexpr std::size_t BatchBytes = 256 * 1024;
-
 // Where a batch may end: before the last line that is a bare "!" (it opens a record) and
 // starts at `from` or later, found without splitting lines; 0 when there is none.
 std::size_t lastOpener(std::string_view text, std::size_t from) {
@@ -229,21 +226,22 @@ std::size_t lastOpener(std::string_view text, std::size_t from) {
 
 }  // namespace
 
-bool SSLog::addAllTo(WorkUnitList& store) {
+bool SSLog::addAllTo(WorkUnitList& store, BatchSize batchSize) {
     // A batch is cut before a line "!": read on its own, each record of it reads as in the
     // whole file. (Two "!" in a row across a cut give a record without a name between them,
     // which the store refuses, as the whole file gives none.) The text is cut without being
     // split into lines, so this thread's share stays small. A file without such lines is one
     // batch.
+    const std::size_t bytes = batchSize.bytes();
     std::string carried;  // the text after the last cut
     auto fill = [&](RecordBatch& batch) {
         batch.records.clear();
         batch.text.swap(carried);
         carried.clear();
-        while (batch.text.size() < BatchBytes &&
-               file_.readBytes(batch.text, BatchBytes - batch.text.size())) {
+        while (batch.text.size() < bytes &&
+               file_.readBytes(batch.text, bytes - batch.text.size())) {
         }
-        if (batch.text.size() < BatchBytes) return !batch.text.empty();  // the end
+        if (batch.text.size() < bytes) return !batch.text.empty();  // the end
         // No cut in what came so far: the batch grows until there is one, each piece
         // searched once.
         for (std::size_t searched = 0;;) {
@@ -254,7 +252,7 @@ bool SSLog::addAllTo(WorkUnitList& store) {
                 return true;
             }
             searched = batch.text.size() - 1;  // a "!" needs the byte before it
-            if (!file_.readBytes(batch.text, BatchBytes)) return true;
+            if (!file_.readBytes(batch.text, bytes)) return true;
         }
     };
     auto parse = [this](RecordBatch& batch) {
@@ -297,6 +295,18 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
 
 bool SSExport::exportAll(const std::string& path, const WorkUnitList& store) {
     return writeStore(path, store, {}, BytesPerRecord, writeRecord);
+}
+
+std::string SSExport::exportBytes(const WorkUnitList& store, BatchSize batch) {
+    std::string bytes;
+    writeRecordsInBatches(
+        store, BytesPerRecord, writeRecord,
+        [&bytes](std::string_view part) {
+            bytes += part;
+            return true;
+        },
+        batch);
+    return bytes;
 }
 
 bool SSExport::appendRecord(const std::string& path, const WorkUnit& record) {
