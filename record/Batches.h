@@ -70,8 +70,9 @@ void startBeside(const Start& start, JoinedThread& beside, Work& work, Batch& ba
 
 // `fill(batch)` takes the next batch of text from the file, false when none is left;
 // `parse(batch)` turns a batch into records and may run on either thread; `take(batch)` hands
-// its records on. fill and take run on this thread, in file order. Running out of memory on
-// the second thread ends the run as it would on this one.
+// its records on. fill and take run on this thread, in file order; batches 0, 2, 4, ... are
+// parsed on the second thread (started by `start`), the ones between here. Running out of
+// memory on the second thread ends the run as it would on this one.
 template <class Batch, class Fill, class Parse, class Take, class Start = StartThread>
 void readInBatches(Fill fill, Parse parse, Take take, Start start = {}) {
     Batch beside;                 // parsed on the second thread

@@ -131,15 +131,16 @@ template <class Start = StartThread>
 void writeNumbers(WriteRun& run, std::size_t count, Start start = {}, std::size_t failAt = SIZE_MAX,
                   std::size_t outOfMemoryAt = SIZE_MAX) {
     const std::thread::id first = std::this_thread::get_id();
-    run.beside.assign(count, false);
+    // Where each batch was formatted: one element a batch, so the threads never share one.
+    std::vector<std::thread::id> formattedOn(count, first);
     std::size_t writes = 0;
     run.whole = writeInBatches(
         count,
-        [&run, first, outOfMemoryAt](std::string& text, std::size_t batch) {
+        [&formattedOn, outOfMemoryAt](std::string& text, std::size_t batch) {
             if (batch == outOfMemoryAt) throw std::bad_alloc();
             EXPECT_TRUE(text.empty());
             text += std::to_string(batch) + ",";
-            run.beside[batch] = std::this_thread::get_id() != first;
+            formattedOn[batch] = std::this_thread::get_id();
         },
         [&](std::string_view text) {
             EXPECT_EQ(std::this_thread::get_id(), first);
@@ -148,6 +149,7 @@ void writeNumbers(WriteRun& run, std::size_t count, Start start = {}, std::size_
             return true;
         },
         start);
+    for (const std::thread::id& id : formattedOn) run.beside.push_back(id != first);
 }
 
 template <class Start = StartThread>
