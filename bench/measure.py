@@ -2,7 +2,8 @@
 """Runs one command and reports its wall time and peak memory:
    measure.py REPORT COMMAND [ARG...]
 
-Writes "WALL_SECONDS PEAK_RSS_KIB EXIT_STATUS" to REPORT. The command's own output goes
+Writes "WALL_SECONDS PEAK_RSS_KIB EXIT_STATUS CPU_SECONDS" to REPORT, the CPU time being user
+plus system time of the command and its children. The command's own output goes
 to this program's standard output and error.
 
 The peak memory comes from GNU time (/usr/bin/time) when it is installed. Otherwise it is
@@ -28,9 +29,12 @@ def main():
         fd, rss_file = tempfile.mkstemp(prefix="measure-")
         os.close(fd)
         command = [GNU_TIME, "-q", "-f", "%M", "-o", rss_file] + command
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     status = subprocess.call(command)
     wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     if use_gnu_time:
         with open(rss_file) as f:
             lines = f.read().split()
@@ -39,7 +43,7 @@ def main():
     else:
         peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
     with open(report, "w") as out:
-        out.write(f"{wall:.4f} {peak_kib} {status}\n")
+        out.write(f"{wall:.4f} {peak_kib} {status} {cpu:.4f}\n")
 
 
 if __name__ == "__main__":

@@ -6,17 +6,21 @@ set -euo pipefail
 
 usage() {
     cat <<'EOF'
-usage: bench/run.sh [--sizes N,N,...] [--signals M] [--baseline REV] [--cases LIST] [--runs R]
+usage: bench/run.sh [--sizes N,N,...] [--signals M] [--long MB,MB,...] [--baseline REV]
+                    [--cases LIST] [--runs R]
   --sizes     work units per database and per export (default 10000,100000,1000000)
   --signals   signal lines in the result file for Quillet and Brellow (default 200000)
+  --long      megabytes of the one-line support data file of the longline case (default 25,100)
   --baseline  also build git revision REV (in a temporary worktree) and time it on the same data
-  --cases     any of korvath,zarnik,quillet,brellow,pandas,duckdb (default all)
+  --cases     any of korvath,zarnik,quillet,brellow,longline,pandas,duckdb (default all)
   --runs      runs per measurement, the best one counts (default 3)
 Cases:
   korvath  Korvath in a folder holding WUInfo.csv (N units), merging -sl=SETILog.csv (N rows)
   zarnik   Zarnik in a folder holding ss_past_data.txt (N units), merging -i4wu=I4WU.csv (N rows)
   quillet  Quillet result.sah out.html, on a result file of M signal lines
   brellow  Brellow result.sah DEST -html=out.html, on the same file
+  longline Zarnik in an empty folder, merging -ss=long.txt: one line "name=" and MB MiB of
+           letters, without a line end (a file of one record with no line "!" after it)
   pandas   the korvath merge written with pandas (bench/peers/merge_pandas.py)
   duckdb   the korvath merge written with DuckDB (bench/peers/merge_duckdb.mjs)
 Half of each export's units are in the database too, so a merge holds 1.5 N units; each run's
@@ -30,13 +34,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work=$root/build-bench
 sizes=10000,100000,1000000
 signals=200000
+long=25,100
 baseline=
-cases=korvath,zarnik,quillet,brellow,pandas,duckdb
+cases=korvath,zarnik,quillet,brellow,longline,pandas,duckdb
 runs=3
 while [ $# -gt 0 ]; do
     case $1 in
         --sizes) sizes=$2; shift 2 ;;
         --signals) signals=$2; shift 2 ;;
+        --long) long=$2; shift 2 ;;
         --baseline) baseline=$2; shift 2 ;;
         --cases) cases=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
@@ -44,7 +50,7 @@ while [ $# -gt 0 ]; do
         *) usage >&2; exit 2 ;;
     esac
 done
-for n in ${sizes//,/ } $signals $runs; do
+for n in ${sizes//,/ } $signals ${long//,/ } $runs; do
     case $n in ''|*[!0-9]*) echo "not a number: $n" >&2; exit 2 ;; esac
 done
 wants() { case ,$cases, in *,$1,*) return 0 ;; *) return 1 ;; esac; }
@@ -122,7 +128,7 @@ measurer=$(command -v python3 || true)
 
 rows=()
 failed=0
-declare -A best_wall=()
+declare -A best_wall=() best_cpu=()
 
 count_wuinfo() { echo $(($(wc -l <"$1") - 1)); }
 count_support() { tr '\r' '\n' <"$1" | grep -c '^name=' || true; }
@@ -139,14 +145,14 @@ count_signals() {  # spike rows and gaussian bar rows of a result page
 measure() {
     local name=$1 size=$2 build=$3 input=$4 expected=$5 prepare=$6 check=$7
     shift 7
-    local dir=$work/run/$name-$build best= rss= r wall peak status got verdict
+    local dir=$work/run/$name-$build best= rss= cpu_best= r wall peak status cpu got verdict
     for ((r = 0; r < runs; r++)); do
         rm -rf "$dir"
         mkdir -p "$dir"
         "$prepare" "$dir"
         (cd "$dir" && "$measurer" "$root/bench/measure.py" "$work/measure.txt" "$@" \
             >>"$log" 2>&1)
-        read -r wall peak status <"$work/measure.txt"
+        read -r wall peak status cpu <"$work/measure.txt"
         if [ "$status" != 0 ]; then
             note "$name $size $build: exit status $status"
         fi
@@ -154,6 +160,7 @@ measure() {
             best=$wall
             rss=$peak
         fi
+        if [ -z "$cpu_best" ] || awk "BEGIN { exit !($cpu < $cpu_best) }"; then cpu_best=$cpu; fi
     done
     got=$("$check" "$dir")
     if [ "$got" = "$expected" ]; then
@@ -164,6 +171,7 @@ measure() {
     fi
     rm -rf "$dir"
     best_wall[$name/$size/$build]=$best
+    best_cpu[$name/$size/$build]=$cpu_best
     local ratio=
     if [ "$build" = current ] && [ ${#builds[@]} -gt 1 ]; then
         ratio=$(awk "BEGIN { printf \"%.2fx\", ${best_wall[$name/$size/${builds[0]}]:-0} / $best }")
@@ -195,7 +203,10 @@ check_brellow() {
 }
 check_peer() { count_wuinfo "$1/out.csv"; }
 
+sized=
+for c in korvath zarnik pandas duckdb; do if wants $c; then sized=yes; fi; done
 for size in ${sizes//,/ }; do
+    [ -n "$sized" ] || break
     data=$work/data/$size
     generate "$data" "$size" 0
     expected=$((size + size - (size + 1) / 2))
@@ -249,6 +260,41 @@ if wants quillet || wants brellow; then
                 "${bin[$b]}/Brellow" "$data/result.sah" dest -html=out.html
         fi
     done
+fi
+
+if wants longline; then
+    first=
+    for mb in ${long//,/ }; do
+        data=$work/data/longline-$mb
+        if [ ! -f "$data/long.txt" ] || [ "$(stat -c %s "$data/long.txt")" != $((mb * 1048576 + 5)) ]
+        then
+            note "generating $data"
+            mkdir -p "$data"
+            { printf 'name='; head -c $((mb * 1048576)) /dev/zero | tr '\0' x; } >"$data/long.txt"
+        fi
+        for b in "${builds[@]}"; do
+            measure longline "${mb}MB" "$b" "$(bytes "$data/long.txt")" 1 prep_none check_zarnik \
+                "${bin[$b]}/Zarnik" "-ss=$data/long.txt"
+        done
+        # Reading stays linear in the line's length: each size against the first, in wall
+        # time and in CPU time (the steadier figure on a shared machine; the least of the runs).
+        if [ -z "$first" ]; then
+            first=$mb
+        else
+            for b in "${builds[@]}"; do
+                rows+=("$(awk -v b="$b" -v f="$first" -v m="$mb" \
+                    -v t0="${best_wall[longline/${first}MB/$b]}" \
+                    -v t="${best_wall[longline/${mb}MB/$b]}" \
+                    -v c0="${best_cpu[longline/${first}MB/$b]}" \
+                    -v c="${best_cpu[longline/${mb}MB/$b]}" 'BEGIN {
+                    printf "longline %s MB / %s MB, %s: %.2fx the wall time (%.3f s / %.3f s), " \
+                        "%.2fx the CPU time (%.3f s / %.3f s) for %.0fx the bytes",
+                        m, f, b, t / t0, t, t0, c / c0, c, c0, m / f }')")
+                note "${rows[-1]}"
+            done
+        fi
+    done
+    rm -rf "$work/run"
 fi
 
 echo

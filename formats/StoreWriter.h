@@ -12,24 +12,36 @@
 #include "record/Batches.h"
 #include "record/WorkUnitList.h"
 
-// `head` first, then append(text, record) for each record. False on any failure.
-// Formatting a record takes far longer than writing its bytes, so the batches are formatted
-// on two threads and written in their order: the file's bytes are the same as from one.
+// Batches of about a megabyte.
+inline constexpr BatchSize StoreBatch = BatchSize(std::size_t{1} << 20);
+
+// append(text, record) for each record of the store, in store order, handed to
+// write(std::string_view) in batches of as many records as `batch` bytes hold at
+// `bytesPerRecord` each (one at least). Formatting a record takes far longer than writing its
+// bytes, so the batches are formatted on two threads and written in their order: the bytes
+// are the same as from one. False when a write failed, which ends it.
+template <class AppendRecord, class Write>
+bool writeRecordsInBatches(const WorkUnitList& store, std::size_t bytesPerRecord,
+                           AppendRecord append, Write write, BatchSize batch = StoreBatch) {
+    const std::size_t perBatch = std::max<std::size_t>(batch.bytes() / bytesPerRecord, 1);
+    const std::size_t reserved = batch.bytes() + bytesPerRecord;
+    auto format = [&store, &append, perBatch, reserved](std::string& text, std::size_t number) {
+        text.reserve(reserved);
+        const std::size_t end = std::min(store.size(), (number + 1) * perBatch);
+        for (std::size_t i = number * perBatch; i < end; ++i) append(text, store[i]);
+    };
+    return writeInBatches((store.size() + perBatch - 1) / perBatch, format, write);
+}
+
+// `head` first, then append(text, record) for each record, as writeRecordsInBatches hands
+// them on. False on any failure.
 template <class AppendRecord>
 bool writeStore(const std::string& path, const WorkUnitList& store, std::string_view head,
-                std::size_t bytesPerRecord, AppendRecord append) {
-    constexpr std::size_t BatchBytes = std::size_t{1} << 20;
-    const std::size_t perBatch = bytesPerRecord < BatchBytes ? BatchBytes / bytesPerRecord : 1;
+                std::size_t bytesPerRecord, AppendRecord append, BatchSize batch = StoreBatch) {
     platform::ReplacingFile out;
     if (!out.open(path) || !out.write(head)) return false;
-    auto format = [&store, &append, perBatch, bytesPerRecord](std::string& text,
-                                                              std::size_t batch) {
-        text.reserve(BatchBytes + bytesPerRecord);
-        const std::size_t end = std::min(store.size(), (batch + 1) * perBatch);
-        for (std::size_t i = batch * perBatch; i < end; ++i) append(text, store[i]);
-    };
-    const std::size_t batches = (store.size() + perBatch - 1) / perBatch;
-    return writeInBatches(batches, format,
-                          [&out](std::string_view text) { return out.write(text); }) &&
+    return writeRecordsInBatches(
+               store, bytesPerRecord, append,
+               [&out](std::string_view text) { return out.write(text); }, batch) &&
            out.commit();
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -213,48 +214,55 @@ struct RecordBatch {
     std::vector<WorkUnit> records;
 };
 
-// About a quarter of a megabyte of lines a batch: some hundred records.
-constexpr std::size_t BatchBytes = 256 * 1024;
-
 // Where a batch may end: before the last line that is a bare "!" (it opens a record) and
-// starts at `from` or later, found without splitting lines; 0 when there is none.
+// starts at `from` or later, found without splitting lines; 0 when there is none. The text is
+// looked at forward up to its last byte but one: whether a "!" there stands alone depends on
+// the byte after it.
 std::size_t lastOpener(std::string_view text, std::size_t from) {
-    for (std::size_t at = text.rfind('!'); at != std::string_view::npos && at > 0 && at >= from;
-         at = text.rfind('!', at - 1)) {
-        const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };
-        if (endsLine(text[at - 1]) && at + 1 < text.size() && endsLine(text[at + 1])) return at;
+    const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };
+    std::size_t last = 0;
+    for (std::size_t at = std::max<std::size_t>(from, 1); at + 1 < text.size(); ++at) {
+        const void* found = std::memchr(text.data() + at, '!', text.size() - 1 - at);
+        if (found == nullptr) break;
+        at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        if (endsLine(text[at - 1]) && endsLine(text[at + 1])) last = at;
     }
-    return 0;
+    return last;
 }
 
 }  // namespace
 
-bool SSLog::addAllTo(WorkUnitList& store) {
+bool SSLog::addAllTo(WorkUnitList& store, BatchSize batchSize) {
     // A batch is cut before a line "!": read on its own, each record of it reads as in the
     // whole file. (Two "!" in a row across a cut give a record without a name between them,
     // which the store refuses, as the whole file gives none.) The text is cut without being
     // split into lines, so this thread's share stays small. A file without such lines is one
     // batch.
-    std::string carried;  // the text after the last cut
+    const std::size_t bytes = batchSize.bytes();
+    std::string carried;          // the text after the last cut
+    std::size_t carriedSeen = 0;  // how much of it was looked at for a cut
     auto fill = [&](RecordBatch& batch) {
         batch.records.clear();
         batch.text.swap(carried);
         carried.clear();
-        while (batch.text.size() < BatchBytes &&
-               file_.readBytes(batch.text, BatchBytes - batch.text.size())) {
+        std::size_t seen = std::exchange(carriedSeen, 0);
+        while (batch.text.size() < bytes &&
+               file_.readBytes(batch.text, bytes - batch.text.size())) {
         }
-        if (batch.text.size() < BatchBytes) return !batch.text.empty();  // the end
-        // No cut in what came so far: the batch grows until there is one, each piece
-        // searched once.
-        for (std::size_t searched = 0;;) {
-            const std::size_t cut = lastOpener(batch.text, searched);
+        if (batch.text.size() < bytes) return !batch.text.empty();  // the end
+        // No cut in what came so far: the batch grows until there is one. Each byte is
+        // looked at once, also when it is carried into the next batch, so a file of one long
+        // line is read in linear time.
+        for (;;) {
+            const std::size_t cut = lastOpener(batch.text, seen);
+            seen = batch.text.size() - 1;  // a "!" needs the byte after it
             if (cut > 0) {
                 carried.assign(batch.text, cut);
+                carriedSeen = seen - cut;  // the text after the cut holds no other opener
                 batch.text.resize(cut);
                 return true;
             }
-            searched = batch.text.size() - 1;  // a "!" needs the byte before it
-            if (!file_.readBytes(batch.text, BatchBytes)) return true;
+            if (!file_.readBytes(batch.text, bytes)) return true;
         }
     };
     auto parse = [this](RecordBatch& batch) {
@@ -297,6 +305,18 @@ void SSExport::writeRecord(std::string& out, const WorkUnit& r) {
 
 bool SSExport::exportAll(const std::string& path, const WorkUnitList& store) {
     return writeStore(path, store, {}, BytesPerRecord, writeRecord);
+}
+
+std::string SSExport::exportBytes(const WorkUnitList& store, BatchSize batch) {
+    std::string bytes;
+    writeRecordsInBatches(
+        store, BytesPerRecord, writeRecord,
+        [&bytes](std::string_view part) {
+            bytes += part;
+            return true;
+        },
+        batch);
+    return bytes;
 }
 
 bool SSExport::appendRecord(const std::string& path, const WorkUnit& record) {

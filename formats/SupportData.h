@@ -5,6 +5,7 @@
 #include <string>
 
 #include "record/ATime.h"
+#include "record/Batches.h"
 #include "record/KeyTable.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
@@ -29,10 +30,12 @@ public:
     // after it, or to the end of the file. Lines before the first "!" form a record of their
     // own. False when no file is open or nothing is left.
     bool readRecord();
+    // Batches of about a quarter of a megabyte of lines: some hundred records.
+    static constexpr BatchSize DefaultBatch = BatchSize(256 * 1024);
     // Reads every record left into the store, in file order; the records are parsed in
-    // batches on two threads. False when a read failed partway (the records before it are in
-    // the store then).
-    bool addAllTo(WorkUnitList& store);
+    // batches on two threads, each cut before a line "!" once it holds `batch` bytes. False
+    // when a read failed partway (the records before it are in the store then).
+    bool addAllTo(WorkUnitList& store, BatchSize batch = DefaultBatch);
     // Closes the file and clears `record`.
     void close();
 
@@ -52,4 +55,7 @@ public:
     static bool appendRecord(const std::string& path, const WorkUnit& record);
     // Appends one record's bytes in the file's layout to `out`.
     static void writeRecord(std::string& out, const WorkUnit& record);
+    // The bytes exportAll writes, made as it makes them: in batches of `batch` bytes on two
+    // threads.
+    static std::string exportBytes(const WorkUnitList& store, BatchSize batch);
 };

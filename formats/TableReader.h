@@ -60,12 +60,15 @@ public:
         }
         return true;
     }
+    // Batches of about a quarter of a megabyte of rows.
+    static constexpr BatchSize DefaultBatch = BatchSize(256 * 1024);
     // Every row left in the open file, handed to take(WorkUnit&) in file order; the column
-    // order is kept as readRecord keeps it. The rows are parsed in batches on two threads,
-    // each batch by a reader of its own, and come out as readRecord gives them. False when a
-    // read failed partway (the rows before it are taken).
+    // order is kept as readRecord keeps it. The rows are parsed in batches of whole rows under
+    // one header, each ended once it holds `size` bytes, on two threads, each batch by a
+    // reader of its own; they come out as readRecord gives them. False when a read failed
+    // partway (the rows before it are taken).
     template <class Take>
-    bool readAllRows(Take take);
+    bool readAllRows(Take take, BatchSize size = DefaultBatch);
 
     // Closes the file (when one is open) and clears `record`.
     void close() {
@@ -102,7 +105,7 @@ protected:
 
 private:
     struct Batch;
-    bool fillBatch(Batch& batch);
+    bool fillBatch(Batch& batch, std::size_t bytes);
     void readHeader(std::vector<int>& into);
 
     CSVFile file_;
@@ -131,9 +134,7 @@ void TableReader<Table>::readHeader(std::vector<int>& into) {
 // Header rows set the columns of the rows after them; one after some rows ends the batch, so
 // that every batch lies under one header.
 template <class Table>
-bool TableReader<Table>::fillBatch(Batch& batch) {
-    // About a quarter of a megabyte of rows a batch.
-    constexpr std::size_t BatchBytes = 256 * 1024;
+bool TableReader<Table>::fillBatch(Batch& batch, std::size_t bytes) {
     batch.text.clear();
     batch.records.clear();
     if (pending_) {
@@ -141,7 +142,7 @@ bool TableReader<Table>::fillBatch(Batch& batch) {
         pending_ = false;
     }
     batch.columns = columns;
-    while (batch.text.size() < BatchBytes && file_.readLine()) {
+    while (batch.text.size() < bytes && file_.readLine()) {
         if (!file_.line.empty() && file_.atHeaderRow()) {
             if (batch.text.empty()) {
                 readHeader(columns);
@@ -160,7 +161,7 @@ bool TableReader<Table>::fillBatch(Batch& batch) {
 
 template <class Table>
 template <class Take>
-bool TableReader<Table>::readAllRows(Take take) {
+bool TableReader<Table>::readAllRows(Take take, BatchSize size) {
     Table& table = static_cast<Table&>(*this);
     auto parse = [](Batch& batch) {
         batch.reader = std::make_unique<Table>();
@@ -184,7 +185,9 @@ bool TableReader<Table>::readAllRows(Take take) {
         table.carryFrom(*batch.reader);
         batch.reader.reset();
     };
-    readInBatches<Batch>([this](Batch& batch) { return fillBatch(batch); }, parse, takeBatch);
+    readInBatches<Batch>(
+        [this, bytes = size.bytes()](Batch& batch) { return fillBatch(batch, bytes); }, parse,
+        takeBatch);
     if (pending_) {
         columns.swap(pendingColumns_);
         pending_ = false;

@@ -148,6 +148,15 @@ bool readRows(WuInfoTable& table, WorkUnitList& store) {
     return !table.failed();
 }
 
+// readRows in batches on two threads.
+bool readAllRows(WuInfoTable& table, WorkUnitList& store, BatchSize batch) {
+    table.columns = store.columns;
+    const bool whole =
+        table.readAllRows([&store](WorkUnit& record) { store.add(std::move(record)); }, batch);
+    store.columns = table.columns;
+    return whole;
+}
+
 }  // namespace
 
 bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
@@ -162,18 +171,31 @@ std::string wuInfoBytes(const WorkUnitList& store) {
     return text;
 }
 
+std::string wuInfoBytes(const WorkUnitList& store, BatchSize batch) {
+    std::string text = headerLine();
+    writeRecordsInBatches(
+        store, BytesPerRow, appendRow,
+        [&text](std::string_view part) {
+            text += part;
+            return true;
+        },
+        batch);
+    return text;
+}
+
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
     WuInfoTable table;
-    if (!table.open(path)) return false;
-    table.columns = store.columns;
-    const bool whole =
-        table.readAllRows([&store](WorkUnit& record) { store.add(std::move(record)); });
-    store.columns = table.columns;
-    return whole;
+    return table.open(path) && readAllRows(table, store, WuInfoTable::DefaultBatch);
 }
 
 void readWuInfoBytes(WorkUnitList& store, std::string bytes) {
     WuInfoTable table;
     table.openBytes(std::move(bytes));
     readRows(table, store);
+}
+
+void readWuInfoBytes(WorkUnitList& store, std::string bytes, BatchSize batch) {
+    WuInfoTable table;
+    table.openBytes(std::move(bytes));
+    readAllRows(table, store, batch);
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "record/Batches.h"
 #include "record/WorkUnitList.h"
 
 // Rewrites the file safely (temporary file renamed over the target); CR LF line ends. Texts
@@ -14,7 +15,11 @@ bool writeWuInfo(const WorkUnitList& store, const std::string& path);
 // False when the file cannot be opened, or a read fails partway (the rows before it are
 // in the store then).
 bool readWuInfo(WorkUnitList& store, const std::string& path);
-// The file's bytes as writeWuInfo writes them.
+// The file's bytes as writeWuInfo writes them, made in one piece.
 std::string wuInfoBytes(const WorkUnitList& store);
-// readWuInfo on a file's bytes held in memory.
+// The same bytes made as writeWuInfo makes them: in batches of `batch` bytes on two threads.
+std::string wuInfoBytes(const WorkUnitList& store, BatchSize batch);
+// readWuInfo on a file's bytes held in memory, a row at a time.
 void readWuInfoBytes(WorkUnitList& store, std::string bytes);
+// The same, read as readWuInfo reads a file: in batches of `batch` bytes on two threads.
+void readWuInfoBytes(WorkUnitList& store, std::string bytes, BatchSize batch);

@@ -137,4 +137,44 @@ void allRecordChecks(const WorkUnitList& store) {
     mergeIntoItself(store);
 }
 
+namespace {
+
+bool sameRecordAsRead(const WorkUnit& a, const WorkUnit& b, bool withUpdate) {
+    if (withUpdate) return sameRecord(a, b);
+    WorkUnit withItsUpdate = b;
+    withItsUpdate.Update = a.Update;
+    return sameRecord(a, withItsUpdate);
+}
+
+}  // namespace
+
+void requireSameRecords(const std::vector<WorkUnit>& first, const std::vector<WorkUnit>& second,
+                        bool withUpdate, const char* what) {
+    require(first.size() == second.size(), what);
+    for (std::size_t i = 0; i < first.size(); ++i)
+        require(sameRecordAsRead(first[i], second[i], withUpdate), what);
+}
+
+void requireSameStores(const WorkUnitList& first, const WorkUnitList& second, bool withUpdate,
+                       const char* what) {
+    require(first.size() == second.size(), what);
+    for (std::size_t i = 0; i < first.size(); ++i)
+        require(sameRecordAsRead(first[i], second[i], withUpdate), what);
+    require(first.columns == second.columns, what);
+}
+
+BatchSizes batchSizesOf(std::uint8_t knob) {
+    // 2400 bytes is about one record of either file, a little more than a WUInfo.csv row.
+    return {BatchSize(1 + (knob & 63u)), BatchSize(1 + (knob >> 6) * 2400u)};
+}
+
+void batchedWritesMatch(const WorkUnitList& store, BatchSize batch) {
+    requireSame(wuInfoBytes(store), wuInfoBytes(store, batch),
+                "WUInfo.csv written in batches holds the bytes of one piece");
+    std::string whole;
+    for (const WorkUnit& record : store) SSExport::writeRecord(whole, record);
+    requireSame(whole, SSExport::exportBytes(store, batch),
+                "the support data file written in batches holds the bytes of one piece");
+}
+
 }  // namespace fuzzcheck

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "record/Batches.h"
 #include "record/WorkUnit.h"
 #include "record/WorkUnitList.h"
 
@@ -31,5 +33,26 @@ void supportRoundTrip(const WorkUnitList& store);
 void mergeIntoItself(const WorkUnitList& store);
 // The three above.
 void allRecordChecks(const WorkUnitList& store);
+
+// Aborts unless both hold the same records in the same order, every field alike (date-times
+// by their Julian Date), `Update` too when `withUpdate` is set.
+void requireSameRecords(const std::vector<WorkUnit>& first, const std::vector<WorkUnit>& second,
+                        bool withUpdate, const char* what);
+// The same for two stores, and their column orders alike.
+void requireSameStores(const WorkUnitList& first, const WorkUnitList& second, bool withUpdate,
+                       const char* what);
+
+// The batch sizes a target of the batched readers and writers takes from the first byte of
+// its input: the low six bits give the readers 1 to 64 bytes, so that an input is cut at
+// nearly every place it may be; the two high bits give the writers 1 to 4 records a batch.
+struct BatchSizes {
+    BatchSize read;
+    BatchSize write;
+};
+BatchSizes batchSizesOf(std::uint8_t knob);
+
+// The store written as WUInfo.csv and as a support data file in batches of `batch` bytes
+// gives the bytes of each writer made in one piece.
+void batchedWritesMatch(const WorkUnitList& store, BatchSize batch);
 
 }  // namespace fuzzcheck

@@ -29,7 +29,8 @@ run_target() {
     fi
 }
 
-targets=(ResultFile ClientDir SupportData I4WU SETILog WuInfo Options DateTime)
+targets=(ResultFile ClientDir SupportData I4WU SETILog WuInfo Options DateTime
+         SupportDataBatches WuInfoBatches I4WUBatches SETILogBatches)
 failed=0
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
     pids=()

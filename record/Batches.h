@@ -9,6 +9,29 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
+
+// How many bytes of text a batch holds, at least one. The programs keep the size each reader
+// and writer is made for; tests and fuzzers give a few bytes, so that a short input is cut
+// into many batches.
+class BatchSize {
+public:
+    constexpr explicit BatchSize(std::size_t bytes) : bytes_(bytes > 0 ? bytes : 1) {}
+    constexpr std::size_t bytes() const { return bytes_; }
+
+private:
+    std::size_t bytes_;
+};
+
+// Starts the second thread. Throws std::system_error where no thread can be started, as
+// std::thread does; the work then runs on the first thread instead. Tests put a starter of
+// their own in its place.
+struct StartThread {
+    template <class Run>
+    std::thread operator()(Run run) const {
+        return std::thread(std::move(run));
+    }
+};
 
 namespace detail {
 
@@ -26,8 +49,9 @@ struct JoinedThread {
 
 // Runs work(batch) on the second thread; where no thread can be started, here and now. A
 // batch the second thread could not finish for want of memory sets `outOfMemory`.
-template <class Work, class Batch>
-void startBeside(JoinedThread& beside, Work& work, Batch& batch, bool& outOfMemory) {
+template <class Start, class Work, class Batch>
+void startBeside(const Start& start, JoinedThread& beside, Work& work, Batch& batch,
+                 bool& outOfMemory) {
     auto guarded = [&work, &batch, &outOfMemory] {
         try {
             work(batch);
@@ -36,7 +60,7 @@ void startBeside(JoinedThread& beside, Work& work, Batch& batch, bool& outOfMemo
         }
     };
     try {
-        beside.thread = std::thread(guarded);
+        beside.thread = start(guarded);
     } catch (const std::system_error&) {
         work(batch);
     }
@@ -46,16 +70,17 @@ void startBeside(JoinedThread& beside, Work& work, Batch& batch, bool& outOfMemo
 
 // `fill(batch)` takes the next batch of text from the file, false when none is left;
 // `parse(batch)` turns a batch into records and may run on either thread; `take(batch)` hands
-// its records on. fill and take run on this thread, in file order. Running out of memory on
-// the second thread ends the run as it would on this one.
-template <class Batch, class Fill, class Parse, class Take>
-void readInBatches(Fill fill, Parse parse, Take take) {
+// its records on. fill and take run on this thread, in file order; batches 0, 2, 4, ... are
+// parsed on the second thread (started by `start`), the ones between here. Running out of
+// memory on the second thread ends the run as it would on this one.
+template <class Batch, class Fill, class Parse, class Take, class Start = StartThread>
+void readInBatches(Fill fill, Parse parse, Take take, Start start = {}) {
     Batch beside;                 // parsed on the second thread
     Batch here;                   // the batch after it, parsed on this one
     bool outOfMemory = false;     // set by the second thread, read after it is joined
     detail::JoinedThread worker;  // made after the batches, so joined before they go
     if (!fill(beside)) return;
-    detail::startBeside(worker, parse, beside, outOfMemory);
+    detail::startBeside(start, worker, parse, beside, outOfMemory);
     for (;;) {
         const bool more = fill(here);
         if (more) parse(here);
@@ -65,7 +90,7 @@ void readInBatches(Fill fill, Parse parse, Take take) {
         if (!more) return;
         // The next pair starts on the second thread before this batch is handed on.
         const bool next = fill(beside);
-        if (next) detail::startBeside(worker, parse, beside, outOfMemory);
+        if (next) detail::startBeside(start, worker, parse, beside, outOfMemory);
         take(here);
         if (!next) return;
     }
@@ -75,8 +100,8 @@ void readInBatches(Fill fill, Parse parse, Take take) {
 // either thread; `write(text)` takes them in order on this thread and is false when it
 // failed, which stops the run. The even batches are formatted here, the odd ones beside.
 // True when every batch was written.
-template <class Format, class Write>
-bool writeInBatches(std::size_t batches, Format format, Write write) {
+template <class Format, class Write, class Start = StartThread>
+bool writeInBatches(std::size_t batches, Format format, Write write, Start start = {}) {
     struct Text {
         std::string text;
         std::size_t batch = 0;
@@ -91,7 +116,7 @@ bool writeInBatches(std::size_t batches, Format format, Write write) {
     };
     auto startOdd = [&](Text& t, std::size_t batch) {
         t.batch = batch;
-        detail::startBeside(beside, formatText, t, outOfMemory);
+        detail::startBeside(start, beside, formatText, t, outOfMemory);
     };
     if (batches > 1) startOdd(odd[0], 1);
     for (std::size_t batch = 0; batch < batches; batch += 2) {

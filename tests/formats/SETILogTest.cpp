@@ -195,3 +195,36 @@ TEST(SETILog, BatchesReadAsRowByRow) {
     EXPECT_EQ(reader.lastDate.julianDate(), oneByOne.lastDate.julianDate());
     EXPECT_EQ(reader.columns, oneByOne.columns);
 }
+
+// Batches of a few bytes hold a row or two, so the date chain crosses nearly every row: rows
+// without a date, rows that end before it, empty lines and headers with the date column in
+// another place or none. Every size gives the rows, the column order and the date left for
+// the next file of reading row by row.
+TEST(SETILog, BatchesOfAFewBytesReadAsRowByRow) {
+    const std::string text =
+        "\"date\",\"name\",\"prog\"\n2004/01/20 12:00:00,wu.1,0.5\n2004/01/21 12:00:00,wu.2\n"
+        ",wu.3,0.25\n\n2004/01/22 08:30:00,wu.4\n\"name\",\"date\"\nwu.5,2004/01/23 10:00:00\n"
+        "wu.6\nwu.7,2004/01/24 11:00:00\n\"name\"\nwu.8\nwu.1\n\"prog\",\"name\",\"date\"\n"
+        "0.75,wu.9,2004/01/25 09:15:00\n";
+    SETILog oneByOne;
+    oneByOne.openBytes(text);
+    std::vector<WorkUnit> rows;
+    while (oneByOne.readRecord()) rows.push_back(oneByOne.record);
+    ASSERT_EQ(rows.size(), 11u);
+    for (std::size_t size : {0u, 1u, 2u, 40u, 1u << 20}) {
+        SCOPED_TRACE(size);
+        SETILog reader;
+        reader.openBytes(text);
+        std::vector<WorkUnit> batched;
+        ASSERT_TRUE(reader.readAllRows([&batched](WorkUnit& row) { batched.push_back(row); },
+                                       BatchSize(size)));
+        ASSERT_EQ(batched.size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(batched[i].name, rows[i].name) << i;
+            EXPECT_EQ(batched[i].TimeStamp.julianDate(), rows[i].TimeStamp.julianDate()) << i;
+            EXPECT_EQ(batched[i].Update.julianDate(), rows[i].Update.julianDate()) << i;
+        }
+        EXPECT_EQ(reader.lastDate.julianDate(), oneByOne.lastDate.julianDate());
+        EXPECT_EQ(reader.columns, oneByOne.columns);
+    }
+}

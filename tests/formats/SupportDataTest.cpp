@@ -362,3 +362,49 @@ TEST(SSLogTest, BatchesReadAsOnePiece) {
     }
     EXPECT_EQ(batchedBytes, wholeBytes);
 }
+
+// Batches of a few bytes are cut before nearly every line "!" of a file that holds "!" in
+// every other place: at a line's end and start, inside a long line, around blanks. Every size
+// reads the file as the whole bytes read record by record.
+TEST(SSLogTest, BatchesOfAFewBytesReadAsOnePiece) {
+    const std::string bytes =
+        "name=lead!\rprog=0.1\r!\rname=a1\rprog=0.5\r!x=1\r\r!\r\n" +
+        std::string("name=a2\r ! \rname=a3\r!\nname=a!4\r!\r!\r") +
+        "name=a5\rprog=0.25\r!\r\nname=a1\rprog=0.75\r!\rname=" + std::string(3000, '!') + "\r!\r" +
+        "name=long" + std::string(5000, 'x') + "!y\r!\rname=last";
+    TempDir dir;
+    dir.write("ss_past_data.txt", bytes);
+    WorkUnitList whole;
+    SSLog memory;
+    memory.openBytes(bytes);
+    while (memory.readRecord()) whole.add(memory.record);
+    ASSERT_EQ(whole.size(), 9u);
+    std::string wholeBytes;
+    for (const WorkUnit& record : whole) SSExport::writeRecord(wholeBytes, record);
+    for (std::size_t size : {0u, 1u, 2u, 3u, 5u, 17u, 64u, 4096u}) {
+        SCOPED_TRACE(size);
+        WorkUnitList batched;
+        SSLog log(dir.file("ss_past_data.txt"));
+        ASSERT_TRUE(log.addAllTo(batched, BatchSize(size)));
+        std::string batchedBytes;
+        for (const WorkUnit& record : batched) SSExport::writeRecord(batchedBytes, record);
+        EXPECT_EQ(batchedBytes, wholeBytes);
+    }
+}
+
+// Stores of every count up to some batches of a record or two: written in batches, the
+// bytes are those of the records written one after the other.
+TEST(SSExportTest, BatchesOfAFewRecordsWriteTheBytesOfOnePiece) {
+    WorkUnitList store;
+    std::string whole;
+    for (int count = 0; count <= 5; ++count) {
+        for (std::size_t size : {0u, 2400u, 4800u, 7200u, 1u << 20}) {
+            SCOPED_TRACE(testing::Message() << count << " records, " << size << " bytes");
+            EXPECT_EQ(SSExport::exportBytes(store, BatchSize(size)), whole);
+        }
+        WorkUnit w = count % 2 == 0 ? withPowerValues(sampleRecord()) : bareRecord();
+        w.name = "unit" + std::to_string(count);
+        store.add(w);
+        SSExport::writeRecord(whole, w);
+    }
+}

@@ -279,3 +279,35 @@ TEST(WuInfoTest, BatchesReadAsOnePiece) {
     EXPECT_EQ(batched.columns, whole.columns);
     EXPECT_EQ(batched.columns.size(), 2u);
 }
+
+// Batches of a few bytes hold a row or two: headers between any two of them, as the first
+// and the last line, empty lines and readings of one unit in different batches read as the
+// one-piece reader reads them; stores of every count up to some batches of a row or two write
+// the bytes of one piece.
+TEST(WuInfoTest, BatchesOfAFewBytesReadAndWriteAsOnePiece) {
+    const std::string bytes = header() + "0.25,\"u1\"\r\n" + "\"prog\",\"name\"\r\n" +
+                              "0.5,\"u1\"\r\n\r\n0.75,\"u2\"\r\n" + "\"name\",\"cpu\"\r\n" +
+                              "u3,12.5\r\nu2,13\r\n" + header() + sampleRow() +
+                              "\"prog\",\"name\",\"bg_pot 3\"\r\n";
+    WorkUnitList whole;
+    readWuInfoBytes(whole, bytes);
+    ASSERT_EQ(whole.size(), 4u);
+    for (std::size_t size : {0u, 1u, 2u, 30u, 200u, 1u << 20}) {
+        SCOPED_TRACE(size);
+        WorkUnitList batched;
+        readWuInfoBytes(batched, bytes, BatchSize(size));
+        EXPECT_EQ(wuInfoBytes(batched), wuInfoBytes(whole));
+        EXPECT_EQ(batched.columns, whole.columns);
+    }
+    WorkUnitList store;
+    for (int count = 0; count <= 5; ++count) {
+        for (std::size_t size : {0u, 1600u, 3200u, 4800u, 1u << 20}) {
+            SCOPED_TRACE(testing::Message() << count << " rows, " << size << " bytes");
+            EXPECT_EQ(wuInfoBytes(store, BatchSize(size)), wuInfoBytes(store));
+        }
+        WorkUnit w = sampleRecord();
+        w.name = "unit" + std::to_string(count);
+        w.bg_pot[static_cast<std::size_t>(count)] = count + 0.5;
+        store.add(w);
+    }
+}

@@ -142,6 +142,31 @@ TEST(ATime, SetJulianRoundsToTheSecond) {
     }
 }
 
+TEST(ATime, SetJulianRoundsAnExactHalfSecondUp) {
+    // Fractions of a day in 1024ths are exact in a double, and 86400 / 1024 = 84.375 s, so
+    // these times of day fall on eighths of a second: exactly half a second rounds up, the
+    // eighths either side of it go to the nearer second.
+    const struct {
+        double jd;
+        const char* expected;
+    } cases[] = {
+        {2451544.5 + 4 / 1024.0, "2000-01-01 00:05:38"},     // 337.5 s
+        {2451544.5 + 12 / 1024.0, "2000-01-01 00:16:53"},    // 1012.5 s
+        {2451545.0 + 4 / 1024.0, "2000-01-01 12:05:38"},     // 43537.5 s
+        {2451544.5 + 1020 / 1024.0, "2000-01-01 23:54:23"},  // 86062.5 s
+        {2453064.5 + 508 / 1024.0, "2004-02-29 11:54:23"},   // 42862.5 s
+        {2451544.5 + 6 / 1024.0, "2000-01-01 00:08:26"},     // 506.25 s
+        {2451544.5 + 10 / 1024.0, "2000-01-01 00:14:04"},    // 843.75 s
+        {2451544.5 + 1 / 1024.0, "2000-01-01 00:01:24"},     // 84.375 s
+        {2451544.5 + 5 / 1024.0, "2000-01-01 00:07:02"},     // 421.875 s
+    };
+    for (const auto& c : cases) {
+        ATime t = Sample;
+        t.setJulian(c.jd);
+        EXPECT_EQ(show(t), c.expected) << std::to_string(c.jd);
+    }
+}
+
 TEST(ATime, JulianDateRoundTripsEverySecondOfADay) {
     // What the writers print with six and five decimals reads back to the same second.
     for (int s = 0; s < 86400; s += 7) {
