@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/os/Internal.h"
@@ -142,10 +143,10 @@ std::string temporaryTag() {
 
 // True when `path` names the open file `handle` itself, as it did when the file was opened:
 // neither removed nor replaced by another file since.
-bool stillNamedBy(std::intptr_t handle, const std::string& path) {
+bool stillNamedBy(const OsFile& file, const std::string& path) {
     detail::FileId open;
     detail::FileId named;
-    return detail::fileIdOf(handle, open) && detail::fileIdAt(path, false, named) && open == named;
+    return detail::fileIdOf(file, open) && detail::fileIdAt(path, false, named) && open == named;
 }
 
 // The temporary files of one target: "<folder><stem>.<tag>.tmp~".
@@ -183,11 +184,11 @@ struct TemporaryNames {
         for (const DirEntry& entry : entries) {
             const std::string path = folder + entry.name;
             if (entry.isDirectory || !matches(entry.name) || path == own) continue;
-            const std::intptr_t file = detail::openLockable(path, false);
-            if (file == -1) continue;
-            if (detail::lockWhole(file, false) == detail::Lock::Held && stillNamedBy(file, path))
+            const OsFileHandle file = detail::openLockable(path, false);
+            if (file != nullptr && detail::lockWhole(*file, false) == detail::Lock::Held &&
+                stillNamedBy(*file, path)) {
                 removeFile(path);
-            detail::closeHandle(file);
+            }
         }
     }
 
@@ -198,20 +199,18 @@ struct TemporaryNames {
 }  // namespace
 
 bool OutFile::lock() {
-    if (handle_ == -1 || locked_ != -1 || detail::lockWhole(handle_, true) != detail::Lock::Held)
+    if (file_ == nullptr || locked_ != nullptr ||
+        detail::lockWhole(*file_, true) != detail::Lock::Held) {
         return false;
-    locked_ = detail::duplicateHandle(handle_);
-    return locked_ != -1;
+    }
+    locked_ = detail::duplicateHandle(*file_);
+    return locked_ != nullptr;
 }
 
-void OutFile::unlock() {
-    if (locked_ == -1) return;
-    detail::closeHandle(locked_);
-    locked_ = -1;
-}
+void OutFile::unlock() { locked_.reset(); }
 
 bool OutFile::isAt(const std::string& path) const {
-    return handle_ != -1 && stillNamedBy(handle_, path);
+    return file_ != nullptr && stillNamedBy(*file_, path);
 }
 
 ReplacingFile::ReplacingFile() : out_(std::make_unique<OutFile>()) {}
@@ -302,7 +301,7 @@ bool copyFile(const std::string& from, const std::string& to) {
     // FIFO never waits.
     InputFile in;
     detail::SourceFacts source;
-    if (!in.open(from) || !detail::sourceFacts(in.handle_, source)) return false;
+    if (!in.open(from) || !detail::sourceFacts(*in.file_, source)) return false;
     // A copy onto the file itself, by any name of it, is refused, as CopyFileA refuses it.
     detail::FileId target;
     if (detail::fileIdAt(to, true, target) && target == source.id) return false;
@@ -332,21 +331,21 @@ bool FileLock::lock(const std::string& path, void (*onWait)(const std::string& l
     // turn; a file lost without any wait (a race with a holder's removal) may recur, but not
     // for ever.
     for (int lostWithoutWait = 0; lostWithoutWait < 1000;) {
-        const std::intptr_t file = detail::openLockable(lockPath, true);
-        if (file == -1) return false;
-        detail::Lock got = detail::lockWhole(file, false);
+        OsFileHandle file = detail::openLockable(lockPath, true);
+        if (file == nullptr) return false;
+        detail::Lock got = detail::lockWhole(*file, false);
         const bool waited = got == detail::Lock::Busy;
         if (waited) {
             if (!told && onWait != nullptr) onWait(lockPath);
             told = true;
-            got = detail::lockWhole(file, true);
+            got = detail::lockWhole(*file, true);
         }
-        if (got == detail::Lock::Held && stillNamedBy(file, lockPath)) {
-            handle_ = file;
+        if (got == detail::Lock::Held && stillNamedBy(*file, lockPath)) {
+            file_ = std::move(file);
             lockPath_ = lockPath;
             return true;
         }
-        detail::closeHandle(file);
+        file.reset();
         if (got != detail::Lock::Held) return false;
         if (!waited) ++lostWithoutWait;
     }
@@ -354,11 +353,10 @@ bool FileLock::lock(const std::string& path, void (*onWait)(const std::string& l
 }
 
 void FileLock::release() {
-    if (handle_ == -1) return;
+    if (file_ == nullptr) return;
     // Removed while still locked: a run that waits on this file then sees it gone.
     removeFile(lockPath_);
-    detail::closeHandle(handle_);
-    handle_ = -1;
+    file_.reset();
     lockPath_.clear();
 }
 

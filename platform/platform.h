@@ -14,6 +14,13 @@ namespace platform {
 
 class OutFile;  // internal to the platform layer
 
+// An open file as the OS half keeps it, defined there; closed when its owner lets it go.
+struct OsFile;
+struct OsFileCloser {
+    void operator()(OsFile* file) const;
+};
+using OsFileHandle = std::unique_ptr<OsFile, OsFileCloser>;
+
 // One entry of a directory search.
 struct DirEntry {
     std::string name;               // bare name, no directory part
@@ -72,22 +79,17 @@ bool readFile(const std::string& path, std::string& bytes);
 // never waits.
 class InputFile {
 public:
-    InputFile() = default;
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    ~InputFile() { close(); }
-
     bool open(const std::string& path);
-    bool isOpen() const { return handle_ != -1; }
+    bool isOpen() const { return file_ != nullptr; }
     // Reads up to `size` bytes into `buffer`: the count, 0 at the end of the file, -1 when
     // the read failed or no file is open.
     std::int64_t read(char* buffer, std::size_t size);
-    void close();
+    void close() { file_.reset(); }
 
 private:
     friend bool copyFile(const std::string& from, const std::string& to);
 
-    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
+    OsFileHandle file_;
 };
 
 // Zeroed memory for a large working store, whole pages straight from the OS. Linux backs it
@@ -196,7 +198,7 @@ public:
     void release();
 
 private:
-    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
+    OsFileHandle file_;  // the lock file, open and locked
     std::string lockPath_;
 };
 
