@@ -69,11 +69,45 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 
 void failWriteCallAfter(int n) { faultCountdown = n > 0 ? n : 0; }
 
+int zoneOffsetSeconds() {
+    static const int offset = detail::runtimeZoneOffset();
+    return offset;
+}
+
 std::int64_t nowUtc() {
     // The system clock counts from 1970-01-01 00:00:00 UTC (guaranteed since C++20).
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+    // Only a regular file is read: a FIFO or a device such as /dev/zero has no end, a
+    // directory no bytes.
+    InputFile in;
+    if (!in.open(path)) return false;
+    std::string data(static_cast<std::size_t>(in.sizeAtOpen()), '\0');
+    std::size_t filled = 0;
+    // Files that report no size (/proc) or grew since are read on to their real end.
+    char more[65536];
+    for (;;) {
+        const bool inData = filled < data.size();
+        const std::int64_t got = inData ? in.read(data.data() + filled, data.size() - filled)
+                                        : in.read(more, sizeof more);
+        if (got < 0) return false;
+        if (got == 0) break;
+        if (!inData) data.append(more, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
+FileStatus fileStatus(const std::string& path) {
+    if (!detail::anythingAt(path)) return FileStatus::Missing;
+    InputFile in;
+    return in.open(path) ? FileStatus::Readable : FileStatus::Unreadable;
 }
 
 namespace {

@@ -81,15 +81,22 @@ class InputFile {
 public:
     bool open(const std::string& path);
     bool isOpen() const { return file_ != nullptr; }
+    // The file's length when it was opened; it may have grown since, and a file such as one
+    // of /proc reports none.
+    std::int64_t sizeAtOpen() const { return sizeAtOpen_; }
     // Reads up to `size` bytes into `buffer`: the count, 0 at the end of the file, -1 when
     // the read failed or no file is open.
     std::int64_t read(char* buffer, std::size_t size);
-    void close() { file_.reset(); }
+    void close() {
+        file_.reset();
+        sizeAtOpen_ = 0;
+    }
 
 private:
     friend bool copyFile(const std::string& from, const std::string& to);
 
     OsFileHandle file_;
+    std::int64_t sizeAtOpen_ = 0;
 };
 
 // Zeroed memory for a large working store, whole pages straight from the OS. Linux backs it

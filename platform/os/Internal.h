@@ -88,6 +88,14 @@ std::string replaceTarget(const std::string& path);
 // slash of the native path; Windows: a backslash, a slash or a drive's colon).
 std::size_t bareNameStart(const std::string& path);
 
+// The standard zone offset of the C runtime, in seconds east of Greenwich, after it read the
+// zone (tzset): minus its `timezone`.
+int runtimeZoneOffset();
+
+// True when anything is at `path`, a broken link too, whether or not it would read: the
+// difference between FileStatus::Missing and FileStatus::Unreadable.
+bool anythingAt(const std::string& path);
+
 // Appends every entry that `pattern` matches, in whatever order the OS yields them; false
 // when the search cannot start (no such directory, an empty last component). The portable
 // half sorts them.

@@ -163,13 +163,19 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 
 void startProgram() { signal(SIGXFSZ, SIG_IGN); }
 
-int zoneOffsetSeconds() {
-    static const int offset = [] {
-        tzset();
-        return static_cast<int>(-timezone);
-    }();
-    return offset;
+namespace detail {
+
+int runtimeZoneOffset() {
+    tzset();
+    return static_cast<int>(-timezone);
 }
+
+bool anythingAt(const std::string& path) {
+    struct stat info {};
+    return lstat(nativePath(path).c_str(), &info) == 0;
+}
+
+}  // namespace detail
 
 std::string programName(const std::string& argv0) {
     // A copy or link of the program under another name picks its mode by that name.
@@ -183,37 +189,6 @@ std::string nativePath(const std::string& path) {
     return native;
 }
 
-bool readFile(const std::string& path, std::string& bytes) {
-    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
-    const int fd = open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    // Only a regular file is read: a FIFO or a device such as /dev/zero has no end, a
-    // directory no bytes.
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    std::string data(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t filled = 0;
-    // Files that report no size (/proc) or grew since are read on to their real end.
-    char more[65536];
-    for (;;) {
-        const bool inData = filled < data.size();
-        const ssize_t got = inData ? read(fd, data.data() + filled, data.size() - filled)
-                                   : read(fd, more, sizeof more);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) break;
-        if (!inData) data.append(more, static_cast<std::size_t>(got));
-        filled += static_cast<std::size_t>(got);
-    }
-    data.resize(filled);
-    bytes = std::move(data);
-    return true;
-}
-
 bool InputFile::open(const std::string& path) {
     close();
     // Non-blocking, so that opening a FIFO cannot hang; only a regular file is kept open.
@@ -221,6 +196,7 @@ bool InputFile::open(const std::string& path) {
     struct stat info {};
     if (file == nullptr || fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     file_ = std::move(file);
+    sizeAtOpen_ = static_cast<std::int64_t>(info.st_size);
     return true;
 }
 
@@ -268,20 +244,6 @@ void* allocateLarge(std::size_t bytes) {
 
 void freeLarge(void* block, std::size_t bytes) {
     if (block != nullptr) munmap(block, roundedToLargePages(bytes));
-}
-
-FileStatus fileStatus(const std::string& path) {
-    const std::string native = nativePath(path);
-    struct stat info {};
-    if (stat(native.c_str(), &info) != 0) {
-        // A broken link is there, but names nothing that reads.
-        return lstat(native.c_str(), &info) == 0 ? FileStatus::Unreadable : FileStatus::Missing;
-    }
-    if (!S_ISREG(info.st_mode)) return FileStatus::Unreadable;
-    const int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return FileStatus::Unreadable;
-    close(fd);
-    return FileStatus::Readable;
 }
 
 bool OutFile::openAppend(const std::string& path) {

@@ -119,13 +119,21 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 
 void startProgram() {}
 
-int zoneOffsetSeconds() {
-    static const int offset = [] {
-        _tzset();
-        return static_cast<int>(-_timezone);
-    }();
-    return offset;
+namespace detail {
+
+int runtimeZoneOffset() {
+    _tzset();
+    return static_cast<int>(-_timezone);
 }
+
+bool anythingAt(const std::string& path) {
+    // Only "not found" says nothing is there; a refusal says something is.
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace detail
 
 std::string nativePath(const std::string& path) { return path; }
 
@@ -153,53 +161,26 @@ std::string programName(const std::string&) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-bool readFile(const std::string& path, std::string& bytes) {
-    // A directory does not open here (that takes FILE_FLAG_BACKUP_SEMANTICS).
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    struct Closer {
-        HANDLE file;
-        ~Closer() { CloseHandle(file); }
-    } closer{file};
-    // Only a file on a disk is read: a pipe or a device such as CON has no end.
-    LARGE_INTEGER size;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) return false;
-    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t filled = 0;
-    // A file that grew since is read on to its real end; ReadFile takes at most 1 GiB a call.
-    char more[65536];
-    for (;;) {
-        const bool inData = filled < data.size();
-        const std::size_t wanted = inData ? data.size() - filled : sizeof more;
-        DWORD got = 0;
-        if (!ReadFile(file, inData ? data.data() + filled : more,
-                      static_cast<DWORD>(wanted < (1u << 30) ? wanted : (1u << 30)), &got,
-                      nullptr)) {
-            return false;
-        }
-        if (got == 0) break;
-        if (!inData) data.append(more, got);
-        filled += got;
-    }
-    data.resize(filled);
-    bytes = std::move(data);
-    return true;
-}
-
 bool InputFile::open(const std::string& path) {
     close();
     OsFileHandle file =
         adopt(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    // Only a file on a disk is read: a pipe or a device such as CON has no end.
-    if (file == nullptr || GetFileType(file->handle) != FILE_TYPE_DISK) return false;
+    // Only a file on a disk is read: a pipe or a device such as CON has no end. A directory
+    // does not open here (that takes FILE_FLAG_BACKUP_SEMANTICS).
+    LARGE_INTEGER size;
+    if (file == nullptr || GetFileType(file->handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(file->handle, &size)) {
+        return false;
+    }
     file_ = std::move(file);
+    sizeAtOpen_ = size.QuadPart;
     return true;
 }
 
 std::int64_t InputFile::read(char* buffer, std::size_t size) {
     if (file_ == nullptr) return -1;
+    // ReadFile takes at most 1 GiB a call.
     DWORD got = 0;
     const DWORD wanted = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
     if (!ReadFile(file_->handle, buffer, wanted, &got, nullptr)) return -1;
@@ -213,23 +194,6 @@ void* allocateLarge(std::size_t bytes) {
 
 void freeLarge(void* block, std::size_t /*bytes*/) {
     if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);
-}
-
-FileStatus fileStatus(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                   ? FileStatus::Missing
-                   : FileStatus::Unreadable;
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileStatus::Unreadable;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FileStatus::Unreadable;
-    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
-    CloseHandle(file);
-    return onDisk ? FileStatus::Readable : FileStatus::Unreadable;
 }
 
 bool OutFile::openAppend(const std::string& path) {

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/WriteFaults.h"
@@ -315,6 +316,17 @@ TEST(Win32Platform, OnlyFilesOnADiskAreReadOrAppendedTo) {
         EXPECT_EQ(read, "untouched");
     }
     EXPECT_FALSE(platform::appendFileContents("NUL", "more"));
+    // What is there but does not read as a file is told from what is not there at all.
+    using platform::FileStatus;
+    const std::pair<std::string, FileStatus> statuses[] = {
+        {windowsPath(dir.path() / "in.bin"), FileStatus::Readable},
+        {windowsPath(dir.path() / "none.bin"), FileStatus::Missing},
+        {windowsPath(dir.path() / "nodir" / "in.bin"), FileStatus::Missing},
+        {windowsPath(dir.path()), FileStatus::Unreadable},
+        {"NUL", FileStatus::Unreadable},
+    };
+    for (const auto& [path, status] : statuses)
+        EXPECT_EQ(platform::fileStatus(path), status) << path;
 }
 
 TEST(Win32Platform, LockFileBesideTheFileGoesOnRelease) {
