@@ -63,11 +63,7 @@ std::int64_t nowUtc();
 std::string programName(const std::string& argv0);
 
 // The file-name ending this platform gives its programs: ".exe" on Windows, none elsewhere.
-#ifdef _WIN32
-constexpr const char* ExecutableSuffix = ".exe";
-#else
-constexpr const char* ExecutableSuffix = "";
-#endif
+extern const char* const ExecutableSuffix;
 
 // Reads a whole file as its bytes. False when it cannot be opened or read, or is no regular
 // file (a directory, a FIFO, a device such as /dev/zero: opening one never waits); `bytes` is

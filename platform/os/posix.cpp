@@ -177,6 +177,8 @@ bool anythingAt(const std::string& path) {
 
 }  // namespace detail
 
+const char* const ExecutableSuffix = "";
+
 std::string programName(const std::string& argv0) {
     // A copy or link of the program under another name picks its mode by that name.
     const std::size_t cut = argv0.find_last_of("\\/");

@@ -137,6 +137,8 @@ bool anythingAt(const std::string& path) {
 
 std::string nativePath(const std::string& path) { return path; }
 
+const char* const ExecutableSuffix = ".exe";
+
 std::string programName(const std::string&) {
     // The C runtime gives argv[0] as it was typed ("zarnik", ".\\Zarnik"); the mode follows
     // the executable's own file name, as the file system spells it.
