@@ -254,13 +254,13 @@ ReplacingFile::~ReplacingFile() {
     if (!temporary_.empty()) removeFile(temporary_);
 }
 
-bool ReplacingFile::makeTemporary(unsigned newFileMode) {
+bool ReplacingFile::makeTemporary(const OsFile* source) {
     const TemporaryNames names(target_);
     // 100 tries: each one that fails was beaten by another run to the same random name, or
     // lost its new file to a cleanup before it was locked.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temporary = names.make();
-        if (!out_->openNew(temporary, newFileMode)) {
+        if (!out_->openNew(temporary, source)) {
             detail::FileId taken;
             if (detail::fileIdAt(temporary, false, taken)) continue;  // the name was taken
             return false;
@@ -278,11 +278,13 @@ bool ReplacingFile::makeTemporary(unsigned newFileMode) {
     return false;
 }
 
-bool ReplacingFile::open(const std::string& path, unsigned newFileMode) {
+bool ReplacingFile::open(const std::string& path) { return open(path, nullptr); }
+
+bool ReplacingFile::open(const std::string& path, const OsFile* source) {
     if (!temporary_.empty()) return false;
     // The temporary file sits beside the target so the rename never crosses file systems.
     target_ = detail::replaceTarget(path);
-    if (!makeTemporary(newFileMode)) return false;
+    if (!makeTemporary(source)) return false;
     block_.reserve(ReplaceBlockSize);
     failed_ = !out_->keepAccessOf(target_);
     return !failed_;
@@ -340,7 +342,7 @@ bool copyFile(const std::string& from, const std::string& to) {
     detail::FileId target;
     if (detail::fileIdAt(to, true, target) && target == source.id) return false;
     ReplacingFile out;
-    bool ok = out.open(to, source.mode);
+    bool ok = out.open(to, in.file_.get());
     out.keepModified_ = true;
     out.modifiedNanoseconds_ = source.modifiedNanoseconds;
     std::vector<char> block(ReplaceBlockSize);

@@ -113,9 +113,9 @@ FileStatus fileStatus(const std::string& path);
 // replaceFileContents: the bytes go to this run's own temporary file beside the target, which
 // is renamed over it once whole. True when the copy is in place; a copy that fails at any step
 // leaves the old target as it was. The copy keeps the source's last-write time. A new copy
-// gets the source's permission bits (POSIX; on Windows the rights its folder hands down), an
-// existing one keeps its own. A copy of a file onto itself is refused. Every step goes
-// through the write seam.
+// gets the source's access rights (POSIX: its permission bits less the umask; Windows: the
+// rights its folder hands down), an existing one keeps its own. A copy of a file onto itself is
+// refused. Every step goes through the write seam.
 bool copyFile(const std::string& from, const std::string& to);
 
 // Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
@@ -151,10 +151,9 @@ public:
     ~ReplacingFile();
 
     // Makes the temporary file with the target's access rights, under the rules of
-    // replaceFileContents, and removes the ones no run holds. `newFileMode`: the POSIX
-    // permission bits of a target that does not exist yet, less the umask (Windows ignores
-    // it). False when refused or failed.
-    bool open(const std::string& path, unsigned newFileMode = 0666);
+    // replaceFileContents, and removes the ones no run holds. A target that does not exist
+    // yet gets the rights the OS gives a new file. False when refused or failed.
+    bool open(const std::string& path);
     // False once any step has failed; nothing is put in place then.
     bool write(std::string_view bytes);
     // Puts the new bytes in place: true once renamed, even when the directory sync after the
@@ -164,7 +163,9 @@ public:
 private:
     friend bool copyFile(const std::string& from, const std::string& to);
 
-    bool makeTemporary(unsigned newFileMode);
+    // open for a copy: a target that does not exist yet gets the access rights of `source`.
+    bool open(const std::string& path, const OsFile* source);
+    bool makeTemporary(const OsFile* source);
     bool writeBlock();
 
     std::unique_ptr<OutFile> out_;

@@ -23,9 +23,10 @@ public:
     // Only a regular file opens (a FIFO never makes the call wait).
     bool openAppend(const std::string& path);
     // Creates a new file that must not exist yet (for temporary files); never through a link.
-    // POSIX gives it the permission bits `mode` less the umask; Windows ignores `mode`, and
-    // lets the file be renamed while it is open.
-    bool openNew(const std::string& path, unsigned mode = 0666);
+    // POSIX gives it the permission bits of the open file `model` (0666 without one) less the
+    // umask; Windows the rights its folder hands down, whatever `model`, and lets the file be
+    // renamed while it is open.
+    bool openNew(const std::string& path, const OsFile* model = nullptr);
     bool isOpen() const { return file_ != nullptr; }
     // Takes the whole-file lock that tells a cleanup this file is being written, waiting while
     // a cleanup holds it for a moment. It stays held after close() until unlock(), so the file
@@ -125,11 +126,9 @@ Lock lockWhole(const OsFile& file, bool wait);
 // Another handle on the same open file, which shares its lock; none when it cannot be made.
 OsFileHandle duplicateHandle(const OsFile& file);
 
-// What a copy takes from its open source: which file it is, the permission bits a new copy
-// gets (Windows ignores them, as OutFile::openNew does), and its last-write time.
+// What a copy takes from its open source: which file it is, and its last-write time.
 struct SourceFacts {
     FileId id;
-    unsigned mode = 0666;
     std::int64_t modifiedNanoseconds = 0;
 };
 bool sourceFacts(const OsFile& file, SourceFacts& facts);

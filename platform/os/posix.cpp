@@ -260,11 +260,14 @@ bool OutFile::openAppend(const std::string& path) {
     return true;
 }
 
-bool OutFile::openNew(const std::string& path, unsigned mode) {
+bool OutFile::openNew(const std::string& path, const OsFile* model) {
     if (file_ != nullptr || seamFails()) return false;
+    struct stat rights {};
+    rights.st_mode = 0666;
+    if (model != nullptr && fstat(model->fd, &rights) != 0) return false;
     // O_EXCL: a link at the name counts as taken and is never followed.
     file_ = adopt(::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                         static_cast<mode_t>(mode & 0777)));
+                         rights.st_mode & 0777));
     sizeAtOpen_ = 0;
     return file_ != nullptr;
 }
@@ -414,7 +417,6 @@ bool sourceFacts(const OsFile& file, SourceFacts& facts) {
     struct stat info {};
     if (fstat(file.fd, &info) != 0) return false;
     facts.id = idOf(info);
-    facts.mode = static_cast<unsigned>(info.st_mode & 0777);
     facts.modifiedNanoseconds =
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return true;

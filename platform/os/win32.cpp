@@ -214,7 +214,7 @@ bool OutFile::openAppend(const std::string& path) {
     return true;
 }
 
-bool OutFile::openNew(const std::string& path, unsigned /*mode*/) {
+bool OutFile::openNew(const std::string& path, const OsFile* /*model*/) {
     if (file_ != nullptr || seamFails()) return false;
     // Shared for deletion, so that MoveFileExA can rename it while its lock is still held.
     file_ = openForWriting(path, CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE);
