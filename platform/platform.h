@@ -24,20 +24,20 @@ using OsFileHandle = std::unique_ptr<OsFile, OsFileCloser>;
 // One entry of a directory search.
 struct DirEntry {
     std::string name;               // bare name, no directory part
-    bool isDirectory = false;       // "." and ".." and links to directories count as directories
+    bool isDirectory = false;       // links to directories count as directories
     std::int64_t lastWriteUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
 };
 
-// The entries a pattern whose last component may hold * and ? matches, "." and ".." and
-// directories among them (flagged), or none when nothing matches or the directory cannot be
-// read. They come in one order on every OS and file system, the order NTFS keeps: names
-// compared with ASCII letters folded to upper case, byte by byte ("_" after "Z", "10" before
-// "9"), a name before a longer one it begins, ties broken by the plain bytes. Matching is the
-// OS's own. POSIX: wildcards only in the last component, matched case-sensitively; a pattern
-// without wildcards finds that one entry; a last ".*" also matches the end of a name without a
-// dot, as on Windows ("*.*" matches every name, "z*.*" also "zfile"). A name that holds a
-// backslash is passed over: every backslash of a path is a separator here, so such a file could
-// not be named again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
+// The entries a pattern whose last component may hold * and ? matches, directories among
+// them (flagged), or none when nothing matches or the directory cannot be read. A directory's
+// names for itself and its parent are no entries. They come in one order on every OS and file
+// system, the order NTFS keeps: names compared with ASCII letters folded to upper case, byte by
+// byte ("_" after "Z", "10" before "9"), a name before a longer one it begins, ties broken by the
+// plain bytes. Matching is the OS's own. POSIX: wildcards only in the last component, matched
+// case-sensitively; a pattern without wildcards finds that one entry; a last ".*" also matches the
+// end of a name without a dot, as on Windows ("*.*" matches every name, "z*.*" also "zfile"). A
+// name that holds a backslash is passed over: every backslash of a path is a separator here, so
+// such a file could not be named again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
 // Every function that takes a path hands it to the OS through nativePath.
 std::vector<DirEntry> listFiles(const std::string& pattern);
 

@@ -97,9 +97,9 @@ int runtimeZoneOffset();
 // difference between FileStatus::Missing and FileStatus::Unreadable.
 bool anythingAt(const std::string& path);
 
-// Appends every entry that `pattern` matches, in whatever order the OS yields them; false
-// when the search cannot start (no such directory, an empty last component). The portable
-// half sorts them.
+// Appends every entry that `pattern` matches, in whatever order the OS yields them, but for
+// "." and ".."; false when the search cannot start (no such directory, an empty last
+// component). The portable half sorts them.
 bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries);
 
 // Which file a handle or a path names, the same for every name of it: device and inode on

@@ -47,6 +47,9 @@ int takeDescriptor(OsFileHandle& file) {
 
 bool hasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
+// "." and "..": a directory's names for itself and its parent, never an entry of a search.
+bool isDotName(const std::string& name) { return name == "." || name == ".."; }
+
 // Case-sensitive match of * (any run of bytes) and ? (one byte), by backtracking to the last *.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
     std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
@@ -137,7 +140,7 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     const std::string dirPart =
         cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
     const std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
-    if (last.empty()) return false;
+    if (last.empty() || isDotName(last)) return false;
 
     if (!hasWildcard(last)) {
         DirEntry one;
@@ -150,7 +153,10 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     if (dir == nullptr) return false;
     while (const dirent* item = readdir(dir)) {
         std::string name = item->d_name;
-        if (name.find('\\') != std::string::npos || !lastComponentMatch(last, name)) continue;
+        if (isDotName(name) || name.find('\\') != std::string::npos ||
+            !lastComponentMatch(last, name)) {
+            continue;
+        }
         DirEntry found;
         found.name = std::move(name);
         if (describe(dirPart + found.name, found)) entries.push_back(std::move(found));

@@ -11,6 +11,7 @@
 #include <time.h>
 #include <windows.h>
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -107,6 +108,9 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     HANDLE search = FindFirstFileA(pattern.c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return false;
     do {
+        // "." and "..": the directory's names for itself and its parent, no entries of it.
+        const std::string_view name = data.cFileName;
+        if (name == "." || name == "..") continue;
         DirEntry entry;
         toEntry(data, entry);
         entries.push_back(std::move(entry));

@@ -79,6 +79,12 @@ TEST(Win32Platform, DirectoryEntriesComeInNtfsOrder) {
     // Matching is the OS's own: case-insensitive here.
     EXPECT_EQ(found(base + "\\A*.CSV"), (Names{"alpha.csv", "Alpha2.csv"}));
     EXPECT_EQ(found(base + "\\*.txt"), (Names{"notes.txt"}));
+    // The search itself yields the directory too, but not the folder's "." and "..".
+    Names all;
+    for (const platform::DirEntry& entry : platform::listFiles(base + "\\*"))
+        all.push_back(entry.name + (entry.isDirectory ? "\\" : ""));
+    EXPECT_EQ(all, (Names{"10.csv", "9.csv", "alpha.csv", "Alpha2.csv", "b.csv", "Beta.csv",
+                          "notes.txt", "sub.csv\\", "ZZ.csv", "_under.csv"}));
 }
 
 TEST(Win32Platform, FileTimesReadBackAsTheExactUtcTimeAcrossSummerTime) {
