@@ -327,11 +327,6 @@ bool ReplacingFile::commit() {
     return renamed;
 }
 
-bool replaceFileContents(const std::string& path, std::string_view bytes) {
-    ReplacingFile out;
-    return out.open(path) && out.write(bytes) && out.commit();
-}
-
 bool copyFile(const std::string& from, const std::string& to) {
     // Only a regular file is copied (a FIFO or a device has no end to copy to), and opening a
     // FIFO never waits.

@@ -110,22 +110,23 @@ enum class FileStatus { Missing, Readable, Unreadable };
 FileStatus fileStatus(const std::string& path);
 
 // Copies a regular file, replacing the target when it exists, by way of the safe replace of
-// replaceFileContents: the bytes go to this run's own temporary file beside the target, which
-// is renamed over it once whole. True when the copy is in place; a copy that fails at any step
+// ReplacingFile: the bytes go to this run's own temporary file beside the target, which is
+// renamed over it once whole. True when the copy is in place; a copy that fails at any step
 // leaves the old target as it was. The copy keeps the source's last-write time. A new copy
 // gets the source's access rights (POSIX: its permission bits less the umask; Windows: the
 // rights its folder hands down), an existing one keeps its own. A copy of a file onto itself is
 // refused. Every step goes through the write seam.
 bool copyFile(const std::string& from, const std::string& to);
 
-// Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
-// over the target only after every byte was written, synced and closed. The new file keeps
-// the old one's access rights (see OutFile::keepAccessOf); a target this process may not
-// write is refused, and so is one that is no regular file (a FIFO, a device, a directory stays
-// what it is). On POSIX a symbolic link at `path` stays a link: the file it points to is
-// the one replaced. On any failure the target keeps its old bytes and the temporary file is
-// removed. True once the new bytes are in place, even when the directory sync after the
-// rename failed.
+// The safe replace of a file, for bytes that come a piece at a time. They go to a temporary
+// file in the same directory, in blocks of 256 KiB, and commit renames it over the target only
+// after every byte was written, synced and closed. The new file keeps the old one's access
+// rights (see OutFile::keepAccessOf); a target this process may not write is refused, and so
+// is one that is no regular file (a FIFO, a device, a directory stays what it is). On POSIX a
+// symbolic link at the path stays a link: the file it points to is the one replaced. On any
+// failure the target keeps its old bytes and the temporary file is removed; so it is when the
+// object is destroyed without a commit (after a failed step, or while an exception unwinds its
+// owner). Every step goes through the write seam.
 //
 // Runs that write one target at the same time never take each other's bytes: the target is
 // always the old file or one run's whole output, the last one renamed. Each run makes its own
@@ -136,13 +137,6 @@ bool copyFile(const std::string& from, const std::string& to);
 // longer than the target's own. A temporary file of that pattern beside the target that no run
 // holds, such as one a killed run left, is removed by the next run that writes the target; no
 // other file is touched.
-bool replaceFileContents(const std::string& path, std::string_view bytes);
-
-// The safe replace of replaceFileContents for bytes that come a piece at a time: they go to
-// the temporary file beside the target in blocks of 256 KiB, and commit syncs, closes and
-// renames it over the target. Destroyed without a commit (after a failed step, or while an
-// exception unwinds its owner) it removes the temporary file, and the target keeps its old
-// bytes. Every step goes through the write seam.
 class ReplacingFile {
 public:
     ReplacingFile();
@@ -150,9 +144,9 @@ public:
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     ~ReplacingFile();
 
-    // Makes the temporary file with the target's access rights, under the rules of
-    // replaceFileContents, and removes the ones no run holds. A target that does not exist
-    // yet gets the rights the OS gives a new file. False when refused or failed.
+    // Makes the temporary file with the target's access rights, and removes the ones no run
+    // holds. A target that does not exist yet gets the rights the OS gives a new file. False
+    // when refused or failed.
     bool open(const std::string& path);
     // False once any step has failed; nothing is put in place then.
     bool write(std::string_view bytes);
