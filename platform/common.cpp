@@ -1,6 +1,7 @@
-// The portable half of the platform layer: the order of directory entries, the safe replace,
-// copy and append built on the OS half's write seam, the temporary files' names and their
-// cleanup, and the data file lock, built on the OS half's file identities and locks.
+// The portable half of the platform layer: the order of directory entries, whole-file reads
+// and file status on the OS half's input file, the safe replace, copy and append built on the
+// OS half's write seam, the temporary files' names and their cleanup, and the data file lock,
+// built on the OS half's file identities and locks.
 #include <algorithm>
 #include <atomic>
 #include <chrono>

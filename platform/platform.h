@@ -14,7 +14,8 @@ namespace platform {
 
 class OutFile;  // internal to the platform layer
 
-// An open file as the OS half keeps it, defined there; closed when its owner lets it go.
+// Internal to the platform layer too: an open file as the OS half keeps it, defined there, and
+// its owner, which closes it when it lets it go.
 struct OsFile;
 struct OsFileCloser {
     void operator()(OsFile* file) const;
@@ -65,14 +66,13 @@ std::string programName(const std::string& argv0);
 // The file-name ending this platform gives its programs: ".exe" on Windows, none elsewhere.
 extern const char* const ExecutableSuffix;
 
-// Reads a whole file as its bytes. False when it cannot be opened or read, or is no regular
-// file (a directory, a FIFO, a device such as /dev/zero: opening one never waits); `bytes` is
-// then untouched.
+// Reads a whole file as its bytes, under the rules of InputFile. False when it cannot be
+// opened or read; `bytes` is then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
 // A regular file read front to back a piece at a time, so a file of any size costs only the
-// caller's buffer. Opens under the rules of readFile: only a regular file, and opening a FIFO
-// never waits.
+// caller's buffer. Only a regular file opens, not a directory, a FIFO or a device such as
+// /dev/zero (none has an end to read to), and opening a FIFO never waits.
 class InputFile {
 public:
     bool open(const std::string& path);
@@ -102,9 +102,9 @@ void* allocateLarge(std::size_t bytes);
 // Gives back a block of allocateLarge, with the size it was asked for.
 void freeLarge(void* block, std::size_t bytes);
 
-// What a path names: nothing (Missing), a regular file this process can open for reading
-// (Readable), or anything else that is there (Unreadable): a file it may not read, a
-// directory, a FIFO, a device, a broken symbolic link. Tells a file that is not there from
+// What a path names: nothing (Missing), a file that InputFile opens (Readable), or anything
+// else that is there (Unreadable): a file this process may not read, a directory, a FIFO, a
+// device, a broken symbolic link. Tells a file that is not there from
 // one that would not read.
 enum class FileStatus { Missing, Readable, Unreadable };
 FileStatus fileStatus(const std::string& path);

@@ -14,9 +14,8 @@
 namespace platform {
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode
-// put "\r\n" in place themselves. Every call goes through the write
-// seam, so a test can make any one of them fail.
-// Destroyed, it closes without syncing, and lets go of the lock.
+// put "\r\n" in place themselves. Every call goes through the write seam, so a test can make
+// any one of them fail. Destroyed, it closes without syncing, and lets go of the lock.
 class OutFile {
 public:
     // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
