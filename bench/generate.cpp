@@ -12,6 +12,7 @@
 #include "formats/WuInfo.h"
 #include "platform/platform.h"
 #include "record/WorkUnitList.h"
+#include "tests/platform/ReplaceWhole.h"
 
 namespace {
 
@@ -82,10 +83,11 @@ int main(int argc, char** argv) {
              SSExport::exportAll(dir + "ss_past_data.txt", store);
     }
     ok = ok &&
-         platform::replaceFileContents(dir + "SETILog.csv", syntheticSetiLogExport(first, count)) &&
-         platform::replaceFileContents(dir + "I4WU.csv", syntheticI4wuExport(first, count)) &&
-         platform::replaceFileContents(dir + "result.sah",
-                                       syntheticResultFile(static_cast<std::uint32_t>(signals)));
+         testsupport::replaceFileContents(dir + "SETILog.csv",
+                                          syntheticSetiLogExport(first, count)) &&
+         testsupport::replaceFileContents(dir + "I4WU.csv", syntheticI4wuExport(first, count)) &&
+         testsupport::replaceFileContents(dir + "result.sah",
+                                          syntheticResultFile(static_cast<std::uint32_t>(signals)));
     if (!ok) {
         std::fprintf(stderr, "could not write into %s\n", argv[1]);
         return 1;

@@ -1,12 +1,14 @@
-// The portable half of the platform layer: the order of directory entries, the safe replace,
-// copy and append built on the OS half's write seam, the temporary files' names and their
-// cleanup, and the data file lock, built on the OS half's file identities and locks.
+// The portable half of the platform layer: the order of directory entries, whole-file reads
+// and file status on the OS half's input file, the safe replace, copy and append built on the
+// OS half's write seam, the temporary files' names and their cleanup, and the data file lock,
+// built on the OS half's file identities and locks.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <random>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/os/Internal.h"
@@ -68,11 +70,45 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 
 void failWriteCallAfter(int n) { faultCountdown = n > 0 ? n : 0; }
 
+int zoneOffsetSeconds() {
+    static const int offset = detail::runtimeZoneOffset();
+    return offset;
+}
+
 std::int64_t nowUtc() {
     // The system clock counts from 1970-01-01 00:00:00 UTC (guaranteed since C++20).
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+    // Only a regular file is read: a FIFO or a device such as /dev/zero has no end, a
+    // directory no bytes.
+    InputFile in;
+    if (!in.open(path)) return false;
+    std::string data(static_cast<std::size_t>(in.sizeAtOpen()), '\0');
+    std::size_t filled = 0;
+    // Files that report no size (/proc) or grew since are read on to their real end.
+    char more[65536];
+    for (;;) {
+        const bool inData = filled < data.size();
+        const std::int64_t got = inData ? in.read(data.data() + filled, data.size() - filled)
+                                        : in.read(more, sizeof more);
+        if (got < 0) return false;
+        if (got == 0) break;
+        if (!inData) data.append(more, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
+FileStatus fileStatus(const std::string& path) {
+    if (!detail::anythingAt(path)) return FileStatus::Missing;
+    InputFile in;
+    return in.open(path) ? FileStatus::Readable : FileStatus::Unreadable;
 }
 
 namespace {
@@ -142,10 +178,10 @@ std::string temporaryTag() {
 
 // True when `path` names the open file `handle` itself, as it did when the file was opened:
 // neither removed nor replaced by another file since.
-bool stillNamedBy(std::intptr_t handle, const std::string& path) {
+bool stillNamedBy(const OsFile& file, const std::string& path) {
     detail::FileId open;
     detail::FileId named;
-    return detail::fileIdOf(handle, open) && detail::fileIdAt(path, false, named) && open == named;
+    return detail::fileIdOf(file, open) && detail::fileIdAt(path, false, named) && open == named;
 }
 
 // The temporary files of one target: "<folder><stem>.<tag>.tmp~".
@@ -183,11 +219,11 @@ struct TemporaryNames {
         for (const DirEntry& entry : entries) {
             const std::string path = folder + entry.name;
             if (entry.isDirectory || !matches(entry.name) || path == own) continue;
-            const std::intptr_t file = detail::openLockable(path, false);
-            if (file == -1) continue;
-            if (detail::lockWhole(file, false) == detail::Lock::Held && stillNamedBy(file, path))
+            const OsFileHandle file = detail::openLockable(path, false);
+            if (file != nullptr && detail::lockWhole(*file, false) == detail::Lock::Held &&
+                stillNamedBy(*file, path)) {
                 removeFile(path);
-            detail::closeHandle(file);
+            }
         }
     }
 
@@ -198,20 +234,18 @@ struct TemporaryNames {
 }  // namespace
 
 bool OutFile::lock() {
-    if (handle_ == -1 || locked_ != -1 || detail::lockWhole(handle_, true) != detail::Lock::Held)
+    if (file_ == nullptr || locked_ != nullptr ||
+        detail::lockWhole(*file_, true) != detail::Lock::Held) {
         return false;
-    locked_ = detail::duplicateHandle(handle_);
-    return locked_ != -1;
+    }
+    locked_ = detail::duplicateHandle(*file_);
+    return locked_ != nullptr;
 }
 
-void OutFile::unlock() {
-    if (locked_ == -1) return;
-    detail::closeHandle(locked_);
-    locked_ = -1;
-}
+void OutFile::unlock() { locked_.reset(); }
 
 bool OutFile::isAt(const std::string& path) const {
-    return handle_ != -1 && stillNamedBy(handle_, path);
+    return file_ != nullptr && stillNamedBy(*file_, path);
 }
 
 ReplacingFile::ReplacingFile() : out_(std::make_unique<OutFile>()) {}
@@ -221,13 +255,13 @@ ReplacingFile::~ReplacingFile() {
     if (!temporary_.empty()) removeFile(temporary_);
 }
 
-bool ReplacingFile::makeTemporary(unsigned newFileMode) {
+bool ReplacingFile::makeTemporary(const OsFile* source) {
     const TemporaryNames names(target_);
     // 100 tries: each one that fails was beaten by another run to the same random name, or
     // lost its new file to a cleanup before it was locked.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temporary = names.make();
-        if (!out_->openNew(temporary, newFileMode)) {
+        if (!out_->openNew(temporary, source)) {
             detail::FileId taken;
             if (detail::fileIdAt(temporary, false, taken)) continue;  // the name was taken
             return false;
@@ -245,11 +279,13 @@ bool ReplacingFile::makeTemporary(unsigned newFileMode) {
     return false;
 }
 
-bool ReplacingFile::open(const std::string& path, unsigned newFileMode) {
+bool ReplacingFile::open(const std::string& path) { return open(path, nullptr); }
+
+bool ReplacingFile::open(const std::string& path, const OsFile* source) {
     if (!temporary_.empty()) return false;
     // The temporary file sits beside the target so the rename never crosses file systems.
     target_ = detail::replaceTarget(path);
-    if (!makeTemporary(newFileMode)) return false;
+    if (!makeTemporary(source)) return false;
     block_.reserve(ReplaceBlockSize);
     failed_ = !out_->keepAccessOf(target_);
     return !failed_;
@@ -292,22 +328,17 @@ bool ReplacingFile::commit() {
     return renamed;
 }
 
-bool replaceFileContents(const std::string& path, std::string_view bytes) {
-    ReplacingFile out;
-    return out.open(path) && out.write(bytes) && out.commit();
-}
-
 bool copyFile(const std::string& from, const std::string& to) {
     // Only a regular file is copied (a FIFO or a device has no end to copy to), and opening a
     // FIFO never waits.
     InputFile in;
     detail::SourceFacts source;
-    if (!in.open(from) || !detail::sourceFacts(in.handle_, source)) return false;
+    if (!in.open(from) || !detail::sourceFacts(*in.file_, source)) return false;
     // A copy onto the file itself, by any name of it, is refused, as CopyFileA refuses it.
     detail::FileId target;
     if (detail::fileIdAt(to, true, target) && target == source.id) return false;
     ReplacingFile out;
-    bool ok = out.open(to, source.mode);
+    bool ok = out.open(to, in.file_.get());
     out.keepModified_ = true;
     out.modifiedNanoseconds_ = source.modifiedNanoseconds;
     std::vector<char> block(ReplaceBlockSize);
@@ -332,21 +363,21 @@ bool FileLock::lock(const std::string& path, void (*onWait)(const std::string& l
     // turn; a file lost without any wait (a race with a holder's removal) may recur, but not
     // for ever.
     for (int lostWithoutWait = 0; lostWithoutWait < 1000;) {
-        const std::intptr_t file = detail::openLockable(lockPath, true);
-        if (file == -1) return false;
-        detail::Lock got = detail::lockWhole(file, false);
+        OsFileHandle file = detail::openLockable(lockPath, true);
+        if (file == nullptr) return false;
+        detail::Lock got = detail::lockWhole(*file, false);
         const bool waited = got == detail::Lock::Busy;
         if (waited) {
             if (!told && onWait != nullptr) onWait(lockPath);
             told = true;
-            got = detail::lockWhole(file, true);
+            got = detail::lockWhole(*file, true);
         }
-        if (got == detail::Lock::Held && stillNamedBy(file, lockPath)) {
-            handle_ = file;
+        if (got == detail::Lock::Held && stillNamedBy(*file, lockPath)) {
+            file_ = std::move(file);
             lockPath_ = lockPath;
             return true;
         }
-        detail::closeHandle(file);
+        file.reset();
         if (got != detail::Lock::Held) return false;
         if (!waited) ++lostWithoutWait;
     }
@@ -354,11 +385,10 @@ bool FileLock::lock(const std::string& path, void (*onWait)(const std::string& l
 }
 
 void FileLock::release() {
-    if (handle_ == -1) return;
+    if (file_ == nullptr) return;
     // Removed while still locked: a run that waits on this file then sees it gone.
     removeFile(lockPath_);
-    detail::closeHandle(handle_);
-    handle_ = -1;
+    file_.reset();
     lockPath_.clear();
 }
 

@@ -14,23 +14,31 @@ namespace platform {
 
 class OutFile;  // internal to the platform layer
 
+// Internal to the platform layer too: an open file as the OS half keeps it, defined there, and
+// its owner, which closes it when it lets it go.
+struct OsFile;
+struct OsFileCloser {
+    void operator()(OsFile* file) const;
+};
+using OsFileHandle = std::unique_ptr<OsFile, OsFileCloser>;
+
 // One entry of a directory search.
 struct DirEntry {
     std::string name;               // bare name, no directory part
-    bool isDirectory = false;       // "." and ".." and links to directories count as directories
+    bool isDirectory = false;       // links to directories count as directories
     std::int64_t lastWriteUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
 };
 
-// The entries a pattern whose last component may hold * and ? matches, "." and ".." and
-// directories among them (flagged), or none when nothing matches or the directory cannot be
-// read. They come in one order on every OS and file system, the order NTFS keeps: names
-// compared with ASCII letters folded to upper case, byte by byte ("_" after "Z", "10" before
-// "9"), a name before a longer one it begins, ties broken by the plain bytes. Matching is the
-// OS's own. POSIX: wildcards only in the last component, matched case-sensitively; a pattern
-// without wildcards finds that one entry; a last ".*" also matches the end of a name without a
-// dot, as on Windows ("*.*" matches every name, "z*.*" also "zfile"). A name that holds a
-// backslash is passed over: every backslash of a path is a separator here, so such a file could
-// not be named again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
+// The entries a pattern whose last component may hold * and ? matches, directories among
+// them (flagged), or none when nothing matches or the directory cannot be read. A directory's
+// names for itself and its parent are no entries. They come in one order on every OS and file
+// system, the order NTFS keeps: names compared with ASCII letters folded to upper case, byte by
+// byte ("_" after "Z", "10" before "9"), a name before a longer one it begins, ties broken by the
+// plain bytes. Matching is the OS's own. POSIX: wildcards only in the last component, matched
+// case-sensitively; a pattern without wildcards finds that one entry; a last ".*" also matches the
+// end of a name without a dot, as on Windows ("*.*" matches every name, "z*.*" also "zfile"). A
+// name that holds a backslash is passed over: every backslash of a path is a separator here, so
+// such a file could not be named again. Windows: FindFirstFileA / FindNextFileA, case-insensitive.
 // Every function that takes a path hands it to the OS through nativePath.
 std::vector<DirEntry> listFiles(const std::string& pattern);
 
@@ -56,38 +64,35 @@ std::int64_t nowUtc();
 std::string programName(const std::string& argv0);
 
 // The file-name ending this platform gives its programs: ".exe" on Windows, none elsewhere.
-#ifdef _WIN32
-constexpr const char* ExecutableSuffix = ".exe";
-#else
-constexpr const char* ExecutableSuffix = "";
-#endif
+extern const char* const ExecutableSuffix;
 
-// Reads a whole file as its bytes. False when it cannot be opened or read, or is no regular
-// file (a directory, a FIFO, a device such as /dev/zero: opening one never waits); `bytes` is
-// then untouched.
+// Reads a whole file as its bytes, under the rules of InputFile. False when it cannot be
+// opened or read; `bytes` is then untouched.
 bool readFile(const std::string& path, std::string& bytes);
 
 // A regular file read front to back a piece at a time, so a file of any size costs only the
-// caller's buffer. Opens under the rules of readFile: only a regular file, and opening a FIFO
-// never waits.
+// caller's buffer. Only a regular file opens, not a directory, a FIFO or a device such as
+// /dev/zero (none has an end to read to), and opening a FIFO never waits.
 class InputFile {
 public:
-    InputFile() = default;
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    ~InputFile() { close(); }
-
     bool open(const std::string& path);
-    bool isOpen() const { return handle_ != -1; }
+    bool isOpen() const { return file_ != nullptr; }
+    // The file's length when it was opened; it may have grown since, and a file such as one
+    // of /proc reports none.
+    std::int64_t sizeAtOpen() const { return sizeAtOpen_; }
     // Reads up to `size` bytes into `buffer`: the count, 0 at the end of the file, -1 when
     // the read failed or no file is open.
     std::int64_t read(char* buffer, std::size_t size);
-    void close();
+    void close() {
+        file_.reset();
+        sizeAtOpen_ = 0;
+    }
 
 private:
     friend bool copyFile(const std::string& from, const std::string& to);
 
-    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
+    OsFileHandle file_;
+    std::int64_t sizeAtOpen_ = 0;
 };
 
 // Zeroed memory for a large working store, whole pages straight from the OS. Linux backs it
@@ -97,30 +102,31 @@ void* allocateLarge(std::size_t bytes);
 // Gives back a block of allocateLarge, with the size it was asked for.
 void freeLarge(void* block, std::size_t bytes);
 
-// What a path names: nothing (Missing), a regular file this process can open for reading
-// (Readable), or anything else that is there (Unreadable): a file it may not read, a
-// directory, a FIFO, a device, a broken symbolic link. Tells a file that is not there from
+// What a path names: nothing (Missing), a file that InputFile opens (Readable), or anything
+// else that is there (Unreadable): a file this process may not read, a directory, a FIFO, a
+// device, a broken symbolic link. Tells a file that is not there from
 // one that would not read.
 enum class FileStatus { Missing, Readable, Unreadable };
 FileStatus fileStatus(const std::string& path);
 
 // Copies a regular file, replacing the target when it exists, by way of the safe replace of
-// replaceFileContents: the bytes go to this run's own temporary file beside the target, which
-// is renamed over it once whole. True when the copy is in place; a copy that fails at any step
+// ReplacingFile: the bytes go to this run's own temporary file beside the target, which is
+// renamed over it once whole. True when the copy is in place; a copy that fails at any step
 // leaves the old target as it was. The copy keeps the source's last-write time. A new copy
-// gets the source's permission bits (POSIX; on Windows the rights its folder hands down), an
-// existing one keeps its own. A copy of a file onto itself is refused. Every step goes
-// through the write seam.
+// gets the source's access rights (POSIX: its permission bits less the umask; Windows: the
+// rights its folder hands down), an existing one keeps its own. A copy of a file onto itself is
+// refused. Every step goes through the write seam.
 bool copyFile(const std::string& from, const std::string& to);
 
-// Writes `bytes` to `path` by way of a temporary file in the same directory that is renamed
-// over the target only after every byte was written, synced and closed. The new file keeps
-// the old one's access rights (see OutFile::keepAccessOf); a target this process may not
-// write is refused, and so is one that is no regular file (a FIFO, a device, a directory stays
-// what it is). On POSIX a symbolic link at `path` stays a link: the file it points to is
-// the one replaced. On any failure the target keeps its old bytes and the temporary file is
-// removed. True once the new bytes are in place, even when the directory sync after the
-// rename failed.
+// The safe replace of a file, for bytes that come a piece at a time. They go to a temporary
+// file in the same directory, in blocks of 256 KiB, and commit renames it over the target only
+// after every byte was written, synced and closed. The new file keeps the old one's access
+// rights (see OutFile::keepAccessOf); a target this process may not write is refused, and so
+// is one that is no regular file (a FIFO, a device, a directory stays what it is). On POSIX a
+// symbolic link at the path stays a link: the file it points to is the one replaced. On any
+// failure the target keeps its old bytes and the temporary file is removed; so it is when the
+// object is destroyed without a commit (after a failed step, or while an exception unwinds its
+// owner). Every step goes through the write seam.
 //
 // Runs that write one target at the same time never take each other's bytes: the target is
 // always the old file or one run's whole output, the last one renamed. Each run makes its own
@@ -131,13 +137,6 @@ bool copyFile(const std::string& from, const std::string& to);
 // longer than the target's own. A temporary file of that pattern beside the target that no run
 // holds, such as one a killed run left, is removed by the next run that writes the target; no
 // other file is touched.
-bool replaceFileContents(const std::string& path, std::string_view bytes);
-
-// The safe replace of replaceFileContents for bytes that come a piece at a time: they go to
-// the temporary file beside the target in blocks of 256 KiB, and commit syncs, closes and
-// renames it over the target. Destroyed without a commit (after a failed step, or while an
-// exception unwinds its owner) it removes the temporary file, and the target keeps its old
-// bytes. Every step goes through the write seam.
 class ReplacingFile {
 public:
     ReplacingFile();
@@ -145,11 +144,10 @@ public:
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     ~ReplacingFile();
 
-    // Makes the temporary file with the target's access rights, under the rules of
-    // replaceFileContents, and removes the ones no run holds. `newFileMode`: the POSIX
-    // permission bits of a target that does not exist yet, less the umask (Windows ignores
-    // it). False when refused or failed.
-    bool open(const std::string& path, unsigned newFileMode = 0666);
+    // Makes the temporary file with the target's access rights, and removes the ones no run
+    // holds. A target that does not exist yet gets the rights the OS gives a new file. False
+    // when refused or failed.
+    bool open(const std::string& path);
     // False once any step has failed; nothing is put in place then.
     bool write(std::string_view bytes);
     // Puts the new bytes in place: true once renamed, even when the directory sync after the
@@ -159,7 +157,9 @@ public:
 private:
     friend bool copyFile(const std::string& from, const std::string& to);
 
-    bool makeTemporary(unsigned newFileMode);
+    // open for a copy: a target that does not exist yet gets the access rights of `source`.
+    bool open(const std::string& path, const OsFile* source);
+    bool makeTemporary(const OsFile* source);
     bool writeBlock();
 
     std::unique_ptr<OutFile> out_;
@@ -196,7 +196,7 @@ public:
     void release();
 
 private:
-    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
+    OsFileHandle file_;  // the lock file, open and locked
     std::string lockPath_;
 };
 

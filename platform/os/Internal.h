@@ -14,23 +14,19 @@
 namespace platform {
 
 // A file opened for writing. Bytes are written as they are; callers that write text mode
-// put "\r\n" in place themselves. Every call goes through the write
-// seam, so a test can make any one of them fail.
+// put "\r\n" in place themselves. Every call goes through the write seam, so a test can make
+// any one of them fail. Destroyed, it closes without syncing, and lets go of the lock.
 class OutFile {
 public:
-    OutFile() = default;
-    OutFile(const OutFile&) = delete;
-    OutFile& operator=(const OutFile&) = delete;
-    ~OutFile();  // closes without syncing, and lets go of the lock
-
     // Opens for appending, creating the file when missing; sizeAtOpen() tells the old length.
     // Only a regular file opens (a FIFO never makes the call wait).
     bool openAppend(const std::string& path);
     // Creates a new file that must not exist yet (for temporary files); never through a link.
-    // POSIX gives it the permission bits `mode` less the umask; Windows ignores `mode`, and
-    // lets the file be renamed while it is open.
-    bool openNew(const std::string& path, unsigned mode = 0666);
-    bool isOpen() const { return handle_ != -1; }
+    // POSIX gives it the permission bits of the open file `model` (0666 without one) less the
+    // umask; Windows the rights its folder hands down, whatever `model`, and lets the file be
+    // renamed while it is open.
+    bool openNew(const std::string& path, const OsFile* model = nullptr);
+    bool isOpen() const { return file_ != nullptr; }
     // Takes the whole-file lock that tells a cleanup this file is being written, waiting while
     // a cleanup holds it for a moment. It stays held after close() until unlock(), so the file
     // can be closed before it is renamed. False where the file system has no locks.
@@ -59,10 +55,9 @@ public:
     std::int64_t sizeAtOpen() const { return sizeAtOpen_; }
 
 private:
-    std::intptr_t handle_ = -1;  // the OS's own: a POSIX descriptor or a Windows HANDLE
-    std::intptr_t locked_ = -1;  // a second handle on the same open file, holding its lock
+    OsFileHandle file_;
+    OsFileHandle locked_;  // a second handle on the same open file, holding its lock
     std::int64_t sizeAtOpen_ = 0;
-    std::int64_t unsynced_ = 0;  // bytes written since the OS was last asked to write back
 };
 
 // Renames `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
@@ -93,9 +88,17 @@ std::string replaceTarget(const std::string& path);
 // slash of the native path; Windows: a backslash, a slash or a drive's colon).
 std::size_t bareNameStart(const std::string& path);
 
-// Appends every entry that `pattern` matches, in whatever order the OS yields them; false
-// when the search cannot start (no such directory, an empty last component). The portable
-// half sorts them.
+// The standard zone offset of the C runtime, in seconds east of Greenwich, after it read the
+// zone (tzset): minus its `timezone`.
+int runtimeZoneOffset();
+
+// True when anything is at `path`, a broken link too, whether or not it would read: the
+// difference between FileStatus::Missing and FileStatus::Unreadable.
+bool anythingAt(const std::string& path);
+
+// Appends every entry that `pattern` matches, in whatever order the OS yields them, but for
+// "." and ".."; false when the search cannot start (no such directory, an empty last
+// component). The portable half sorts them.
 bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries);
 
 // Which file a handle or a path names, the same for every name of it: device and inode on
@@ -105,31 +108,28 @@ struct FileId {
     std::uint64_t index = 0;
     friend bool operator==(const FileId&, const FileId&) = default;
 };
-bool fileIdOf(std::intptr_t handle, FileId& id);
+bool fileIdOf(const OsFile& file, FileId& id);
 // False when nothing is there. `followLink`: a link counts as the file it leads to, else
 // as itself.
 bool fileIdAt(const std::string& path, bool followLink, FileId& id);
 
-// Opens the regular file at `path` to take its lock, never through a link: -1 when a link,
+// Opens the regular file at `path` to take its lock, never through a link: none when a link,
 // a directory or anything but a regular file is there, or it cannot be opened. `create` makes
 // a missing one (for a lock file); otherwise it must exist (a temporary file to clean up).
-std::intptr_t openLockable(const std::string& path, bool create);
+// The lock goes with the last handle on the open file.
+OsFileHandle openLockable(const std::string& path, bool create);
 // The exclusive whole-file lock of an open file (flock / LockFileEx): Busy when another
 // holds it and `wait` is false; Failed when the file system has no locks.
 enum class Lock { Held, Busy, Failed };
-Lock lockWhole(std::intptr_t handle, bool wait);
-// Another handle on the same open file, which shares its lock; -1 when it cannot be made.
-std::intptr_t duplicateHandle(std::intptr_t handle);
-// Closes a handle of openLockable or duplicateHandle, and with the last one the lock.
-void closeHandle(std::intptr_t handle);
+Lock lockWhole(const OsFile& file, bool wait);
+// Another handle on the same open file, which shares its lock; none when it cannot be made.
+OsFileHandle duplicateHandle(const OsFile& file);
 
-// What a copy takes from its open source: which file it is, the permission bits a new copy
-// gets (Windows ignores them, as OutFile::openNew does), and its last-write time.
+// What a copy takes from its open source: which file it is, and its last-write time.
 struct SourceFacts {
     FileId id;
-    unsigned mode = 0666;
     std::int64_t modifiedNanoseconds = 0;
 };
-bool sourceFacts(std::intptr_t handle, SourceFacts& facts);
+bool sourceFacts(const OsFile& file, SourceFacts& facts);
 
 }  // namespace platform::detail

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 #include "platform/os/Internal.h"
@@ -22,9 +23,32 @@
 
 namespace platform {
 
+struct OsFile {
+    int fd = -1;
+    std::int64_t unsynced = 0;  // bytes written since the OS was last asked to write back
+};
+
+void OsFileCloser::operator()(OsFile* file) const {
+    ::close(file->fd);
+    delete file;
+}
+
 namespace {
 
+// The descriptor `fd` as an OsFile to own, or none when it is -1.
+OsFileHandle adopt(int fd) { return OsFileHandle(fd < 0 ? nullptr : new OsFile{fd}); }
+
+// Takes the descriptor out of `file`, which holds none then; the caller closes it.
+int takeDescriptor(OsFileHandle& file) {
+    const int fd = file->fd;
+    delete file.release();
+    return fd;
+}
+
 bool hasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+// "." and "..": a directory's names for itself and its parent, never an entry of a search.
+bool isDotName(const std::string& name) { return name == "." || name == ".."; }
 
 // Case-sensitive match of * (any run of bytes) and ? (one byte), by backtracking to the last *.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
@@ -74,9 +98,6 @@ std::string parentDirectory(const std::string& path) {
     return path.substr(0, cut);
 }
 
-// The descriptor an OutFile or FileLock keeps in its OS handle.
-int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
-
 detail::FileId idOf(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
@@ -119,7 +140,7 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     const std::string dirPart =
         cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
     const std::string last = cut == std::string::npos ? native : native.substr(cut + 1);
-    if (last.empty()) return false;
+    if (last.empty() || isDotName(last)) return false;
 
     if (!hasWildcard(last)) {
         DirEntry one;
@@ -132,7 +153,10 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     if (dir == nullptr) return false;
     while (const dirent* item = readdir(dir)) {
         std::string name = item->d_name;
-        if (name.find('\\') != std::string::npos || !lastComponentMatch(last, name)) continue;
+        if (isDotName(name) || name.find('\\') != std::string::npos ||
+            !lastComponentMatch(last, name)) {
+            continue;
+        }
         DirEntry found;
         found.name = std::move(name);
         if (describe(dirPart + found.name, found)) entries.push_back(std::move(found));
@@ -145,13 +169,21 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 
 void startProgram() { signal(SIGXFSZ, SIG_IGN); }
 
-int zoneOffsetSeconds() {
-    static const int offset = [] {
-        tzset();
-        return static_cast<int>(-timezone);
-    }();
-    return offset;
+namespace detail {
+
+int runtimeZoneOffset() {
+    tzset();
+    return static_cast<int>(-timezone);
 }
+
+bool anythingAt(const std::string& path) {
+    struct stat info {};
+    return lstat(nativePath(path).c_str(), &info) == 0;
+}
+
+}  // namespace detail
+
+const char* const ExecutableSuffix = "";
 
 std::string programName(const std::string& argv0) {
     // A copy or link of the program under another name picks its mode by that name.
@@ -165,64 +197,24 @@ std::string nativePath(const std::string& path) {
     return native;
 }
 
-bool readFile(const std::string& path, std::string& bytes) {
-    // Non-blocking, so that opening a FIFO cannot hang; regular files read as ever.
-    const int fd = open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    // Only a regular file is read: a FIFO or a device such as /dev/zero has no end, a
-    // directory no bytes.
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    std::string data(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t filled = 0;
-    // Files that report no size (/proc) or grew since are read on to their real end.
-    char more[65536];
-    for (;;) {
-        const bool inData = filled < data.size();
-        const ssize_t got = inData ? read(fd, data.data() + filled, data.size() - filled)
-                                   : read(fd, more, sizeof more);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) break;
-        if (!inData) data.append(more, static_cast<std::size_t>(got));
-        filled += static_cast<std::size_t>(got);
-    }
-    data.resize(filled);
-    bytes = std::move(data);
-    return true;
-}
-
 bool InputFile::open(const std::string& path) {
     close();
     // Non-blocking, so that opening a FIFO cannot hang; only a regular file is kept open.
-    const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    OsFileHandle file = adopt(::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    handle_ = fd;
+    if (file == nullptr || fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    file_ = std::move(file);
+    sizeAtOpen_ = static_cast<std::int64_t>(info.st_size);
     return true;
 }
 
 std::int64_t InputFile::read(char* buffer, std::size_t size) {
-    if (handle_ == -1) return -1;
+    if (file_ == nullptr) return -1;
     for (;;) {
-        const ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
+        const ssize_t got = ::read(file_->fd, buffer, size);
         if (got < 0 && errno == EINTR) continue;
         return got < 0 ? -1 : static_cast<std::int64_t>(got);
     }
-}
-
-void InputFile::close() {
-    if (handle_ == -1) return;
-    ::close(static_cast<int>(handle_));
-    handle_ = -1;
 }
 
 namespace {
@@ -262,68 +254,48 @@ void freeLarge(void* block, std::size_t bytes) {
     if (block != nullptr) munmap(block, roundedToLargePages(bytes));
 }
 
-FileStatus fileStatus(const std::string& path) {
-    const std::string native = nativePath(path);
-    struct stat info {};
-    if (stat(native.c_str(), &info) != 0) {
-        // A broken link is there, but names nothing that reads.
-        return lstat(native.c_str(), &info) == 0 ? FileStatus::Unreadable : FileStatus::Missing;
-    }
-    if (!S_ISREG(info.st_mode)) return FileStatus::Unreadable;
-    const int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return FileStatus::Unreadable;
-    close(fd);
-    return FileStatus::Readable;
-}
-
-OutFile::~OutFile() {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));
-    unlock();
-}
-
 bool OutFile::openAppend(const std::string& path) {
-    if (descriptor(handle_) >= 0 || seamFails()) return false;
+    if (file_ != nullptr || seamFails()) return false;
     // Non-blocking, so that opening a FIFO cannot hang; only a regular file is appended to.
-    handle_ = ::open(nativePath(path).c_str(),
-                     O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (descriptor(handle_) < 0) return false;
+    OsFileHandle file = adopt(::open(nativePath(path).c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666));
     struct stat info {};
-    if (fstat(descriptor(handle_), &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(descriptor(handle_));
-        handle_ = -1;
-        return false;
-    }
+    if (file == nullptr || fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    file_ = std::move(file);
     sizeAtOpen_ = static_cast<std::int64_t>(info.st_size);
     return true;
 }
 
-bool OutFile::openNew(const std::string& path, unsigned mode) {
-    if (descriptor(handle_) >= 0 || seamFails()) return false;
+bool OutFile::openNew(const std::string& path, const OsFile* model) {
+    if (file_ != nullptr || seamFails()) return false;
+    struct stat rights {};
+    rights.st_mode = 0666;
+    if (model != nullptr && fstat(model->fd, &rights) != 0) return false;
     // O_EXCL: a link at the name counts as taken and is never followed.
-    handle_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                     static_cast<mode_t>(mode & 0777));
+    file_ = adopt(::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                         rights.st_mode & 0777));
     sizeAtOpen_ = 0;
-    return descriptor(handle_) >= 0;
+    return file_ != nullptr;
 }
 
 bool OutFile::write(std::string_view bytes) {
-    if (descriptor(handle_) < 0) return false;
-    if (!seamWrite(descriptor(handle_), bytes)) return false;
+    if (file_ == nullptr) return false;
+    if (!seamWrite(file_->fd, bytes)) return false;
 #ifdef __linux__
     // A large file starts on its way to the disk while the rest is still being made, so the
     // sync at the end has little left to wait for. Only a hint: its outcome changes nothing.
     constexpr std::int64_t WriteBackStep = std::int64_t{8} << 20;
-    unsynced_ += static_cast<std::int64_t>(bytes.size());
-    if (unsynced_ >= WriteBackStep) {
-        sync_file_range(descriptor(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
-        unsynced_ = 0;
+    file_->unsynced += static_cast<std::int64_t>(bytes.size());
+    if (file_->unsynced >= WriteBackStep) {
+        sync_file_range(file_->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        file_->unsynced = 0;
     }
 #endif
     return true;
 }
 
 bool OutFile::keepAccessOf(const std::string& path) {
-    if (descriptor(handle_) < 0 || seamFails()) return false;
+    if (file_ == nullptr || seamFails()) return false;
     const std::string native = nativePath(path);
     struct stat old {};
     if (stat(native.c_str(), &old) != 0) return errno == ENOENT;
@@ -335,15 +307,15 @@ bool OutFile::keepAccessOf(const std::string& path) {
     mode_t mode = old.st_mode & 0777;
     // Owner and group first: changing them may clear bits that fchmod then sets. Only root
     // may give the file away; an owner may pick any group it belongs to.
-    if (fchown(descriptor(handle_), old.st_uid, old.st_gid) != 0 &&
-        fchown(descriptor(handle_), static_cast<uid_t>(-1), old.st_gid) != 0) {
+    if (fchown(file_->fd, old.st_uid, old.st_gid) != 0 &&
+        fchown(file_->fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
         mode &= static_cast<mode_t>(~S_IRWXG);
     }
-    return fchmod(descriptor(handle_), mode) == 0;
+    return fchmod(file_->fd, mode) == 0;
 }
 
 bool OutFile::setModified(std::int64_t nanoseconds) {
-    if (descriptor(handle_) < 0 || seamFails()) return false;
+    if (file_ == nullptr || seamFails()) return false;
     constexpr std::int64_t PerSecond = 1000000000;
     // Floored, so that a time before 1970 keeps its nanoseconds within 0 and a second.
     std::int64_t seconds = nanoseconds / PerSecond;
@@ -356,18 +328,17 @@ bool OutFile::setModified(std::int64_t nanoseconds) {
     times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = static_cast<long>(rest);
-    return futimens(descriptor(handle_), times) == 0;
+    return futimens(file_->fd, times) == 0;
 }
 
 bool OutFile::sync() {
-    if (descriptor(handle_) < 0 || seamFails()) return false;
-    return fsync(descriptor(handle_)) == 0;
+    if (file_ == nullptr || seamFails()) return false;
+    return fsync(file_->fd) == 0;
 }
 
 bool OutFile::close() {
-    if (descriptor(handle_) < 0) return false;
-    const int fd = descriptor(handle_);
-    handle_ = -1;
+    if (file_ == nullptr) return false;
+    const int fd = takeDescriptor(file_);
     if (seamFails()) {
         ::close(fd);
         return false;
@@ -376,8 +347,8 @@ bool OutFile::close() {
 }
 
 bool OutFile::truncate(std::int64_t length) {
-    if (descriptor(handle_) < 0 || length < 0 || seamFails()) return false;
-    return ftruncate(descriptor(handle_), static_cast<off_t>(length)) == 0;
+    if (file_ == nullptr || length < 0 || seamFails()) return false;
+    return ftruncate(file_->fd, static_cast<off_t>(length)) == 0;
 }
 
 bool renameReplace(const std::string& from, const std::string& to) {
@@ -406,9 +377,9 @@ std::size_t bareNameStart(const std::string& path) {
     return cut == std::string::npos ? 0 : cut + 1;
 }
 
-bool fileIdOf(std::intptr_t handle, FileId& id) {
+bool fileIdOf(const OsFile& file, FileId& id) {
     struct stat info {};
-    if (fstat(descriptor(handle), &info) != 0) return false;
+    if (fstat(file.fd, &info) != 0) return false;
     id = idOf(info);
     return true;
 }
@@ -422,7 +393,7 @@ bool fileIdAt(const std::string& path, bool followLink, FileId& id) {
     return true;
 }
 
-std::intptr_t openLockable(const std::string& path, bool create) {
+OsFileHandle openLockable(const std::string& path, bool create) {
     const std::string native = nativePath(path);
     // O_NOFOLLOW: a link at the name fails (ELOOP), so nothing is made where it leads.
     // O_NONBLOCK: a FIFO there cannot make the open wait.
@@ -430,35 +401,28 @@ std::intptr_t openLockable(const std::string& path, bool create) {
     int fd = ::open(native.c_str(), (create ? O_RDWR | O_CREAT : O_RDONLY) | NoLinkNoWait, 0666);
     // flock needs no write access: another user's lock file opens read-only.
     if (fd < 0 && create && errno == EACCES) fd = ::open(native.c_str(), O_RDONLY | NoLinkNoWait);
-    if (fd < 0) return -1;
+    OsFileHandle file = adopt(fd);
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    if (file == nullptr || fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+    return file;
 }
 
-Lock lockWhole(std::intptr_t handle, bool wait) {
+Lock lockWhole(const OsFile& file, bool wait) {
     int locked = 0;
-    while ((locked = flock(descriptor(handle), LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 &&
-           errno == EINTR) {
+    while ((locked = flock(file.fd, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
     }
     if (locked == 0) return Lock::Held;
     return errno == EWOULDBLOCK ? Lock::Busy : Lock::Failed;
 }
 
-std::intptr_t duplicateHandle(std::intptr_t handle) {
-    return fcntl(descriptor(handle), F_DUPFD_CLOEXEC, 0);
+OsFileHandle duplicateHandle(const OsFile& file) {
+    return adopt(fcntl(file.fd, F_DUPFD_CLOEXEC, 0));
 }
 
-void closeHandle(std::intptr_t handle) { ::close(descriptor(handle)); }
-
-bool sourceFacts(std::intptr_t handle, SourceFacts& facts) {
+bool sourceFacts(const OsFile& file, SourceFacts& facts) {
     struct stat info {};
-    if (fstat(descriptor(handle), &info) != 0) return false;
+    if (fstat(file.fd, &info) != 0) return false;
     facts.id = idOf(info);
-    facts.mode = static_cast<unsigned>(info.st_mode & 0777);
     facts.modifiedNanoseconds =
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return true;

@@ -11,6 +11,8 @@
 #include <time.h>
 #include <windows.h>
 
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/os/Internal.h"
@@ -18,12 +20,28 @@
 
 namespace platform {
 
+struct OsFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+void OsFileCloser::operator()(OsFile* file) const {
+    CloseHandle(file->handle);
+    delete file;
+}
+
 namespace {
 
-// An OutFile, InputFile or FileLock keeps its HANDLE as the integer the interface holds; -1 is
-// INVALID_HANDLE_VALUE.
-HANDLE handleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-std::intptr_t heldHandle(HANDLE file) { return reinterpret_cast<std::intptr_t>(file); }
+// `handle` as an OsFile to own, or none when it is INVALID_HANDLE_VALUE.
+OsFileHandle adopt(HANDLE handle) {
+    return OsFileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : new OsFile{handle});
+}
+
+// Takes the HANDLE out of `file`, which holds none then; the caller closes it.
+HANDLE takeHandle(OsFileHandle& file) {
+    const HANDLE handle = file->handle;
+    delete file.release();
+    return handle;
+}
 
 // FILETIME counts 100 ns steps from 1601-01-01; 11644473600 seconds lie before 1970.
 constexpr std::int64_t SecondsBefore1970 = 11644473600LL;
@@ -67,10 +85,10 @@ bool writeFully(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// Opens `path` for writing with the given creation rule and sharing; -1 when it fails.
-std::intptr_t openForWriting(const std::string& path, DWORD creation, DWORD sharing) {
-    return heldHandle(CreateFileA(path.c_str(), GENERIC_WRITE, sharing, nullptr, creation,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+// Opens `path` for writing with the given creation rule and sharing; none when it fails.
+OsFileHandle openForWriting(const std::string& path, DWORD creation, DWORD sharing) {
+    return adopt(CreateFileA(path.c_str(), GENERIC_WRITE, sharing, nullptr, creation,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 detail::FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
@@ -90,6 +108,9 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
     HANDLE search = FindFirstFileA(pattern.c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return false;
     do {
+        // "." and "..": the directory's names for itself and its parent, no entries of it.
+        const std::string_view name = data.cFileName;
+        if (name == "." || name == "..") continue;
         DirEntry entry;
         toEntry(data, entry);
         entries.push_back(std::move(entry));
@@ -102,15 +123,25 @@ bool listMatches(const std::string& pattern, std::vector<DirEntry>& entries) {
 
 void startProgram() {}
 
-int zoneOffsetSeconds() {
-    static const int offset = [] {
-        _tzset();
-        return static_cast<int>(-_timezone);
-    }();
-    return offset;
+namespace detail {
+
+int runtimeZoneOffset() {
+    _tzset();
+    return static_cast<int>(-_timezone);
 }
 
+bool anythingAt(const std::string& path) {
+    // Only "not found" says nothing is there; a refusal says something is.
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace detail
+
 std::string nativePath(const std::string& path) { return path; }
+
+const char* const ExecutableSuffix = ".exe";
 
 std::string programName(const std::string&) {
     // The C runtime gives argv[0] as it was typed ("zarnik", ".\\Zarnik"); the mode follows
@@ -136,66 +167,30 @@ std::string programName(const std::string&) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-bool readFile(const std::string& path, std::string& bytes) {
-    // A directory does not open here (that takes FILE_FLAG_BACKUP_SEMANTICS).
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    struct Closer {
-        HANDLE file;
-        ~Closer() { CloseHandle(file); }
-    } closer{file};
-    // Only a file on a disk is read: a pipe or a device such as CON has no end.
-    LARGE_INTEGER size;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) return false;
-    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t filled = 0;
-    // A file that grew since is read on to its real end; ReadFile takes at most 1 GiB a call.
-    char more[65536];
-    for (;;) {
-        const bool inData = filled < data.size();
-        const std::size_t wanted = inData ? data.size() - filled : sizeof more;
-        DWORD got = 0;
-        if (!ReadFile(file, inData ? data.data() + filled : more,
-                      static_cast<DWORD>(wanted < (1u << 30) ? wanted : (1u << 30)), &got,
-                      nullptr)) {
-            return false;
-        }
-        if (got == 0) break;
-        if (!inData) data.append(more, got);
-        filled += got;
-    }
-    data.resize(filled);
-    bytes = std::move(data);
-    return true;
-}
-
 bool InputFile::open(const std::string& path) {
     close();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    // Only a file on a disk is read: a pipe or a device such as CON has no end.
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
+    OsFileHandle file =
+        adopt(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // Only a file on a disk is read: a pipe or a device such as CON has no end. A directory
+    // does not open here (that takes FILE_FLAG_BACKUP_SEMANTICS).
+    LARGE_INTEGER size;
+    if (file == nullptr || GetFileType(file->handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(file->handle, &size)) {
         return false;
     }
-    handle_ = heldHandle(file);
+    file_ = std::move(file);
+    sizeAtOpen_ = size.QuadPart;
     return true;
 }
 
 std::int64_t InputFile::read(char* buffer, std::size_t size) {
-    if (handle_ == -1) return -1;
+    if (file_ == nullptr) return -1;
+    // ReadFile takes at most 1 GiB a call.
     DWORD got = 0;
     const DWORD wanted = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &got, nullptr)) return -1;
+    if (!ReadFile(file_->handle, buffer, wanted, &got, nullptr)) return -1;
     return static_cast<std::int64_t>(got);
-}
-
-void InputFile::close() {
-    if (handle_ == -1) return;
-    CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    handle_ = -1;
 }
 
 void* allocateLarge(std::size_t bytes) {
@@ -207,68 +202,43 @@ void freeLarge(void* block, std::size_t /*bytes*/) {
     if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);
 }
 
-FileStatus fileStatus(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                   ? FileStatus::Missing
-                   : FileStatus::Unreadable;
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileStatus::Unreadable;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FileStatus::Unreadable;
-    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
-    CloseHandle(file);
-    return onDisk ? FileStatus::Readable : FileStatus::Unreadable;
-}
-
-OutFile::~OutFile() {
-    if (handle_ != -1) CloseHandle(handleOf(handle_));
-    unlock();
-}
-
 bool OutFile::openAppend(const std::string& path) {
-    if (handle_ != -1 || seamFails()) return false;
-    handle_ = openForWriting(path, OPEN_ALWAYS, FILE_SHARE_READ);
-    if (handle_ == -1) return false;
-    HANDLE file = handleOf(handle_);
+    if (file_ != nullptr || seamFails()) return false;
+    OsFileHandle file = openForWriting(path, OPEN_ALWAYS, FILE_SHARE_READ);
     LARGE_INTEGER size;
     const LARGE_INTEGER zero{};
     // Only a file on a disk is appended to, not a pipe or a device.
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
-        !SetFilePointerEx(file, zero, nullptr, FILE_END)) {
-        CloseHandle(file);
-        handle_ = -1;
+    if (file == nullptr || GetFileType(file->handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(file->handle, &size) ||
+        !SetFilePointerEx(file->handle, zero, nullptr, FILE_END)) {
         return false;
     }
+    file_ = std::move(file);
     sizeAtOpen_ = size.QuadPart;
     return true;
 }
 
-bool OutFile::openNew(const std::string& path, unsigned /*mode*/) {
-    if (handle_ != -1 || seamFails()) return false;
+bool OutFile::openNew(const std::string& path, const OsFile* /*model*/) {
+    if (file_ != nullptr || seamFails()) return false;
     // Shared for deletion, so that MoveFileExA can rename it while its lock is still held.
-    handle_ = openForWriting(path, CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    file_ = openForWriting(path, CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE);
     sizeAtOpen_ = 0;
-    return handle_ != -1;
+    return file_ != nullptr;
 }
 
 bool OutFile::write(std::string_view bytes) {
-    HANDLE file = handleOf(handle_);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file_ == nullptr) return false;
     if (seamFails()) {
         // As a write that meets a full disk: part of the bytes land before the failure.
-        writeFully(file, bytes.substr(0, bytes.size() / 2));
+        writeFully(file_->handle, bytes.substr(0, bytes.size() / 2));
         SetLastError(ERROR_WRITE_FAULT);
         return false;
     }
-    return writeFully(file, bytes);
+    return writeFully(file_->handle, bytes);
 }
 
 bool OutFile::keepAccessOf(const std::string& path) {
-    if (handleOf(handle_) == INVALID_HANDLE_VALUE || seamFails()) return false;
+    if (file_ == nullptr || seamFails()) return false;
     // The new file takes the rights its directory hands down. A read-only target, or a
     // directory, is refused here, as MoveFileExA would refuse it after all the writing.
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -281,25 +251,22 @@ bool OutFile::keepAccessOf(const std::string& path) {
 }
 
 bool OutFile::setModified(std::int64_t nanoseconds) {
-    HANDLE file = handleOf(handle_);
-    if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
+    if (file_ == nullptr || seamFails()) return false;
     const auto ticks = static_cast<std::uint64_t>(nanoseconds / 100 + TicksBefore1970);
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(ticks);
     time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    return SetFileTime(file, nullptr, nullptr, &time) != 0;
+    return SetFileTime(file_->handle, nullptr, nullptr, &time) != 0;
 }
 
 bool OutFile::sync() {
-    HANDLE file = handleOf(handle_);
-    if (file == INVALID_HANDLE_VALUE || seamFails()) return false;
-    return FlushFileBuffers(file) != 0;
+    if (file_ == nullptr || seamFails()) return false;
+    return FlushFileBuffers(file_->handle) != 0;
 }
 
 bool OutFile::close() {
-    HANDLE file = handleOf(handle_);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    handle_ = -1;
+    if (file_ == nullptr) return false;
+    const HANDLE file = takeHandle(file_);
     if (seamFails()) {
         CloseHandle(file);
         return false;
@@ -308,11 +275,11 @@ bool OutFile::close() {
 }
 
 bool OutFile::truncate(std::int64_t length) {
-    HANDLE file = handleOf(handle_);
-    if (file == INVALID_HANDLE_VALUE || length < 0 || seamFails()) return false;
+    if (file_ == nullptr || length < 0 || seamFails()) return false;
     LARGE_INTEGER position;
     position.QuadPart = length;
-    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    return SetFilePointerEx(file_->handle, position, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(file_->handle);
 }
 
 bool renameReplace(const std::string& from, const std::string& to) {
@@ -347,74 +314,67 @@ std::size_t bareNameStart(const std::string& path) {
     return cut == std::string::npos ? 0 : cut + 1;
 }
 
-bool fileIdOf(std::intptr_t handle, FileId& id) {
+bool fileIdOf(const OsFile& file, FileId& id) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handleOf(handle), &info)) return false;
+    if (!GetFileInformationByHandle(file.handle, &info)) return false;
     id = idOf(info);
     return true;
 }
 
 bool fileIdAt(const std::string& path, bool followLink, FileId& id) {
     // No access asked and every sharing granted: the file is only looked at.
-    HANDLE file = CreateFileA(
+    const OsFileHandle file = adopt(CreateFileA(
         path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
-        nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool known = fileIdOf(heldHandle(file), id);
-    CloseHandle(file);
-    return known;
+        nullptr));
+    return file != nullptr && fileIdOf(*file, id);
 }
 
-std::intptr_t openLockable(const std::string& path, bool create) {
+OsFileHandle openLockable(const std::string& path, bool create) {
     // A lock file its holder removed cannot be opened while waiting runs still have it open,
     // a moment at most: tried again, 200 times at the most.
     for (int refused = 0;;) {
         // FILE_FLAG_OPEN_REPARSE_POINT: a link at the name opens as itself, never where it leads.
-        HANDLE file =
-            CreateFileA(path.c_str(), create ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        create ? OPEN_ALWAYS : OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        OsFileHandle file =
+            adopt(CreateFileA(path.c_str(), create ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              create ? OPEN_ALWAYS : OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (file != nullptr) {
             BY_HANDLE_FILE_INFORMATION info;
-            if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+            if (GetFileType(file->handle) == FILE_TYPE_DISK &&
+                GetFileInformationByHandle(file->handle, &info) &&
                 (info.dwFileAttributes & NoLockFile) == 0) {
-                return heldHandle(file);
+                return file;
             }
-            CloseHandle(file);
-            return -1;
+            return nullptr;
         }
-        if (!create || GetLastError() != ERROR_ACCESS_DENIED || ++refused > 200) return -1;
+        if (!create || GetLastError() != ERROR_ACCESS_DENIED || ++refused > 200) return nullptr;
         // Refused for good: a directory or a link to one.
         const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & NoLockFile) != 0) return -1;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & NoLockFile) != 0) return nullptr;
         Sleep(10);
     }
 }
 
-Lock lockWhole(std::intptr_t handle, bool wait) {
+Lock lockWhole(const OsFile& file, bool wait) {
     OVERLAPPED whole{};
     const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    if (LockFileEx(handleOf(handle), flags, 0, MAXDWORD, MAXDWORD, &whole)) return Lock::Held;
+    if (LockFileEx(file.handle, flags, 0, MAXDWORD, MAXDWORD, &whole)) return Lock::Held;
     return GetLastError() == ERROR_LOCK_VIOLATION ? Lock::Busy : Lock::Failed;
 }
 
-std::intptr_t duplicateHandle(std::intptr_t handle) {
+OsFileHandle duplicateHandle(const OsFile& file) {
     HANDLE copy = INVALID_HANDLE_VALUE;
     const HANDLE process = GetCurrentProcess();
-    if (!DuplicateHandle(process, handleOf(handle), process, &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-        return -1;
-    }
-    return heldHandle(copy);
+    if (!DuplicateHandle(process, file.handle, process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return nullptr;
+    return adopt(copy);
 }
 
-void closeHandle(std::intptr_t handle) { CloseHandle(handleOf(handle)); }
-
-bool sourceFacts(std::intptr_t handle, SourceFacts& facts) {
+bool sourceFacts(const OsFile& file, SourceFacts& facts) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handleOf(handle), &info)) return false;
+    if (!GetFileInformationByHandle(file.handle, &info)) return false;
     facts.id = idOf(info);
     facts.modifiedNanoseconds = unixTicks(info.ftLastWriteTime) * 100;
     return true;

@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "record/ATime.h"
+#include "tests/platform/ReplaceWhole.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ void replaceRounds() {
     const std::string output = outputOf("run " + std::to_string(std::random_device{}()) + "\n");
     bool all = true;
     for (int round = 0; round < 25; ++round)
-        all = platform::replaceFileContents("data.txt", output) && all;
+        all = testsupport::replaceFileContents("data.txt", output) && all;
     say(all);
 }
 
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
     platform::startProgram();
     const std::string_view mode = argc >= 2 ? argv[1] : "";
     if (mode == "ReplaceData") {
-        say(platform::replaceFileContents("data.txt", std::string(100000, 'n')));
+        say(testsupport::replaceFileContents("data.txt", std::string(100000, 'n')));
     } else if (mode == "AppendData") {
         say(platform::appendFileContents("data.txt", std::string(100000, 'a')));
     } else if (mode == "CopySource") {

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/WriteFaults.h"
@@ -21,6 +22,7 @@
 #include "record/ATime.h"
 #include "record/FindFile.h"
 #include "support/TempDir.h"
+#include "tests/platform/ReplaceWhole.h"
 
 namespace fs = std::filesystem;
 using testsupport::TempDir;
@@ -78,6 +80,12 @@ TEST(Win32Platform, DirectoryEntriesComeInNtfsOrder) {
     // Matching is the OS's own: case-insensitive here.
     EXPECT_EQ(found(base + "\\A*.CSV"), (Names{"alpha.csv", "Alpha2.csv"}));
     EXPECT_EQ(found(base + "\\*.txt"), (Names{"notes.txt"}));
+    // The search itself yields the directory too, but not the folder's "." and "..".
+    Names all;
+    for (const platform::DirEntry& entry : platform::listFiles(base + "\\*"))
+        all.push_back(entry.name + (entry.isDirectory ? "\\" : ""));
+    EXPECT_EQ(all, (Names{"10.csv", "9.csv", "alpha.csv", "Alpha2.csv", "b.csv", "Beta.csv",
+                          "notes.txt", "sub.csv\\", "ZZ.csv", "_under.csv"}));
 }
 
 TEST(Win32Platform, FileTimesReadBackAsTheExactUtcTimeAcrossSummerTime) {
@@ -124,15 +132,15 @@ TEST(Win32Platform, SafeReplaceThroughMoveFileEx) {
     TempDir dir;
     const std::string target = windowsPath(dir.path() / "WUInfo.csv");
     // A new file, then a replace of an existing one; no temporary file stays behind.
-    ASSERT_TRUE(platform::replaceFileContents(target, "first"));
-    ASSERT_TRUE(platform::replaceFileContents(target, "second, longer"));
+    ASSERT_TRUE(testsupport::replaceFileContents(target, "first"));
+    ASSERT_TRUE(testsupport::replaceFileContents(target, "second, longer"));
     EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
     EXPECT_FALSE(dir.exists("WUInfo.csv.tmp~"));
     // Every step of the write seam failing in turn leaves the old bytes and no temporary file.
     for (int step = 1; step <= 6; ++step) {
         SCOPED_TRACE(step);
         platform::failWriteCallAfter(step);
-        const bool replaced = platform::replaceFileContents(target, "third");
+        const bool replaced = testsupport::replaceFileContents(target, "third");
         platform::failWriteCallAfter(0);
         EXPECT_FALSE(replaced);
         EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
@@ -142,12 +150,12 @@ TEST(Win32Platform, SafeReplaceThroughMoveFileEx) {
     fs::permissions(target,
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    EXPECT_FALSE(platform::replaceFileContents(target, "fourth"));
+    EXPECT_FALSE(testsupport::replaceFileContents(target, "fourth"));
     fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(dir.read("WUInfo.csv"), "second, longer");
     // A target that is a directory is no file to replace.
     fs::create_directory(dir.path() / "folder");
-    EXPECT_FALSE(platform::replaceFileContents(windowsPath(dir.path() / "folder"), "x"));
+    EXPECT_FALSE(testsupport::replaceFileContents(windowsPath(dir.path() / "folder"), "x"));
     EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
 }
 
@@ -224,7 +232,7 @@ TEST(Win32Platform, WritersOfOneFileAtOnceEachPutAWholeOutputInPlace) {
         writers.emplace_back([&, w] {
             for (int round = 0; round < 6; ++round) {
                 const bool ok =
-                    w < 2 ? platform::replaceFileContents(target, outputs[w])
+                    w < 2 ? testsupport::replaceFileContents(target, outputs[w])
                           : platform::copyFile(
                                 windowsPath(dir.path() / (w == 2 ? "c.src" : "d.src")), target);
                 if (!ok) ++failures;
@@ -263,7 +271,7 @@ TEST(Win32Platform, ATemporaryFileNoRunHoldsIsRemovedByTheNextRun) {
     dir.write("page.html.0123abcd.tmp~", "left by a killed run");
     const Names others = {"page.html.tmp~", "page.html.0123abc.tmp~", "other.html.0123abcd.tmp~"};
     for (const std::string& name : others) dir.write(name, "not ours");
-    ASSERT_TRUE(platform::replaceFileContents(target, "page"));
+    ASSERT_TRUE(testsupport::replaceFileContents(target, "page"));
     EXPECT_EQ(dir.read("page.html"), "page");
     EXPECT_FALSE(dir.exists("page.html.0123abcd.tmp~"));
     EXPECT_TRUE(dir.exists(held[0]));
@@ -290,7 +298,7 @@ TEST(Win32Platform, LongNamesGetTemporaryFilesThatFit) {
         testsupport::writeBytes(folder / "result.sah", "result");
         const std::string target = windowsPath(folder / name);
         ASSERT_LE(target.size(), 259u);
-        EXPECT_TRUE(platform::replaceFileContents(target, "first"));
+        EXPECT_TRUE(testsupport::replaceFileContents(target, "first"));
         EXPECT_EQ(testsupport::readBytes(folder / name), "first");
         EXPECT_TRUE(platform::copyFile(windowsPath(folder / "result.sah"), target));
         EXPECT_EQ(testsupport::readBytes(folder / name), "result");
@@ -315,6 +323,17 @@ TEST(Win32Platform, OnlyFilesOnADiskAreReadOrAppendedTo) {
         EXPECT_EQ(read, "untouched");
     }
     EXPECT_FALSE(platform::appendFileContents("NUL", "more"));
+    // What is there but does not read as a file is told from what is not there at all.
+    using platform::FileStatus;
+    const std::pair<std::string, FileStatus> statuses[] = {
+        {windowsPath(dir.path() / "in.bin"), FileStatus::Readable},
+        {windowsPath(dir.path() / "none.bin"), FileStatus::Missing},
+        {windowsPath(dir.path() / "nodir" / "in.bin"), FileStatus::Missing},
+        {windowsPath(dir.path()), FileStatus::Unreadable},
+        {"NUL", FileStatus::Unreadable},
+    };
+    for (const auto& [path, status] : statuses)
+        EXPECT_EQ(platform::fileStatus(path), status) << path;
 }
 
 TEST(Win32Platform, LockFileBesideTheFileGoesOnRelease) {
