@@ -109,11 +109,13 @@ bool writeInBatches(std::size_t batches, Format format, Write write, Start start
     Text even;
     Text odd[2];  // the one being written, the one being formatted
     bool outOfMemory = false;
-    detail::JoinedThread beside;  // made after the texts, so joined before they go
     auto formatText = [&format](Text& t) {
         t.text.clear();
         format(t.text, t.batch);
     };
+    // Made after the texts and the work the second thread runs, so joined before they go,
+    // also when a failed write returns early.
+    detail::JoinedThread beside;
     auto startOdd = [&](Text& t, std::size_t batch) {
         t.batch = batch;
         detail::startBeside(start, beside, formatText, t, outOfMemory);
