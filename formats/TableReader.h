@@ -13,6 +13,7 @@
 #include "record/KeyTable.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
+#include "record/WorkUnitList.h"
 
 template <class Table>
 class TableReader {
@@ -69,6 +70,11 @@ public:
     // partway (the rows before it are taken).
     template <class Take>
     bool readAllRows(Take take, BatchSize size = DefaultBatch);
+    // readAllRows into the store (merging by name). Every reader of a file that holds work
+    // units reads it this way: open, then addAllTo.
+    bool addAllTo(WorkUnitList& store, BatchSize size = DefaultBatch) {
+        return readAllRows([&store](WorkUnit& row) { store.add(std::move(row)); }, size);
+    }
 
     // Closes the file (when one is open) and clears `record`.
     void close() {
