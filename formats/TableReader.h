@@ -102,12 +102,14 @@ protected:
     void beginRow() {}
     void rowEndsBefore(int /*column*/) {}
     void closed() {}
-    // A reader whose rows take something from the row before has rows that a batch read on
-    // its own cannot finish: those read before settled() turns true get carryInto(record) as
-    // they are taken, and carryFrom(batchReader) hands the state on after each batch.
-    bool settled() const { return true; }
-    void carryInto(WorkUnit& /*record*/) {}
-    void carryFrom(Table& /*batchReader*/) {}
+    // A reader whose rows take something from the rows before them (state that runs along
+    // the file) gives takeState(record), what a row takes, and followState(later), which takes
+    // over the state another reader's rows left; its rows call leaveState() when they leave
+    // one of their own. A reader without such state has none of them.
+    static constexpr bool CarriesState = false;
+    void takeState(WorkUnit& /*record*/) const {}
+    void followState(const Table& /*later*/) {}
+    void leaveState() { stateLeft_ = true; }
 
 private:
     struct Batch;
@@ -118,6 +120,7 @@ private:
     std::string_view cell_;            // a view into the line: cells cost no copy
     std::vector<int> pendingColumns_;  // a header row that ended the last batch
     bool pending_ = false;
+    bool stateLeft_ = false;  // a row read by this reader left a state (see leaveState)
 };
 
 // A run of data rows under one header, the records made of them, and the reader that made
@@ -127,7 +130,7 @@ struct TableReader<Table>::Batch {
     std::string text;  // whole lines, each ended by a line feed
     std::vector<int> columns;
     std::vector<WorkUnit> records;
-    std::vector<std::size_t> carried;  // the rows read before the batch reader settled
+    CarriedState carried;  // the rows read before the batch's own state
     std::unique_ptr<Table> reader;
 };
 
@@ -177,18 +180,19 @@ bool TableReader<Table>::readAllRows(Take take, BatchSize size) {
         part.openBytes(batch.text);
         batch.records.reserve(batch.text.size() / 256 + 1);
         batch.carried.clear();
-        for (bool settled = part.settled(); part.readRecord(); settled = part.settled()) {
+        const auto leftState = [&partBase] { return !Table::CarriesState || partBase.stateLeft_; };
+        for (bool left = leftState(); part.readRecord(); left = leftState()) {
             // An empty line gives an empty record without reading a row.
-            if (!settled && !partBase.file_.line.empty())
-                batch.carried.push_back(batch.records.size());
+            if (!partBase.file_.line.empty()) batch.carried.note(left, batch.records.size());
             batch.records.push_back(std::move(part.record));
         }
         partBase.file_.close();
     };
     auto takeBatch = [&table, &take](Batch& batch) {
-        for (std::size_t row : batch.carried) table.carryInto(batch.records[row]);
+        batch.carried.handOn(batch.records, [&table](WorkUnit& row) { table.takeState(row); });
         for (WorkUnit& row : batch.records) take(row);
-        table.carryFrom(*batch.reader);
+        const TableReader& later = *batch.reader;
+        if (later.stateLeft_) table.followState(*batch.reader);
         batch.reader.reset();
     };
     readInBatches<Batch>(
