@@ -61,8 +61,7 @@ public:
         }
         return true;
     }
-    // Batches of about a quarter of a megabyte of rows.
-    static constexpr BatchSize DefaultBatch = BatchSize(256 * 1024);
+    static constexpr BatchSize DefaultBatch = ReadBatch;
     // Every row left in the open file, handed to take(WorkUnit&) in file order; the column
     // order is kept as readRecord keeps it. The rows are parsed in batches of whole rows under
     // one header, each ended once it holds `size` bytes, on two threads, each batch by a

@@ -24,6 +24,11 @@ private:
     std::size_t bytes_;
 };
 
+// What the readers' batches hold: about a quarter of a megabyte of text, some thousand table
+// rows or a hundred support data records, so that parsing one on each thread takes long
+// next to handing it on.
+inline constexpr BatchSize ReadBatch = BatchSize(256 * 1024);
+
 // Starts the second thread. Throws std::system_error where no thread can be started, as
 // std::thread does; the work then runs on the first thread instead. Tests put a starter of
 // their own in its place.
