@@ -21,6 +21,8 @@ public:
     // Closes any open file, then opens directory + fileName (no separator is inserted) as
     // text. True when it is open.
     bool open(const std::string& directoryPart, const std::string& namePart);
+    // open with the whole path as the file name, as every reader opens a path.
+    bool open(const std::string& path) { return open(std::string(), path); }
 
 private:
     friend class TableReader<I4WU>;

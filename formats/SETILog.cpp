@@ -20,13 +20,13 @@ const KeyTable SETILog::Titles = ColumnNames;
 void SETILog::beginRow() {
     // SETILog keeps no arrival time; the date of the row before, when the unit before this
     // one was logged, stands in for it.
-    record.TimeStamp = lastDate;
+    takeState(record);
 }
 
 void SETILog::rowEndsBefore(int column) {
     if (column != FieldIndex::Update) return;
     lastDate.clear();
-    dateSettled_ = true;
+    leaveState();
 }
 
 void SETILog::storeCell(int column, std::string_view cell) {
@@ -34,7 +34,7 @@ void SETILog::storeCell(int column, std::string_view cell) {
         case FieldIndex::Update:
             record.Update.parseLocal(cell);
             lastDate = record.Update;
-            dateSettled_ = true;
+            leaveState();
             break;
         case FieldIndex::TimeStamp:
             break;  // the arrival time comes from the row before, never from the file

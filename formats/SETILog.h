@@ -27,13 +27,8 @@ private:
     void beginRow();
     void rowEndsBefore(int column);
     void storeCell(int column, std::string_view cell);
-    // A row's arrival time is the date the row before left; a batch's rows before its first
-    // date (or its first row without one) take it from the batch before.
-    bool settled() const { return dateSettled_; }
-    void carryInto(WorkUnit& row) const { row.TimeStamp = lastDate; }
-    void carryFrom(const SETILog& batchReader) {
-        if (batchReader.dateSettled_) lastDate = batchReader.lastDate;
-    }
-
-    bool dateSettled_ = false;  // lastDate set or cleared by a row of this reader
+    // A row's arrival time is the date the row before left.
+    static constexpr bool CarriesState = true;
+    void takeState(WorkUnit& row) const { row.TimeStamp = lastDate; }
+    void followState(const SETILog& later) { lastDate = later.lastDate; }
 };

@@ -12,7 +12,8 @@
 #include "record/Batches.h"
 #include "record/WorkUnitList.h"
 
-// Batches of about a megabyte.
+// Batches of about a megabyte: more than a block of the safe replace (256 KiB), so each goes
+// to the file without another copy.
 inline constexpr BatchSize StoreBatch = BatchSize(std::size_t{1} << 20);
 
 // append(text, record) for each record of the store, in store order, handed to

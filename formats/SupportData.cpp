@@ -214,11 +214,11 @@ struct RecordBatch {
     std::vector<WorkUnit> records;
 };
 
-// Where a batch may end: before the last line that is a bare "!" (it opens a record) and
-// starts at `from` or later, found without splitting lines; 0 when there is none. The text is
-// looked at forward up to its last byte but one: whether a "!" there stands alone depends on
-// the byte after it.
-std::size_t lastOpener(std::string_view text, std::size_t from) {
+// Where a record may be cut from the one before it: before the last line that is a bare "!"
+// (it opens a record) and starts at `from` or later, found without splitting lines; 0 when
+// there is none. The text is looked at forward up to its last byte but one, and `from` moved
+// there: whether a "!" at the last byte stands alone depends on the byte after it.
+std::size_t lastOpener(std::string_view text, std::size_t& from) {
     const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };
     std::size_t last = 0;
     for (std::size_t at = std::max<std::size_t>(from, 1); at + 1 < text.size(); ++at) {
@@ -227,45 +227,21 @@ std::size_t lastOpener(std::string_view text, std::size_t from) {
         at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
         if (endsLine(text[at - 1]) && endsLine(text[at + 1])) last = at;
     }
+    from = std::max(from, text.empty() ? 0 : text.size() - 1);
     return last;
 }
 
 }  // namespace
 
 bool SSLog::addAllTo(WorkUnitList& store, BatchSize batchSize) {
-    // A batch is cut before a line "!": read on its own, each record of it reads as in the
-    // whole file. (Two "!" in a row across a cut give a record without a name between them,
-    // which the store refuses, as the whole file gives none.) The text is cut without being
-    // split into lines, so this thread's share stays small. A file without such lines is one
-    // batch.
-    const std::size_t bytes = batchSize.bytes();
-    std::string carried;          // the text after the last cut
-    std::size_t carriedSeen = 0;  // how much of it was looked at for a cut
-    auto fill = [&](RecordBatch& batch) {
-        batch.records.clear();
-        batch.text.swap(carried);
-        carried.clear();
-        std::size_t seen = std::exchange(carriedSeen, 0);
-        while (batch.text.size() < bytes &&
-               file_.readBytes(batch.text, bytes - batch.text.size())) {
-        }
-        if (batch.text.size() < bytes) return !batch.text.empty();  // the end
-        // No cut in what came so far: the batch grows until there is one. Each byte is
-        // looked at once, also when it is carried into the next batch, so a file of one long
-        // line is read in linear time.
-        for (;;) {
-            const std::size_t cut = lastOpener(batch.text, seen);
-            seen = batch.text.size() - 1;  // a "!" needs the byte after it
-            if (cut > 0) {
-                carried.assign(batch.text, cut);
-                carriedSeen = seen - cut;  // the text after the cut holds no other opener
-                batch.text.resize(cut);
-                return true;
-            }
-            if (!file_.readBytes(batch.text, bytes)) return true;
-        }
+    // Read from a line "!" on, each record reads as in the whole file. (Two "!" in a row
+    // across a cut give a record without a name between them, which the store refuses, as
+    // the whole file gives none.) A file without such lines is one piece.
+    auto read = [this](std::string& text, std::size_t bytes) {
+        return file_.readBytes(text, bytes);
     };
     auto parse = [this](RecordBatch& batch) {
+        batch.records.clear();
         SSLog part;
         part.file_.openBytes(batch.text, false);
         part.openTime_ = openTime_;  // every record of the file gets the same Update
@@ -275,7 +251,7 @@ bool SSLog::addAllTo(WorkUnitList& store, BatchSize batchSize) {
     auto take = [&store](RecordBatch& batch) {
         for (WorkUnit& each : batch.records) store.add(std::move(each));
     };
-    readInBatches<RecordBatch>(fill, parse, take);
+    readCutInBatches<RecordBatch>(batchSize, read, lastOpener, parse, take);
     return !file_.failed();
 }
 

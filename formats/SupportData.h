@@ -30,8 +30,7 @@ public:
     // after it, or to the end of the file. Lines before the first "!" form a record of their
     // own. False when no file is open or nothing is left.
     bool readRecord();
-    // Batches of about a quarter of a megabyte of lines: some hundred records.
-    static constexpr BatchSize DefaultBatch = BatchSize(256 * 1024);
+    static constexpr BatchSize DefaultBatch = ReadBatch;
     // Reads every record left into the store, in file order; the records are parsed in
     // batches on two threads, each cut before a line "!" once it holds `batch` bytes. False
     // when a read failed partway (the records before it are in the store then).

@@ -13,6 +13,7 @@
 #include "record/KeyTable.h"
 #include "record/TextFiles.h"
 #include "record/WorkUnit.h"
+#include "record/WorkUnitList.h"
 
 template <class Table>
 class TableReader {
@@ -60,8 +61,7 @@ public:
         }
         return true;
     }
-    // Batches of about a quarter of a megabyte of rows.
-    static constexpr BatchSize DefaultBatch = BatchSize(256 * 1024);
+    static constexpr BatchSize DefaultBatch = ReadBatch;
     // Every row left in the open file, handed to take(WorkUnit&) in file order; the column
     // order is kept as readRecord keeps it. The rows are parsed in batches of whole rows under
     // one header, each ended once it holds `size` bytes, on two threads, each batch by a
@@ -69,6 +69,11 @@ public:
     // partway (the rows before it are taken).
     template <class Take>
     bool readAllRows(Take take, BatchSize size = DefaultBatch);
+    // readAllRows into the store (merging by name). Every reader of a file that holds work
+    // units reads it this way: open, then addAllTo.
+    bool addAllTo(WorkUnitList& store, BatchSize size = DefaultBatch) {
+        return readAllRows([&store](WorkUnit& row) { store.add(std::move(row)); }, size);
+    }
 
     // Closes the file (when one is open) and clears `record`.
     void close() {
@@ -96,12 +101,14 @@ protected:
     void beginRow() {}
     void rowEndsBefore(int /*column*/) {}
     void closed() {}
-    // A reader whose rows take something from the row before has rows that a batch read on
-    // its own cannot finish: those read before settled() turns true get carryInto(record) as
-    // they are taken, and carryFrom(batchReader) hands the state on after each batch.
-    bool settled() const { return true; }
-    void carryInto(WorkUnit& /*record*/) {}
-    void carryFrom(Table& /*batchReader*/) {}
+    // A reader whose rows take something from the rows before them (state that runs along
+    // the file) gives takeState(record), what a row takes, and followState(later), which takes
+    // over the state another reader's rows left; its rows call leaveState() when they leave
+    // one of their own. A reader without such state has none of them.
+    static constexpr bool CarriesState = false;
+    void takeState(WorkUnit& /*record*/) const {}
+    void followState(const Table& /*later*/) {}
+    void leaveState() { stateLeft_ = true; }
 
 private:
     struct Batch;
@@ -112,6 +119,7 @@ private:
     std::string_view cell_;            // a view into the line: cells cost no copy
     std::vector<int> pendingColumns_;  // a header row that ended the last batch
     bool pending_ = false;
+    bool stateLeft_ = false;  // a row read by this reader left a state (see leaveState)
 };
 
 // A run of data rows under one header, the records made of them, and the reader that made
@@ -121,7 +129,7 @@ struct TableReader<Table>::Batch {
     std::string text;  // whole lines, each ended by a line feed
     std::vector<int> columns;
     std::vector<WorkUnit> records;
-    std::vector<std::size_t> carried;  // the rows read before the batch reader settled
+    CarriedState carried;  // the rows read before the batch's own state
     std::unique_ptr<Table> reader;
 };
 
@@ -171,18 +179,19 @@ bool TableReader<Table>::readAllRows(Take take, BatchSize size) {
         part.openBytes(batch.text);
         batch.records.reserve(batch.text.size() / 256 + 1);
         batch.carried.clear();
-        for (bool settled = part.settled(); part.readRecord(); settled = part.settled()) {
+        const auto leftState = [&partBase] { return !Table::CarriesState || partBase.stateLeft_; };
+        for (bool left = leftState(); part.readRecord(); left = leftState()) {
             // An empty line gives an empty record without reading a row.
-            if (!settled && !partBase.file_.line.empty())
-                batch.carried.push_back(batch.records.size());
+            if (!partBase.file_.line.empty()) batch.carried.note(left, batch.records.size());
             batch.records.push_back(std::move(part.record));
         }
         partBase.file_.close();
     };
     auto takeBatch = [&table, &take](Batch& batch) {
-        for (std::size_t row : batch.carried) table.carryInto(batch.records[row]);
+        batch.carried.handOn(batch.records, [&table](WorkUnit& row) { table.takeState(row); });
         for (WorkUnit& row : batch.records) take(row);
-        table.carryFrom(*batch.reader);
+        const TableReader& later = *batch.reader;
+        if (later.stateLeft_) table.followState(*batch.reader);
         batch.reader.reset();
     };
     readInBatches<Batch>(

@@ -115,49 +115,37 @@ void appendRow(std::string& out, const WorkUnit& r) {
 constexpr auto ColumnTitles = fieldKeys<WorkUnitFieldCount>(false, [](int) { return false; });
 static_assert(uniqueKeys(ColumnTitles));
 
-// The table's reader: the record's own keys as column titles, Julian Dates for date-times.
-class WuInfoTable : public TableReader<WuInfoTable> {
-public:
-    bool open(const std::string& path) { return openFile(path); }
+}  // namespace
 
-private:
-    friend class TableReader<WuInfoTable>;
-    static constexpr KeyTable Titles = ColumnTitles;
+const KeyTable WuInfoReader::Titles = ColumnTitles;
 
-    void storeCell(int column, std::string_view cell) {
-        if (column < 0) return;
-        const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(column)];
-        if (def.kind == FieldKind::DateTime) {
-            // An empty or unreadable cell gives 0.0, which leaves the date-time unset.
-            double jd = 0.0;
-            readReal(cell, jd);
-            (record.*def.time).setJulian(jd);
-        } else {
-            // The record was just cleared, so an unreadable number stays at its default 0.
-            record.setField(column, cell);
-        }
+void WuInfoReader::storeCell(int column, std::string_view cell) {
+    if (column < 0) return;
+    const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(column)];
+    if (def.kind == FieldKind::DateTime) {
+        // An empty or unreadable cell gives 0.0, which leaves the date-time unset.
+        double jd = 0.0;
+        readReal(cell, jd);
+        (record.*def.time).setJulian(jd);
+    } else {
+        // The record was just cleared, so an unreadable number stays at its default 0.
+        record.setField(column, cell);
     }
-};
-
-// Every row of an open table into the store. The column order carries over from one table
-// to the next, as the store keeps it. False when a read failed partway.
-bool readRows(WuInfoTable& table, WorkUnitList& store) {
-    table.columns = store.columns;
-    while (table.readRecord()) store.add(std::move(table.record));
-    store.columns = table.columns;
-    return !table.failed();
 }
 
-// readRows in batches on two threads.
-bool readAllRows(WuInfoTable& table, WorkUnitList& store, BatchSize batch) {
-    table.columns = store.columns;
-    const bool whole =
-        table.readAllRows([&store](WorkUnit& record) { store.add(std::move(record)); }, batch);
-    store.columns = table.columns;
+bool WuInfoReader::addAllTo(WorkUnitList& store, BatchSize size) {
+    columns = store.columns;
+    const bool whole = TableReader::addAllTo(store, size);
+    store.columns = columns;
     return whole;
 }
 
-}  // namespace
+bool WuInfoReader::addEachTo(WorkUnitList& store) {
+    columns = store.columns;
+    while (readRecord()) store.add(std::move(record));
+    store.columns = columns;
+    return !failed();
+}
 
 bool writeWuInfo(const WorkUnitList& store, const std::string& path) {
     return writeStore(path, store, headerLine(), BytesPerRow, appendRow);
@@ -184,18 +172,18 @@ std::string wuInfoBytes(const WorkUnitList& store, BatchSize batch) {
 }
 
 bool readWuInfo(WorkUnitList& store, const std::string& path) {
-    WuInfoTable table;
-    return table.open(path) && readAllRows(table, store, WuInfoTable::DefaultBatch);
+    WuInfoReader table;
+    return table.open(path) && table.addAllTo(store);
 }
 
 void readWuInfoBytes(WorkUnitList& store, std::string bytes) {
-    WuInfoTable table;
+    WuInfoReader table;
     table.openBytes(std::move(bytes));
-    readRows(table, store);
+    table.addEachTo(store);
 }
 
 void readWuInfoBytes(WorkUnitList& store, std::string bytes, BatchSize batch) {
-    WuInfoTable table;
+    WuInfoReader table;
     table.openBytes(std::move(bytes));
-    readAllRows(table, store, batch);
+    table.addAllTo(store, batch);
 }

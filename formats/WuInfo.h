@@ -3,8 +3,29 @@
 
 #include <string>
 
+#include "formats/TableReader.h"
 #include "record/Batches.h"
 #include "record/WorkUnitList.h"
+
+// The table's reader: the record's own keys as column titles, Julian Dates for date-times.
+class WuInfoReader : public TableReader<WuInfoReader> {
+public:
+    ~WuInfoReader() { close(); }
+
+    // Closes any open file, then opens the path as text. True when it is open.
+    bool open(const std::string& path) { return openFile(path); }
+    // Every row left into the store (merging by name); the column order carries over from one
+    // table to the next as the store keeps it (store.columns), header rows setting it. False
+    // when a read failed partway (the rows before it are in the store then).
+    bool addAllTo(WorkUnitList& store, BatchSize size = DefaultBatch);
+    // The same, a row at a time on this thread.
+    bool addEachTo(WorkUnitList& store);
+
+private:
+    friend class TableReader<WuInfoReader>;
+    static const KeyTable Titles;
+    void storeCell(int column, std::string_view cell);
+};
 
 // Rewrites the file safely (temporary file renamed over the target); CR LF line ends. Texts
 // are written without the bytes that would not read back as one cell (double quote, NUL,

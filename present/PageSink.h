@@ -10,7 +10,7 @@ class ReplacingFile;
 }
 
 // The page is appended to block() with text-mode line ends ("\r\n") already in place. For a
-// file, the block is handed on once it holds 256 KiB: a block that size goes to the file
+// file, the block is handed on once it holds BlockSize bytes: a block that size goes to the file
 // without another copy, and the one buffer is reused, so a page of any size holds little
 // memory. In memory, block() is the string itself.
 class PageSink {
@@ -28,6 +28,8 @@ public:
     // Hands on what the block holds, then `text`, without copying it into the block.
     bool write(std::string_view text);
 
+    // No less than the block the safe replace writes in (platform::ReplacingFile, 256 KiB): a
+    // smaller block would be copied into the file's block before it is written.
     static constexpr std::size_t BlockSize = 256 * 1024;
 
 private:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
@@ -307,12 +308,21 @@ void appendGaussianRow(std::string& page, DateCell& date, const Gaussian& g) {
     page += "</CENTER></TD></TR>\r\n";
 }
 
+// Rows a batch holds: a batch comes to about one of the sink's blocks or more, so that it goes
+// to the file as it is, without a copy. A spike's row is some 150 bytes; a gaussian's holds
+// its chart, a bar of one line per power value.
+constexpr std::size_t SpikesPerBatch = PageSink::BlockSize / 128;
+constexpr std::size_t GaussiansPerBatch = 96;
+constexpr std::size_t ShortestChart =
+    std::tuple_size_v<decltype(Gaussian::pot)> * (BarStart.size() + 1 + BarEnd.size());
+static_assert(GaussiansPerBatch * ShortestChart >= PageSink::BlockSize);
+
 void writePage(PageSink& sink, const ResFile& reader) {
     appendHead(sink, reader.record);
-    // Batches of about a quarter of a megabyte: a spike's row is some 150 bytes, a
-    // gaussian's with its chart some 3 KB.
-    appendSignals(sink, reader.spikes, reader.record.name, SpikeBlock, appendSpikeRow, 2048);
-    appendSignals(sink, reader.gaussians, reader.record.name, GaussianBlock, appendGaussianRow, 96);
+    appendSignals(sink, reader.spikes, reader.record.name, SpikeBlock, appendSpikeRow,
+                  SpikesPerBatch);
+    appendSignals(sink, reader.gaussians, reader.record.name, GaussianBlock, appendGaussianRow,
+                  GaussiansPerBatch);
     sink.block() += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
 }
 

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 // How many bytes of text a batch holds, at least one. The programs keep the size each reader
 // and writer is made for; tests and fuzzers give a few bytes, so that a short input is cut
@@ -22,6 +23,11 @@ public:
 private:
     std::size_t bytes_;
 };
+
+// What the readers' batches hold: about a quarter of a megabyte of text, some thousand table
+// rows or a hundred support data records, so that parsing one on each thread takes long
+// next to handing it on.
+inline constexpr BatchSize ReadBatch = BatchSize(256 * 1024);
 
 // Starts the second thread. Throws std::system_error where no thread can be started, as
 // std::thread does; the work then runs on the first thread instead. Tests put a starter of
@@ -95,6 +101,65 @@ void readInBatches(Fill fill, Parse parse, Take take, Start start = {}) {
         if (!next) return;
     }
 }
+
+// Text read in batches that end only where the format allows. `read(text, bytes)` appends up
+// to `bytes` more of the file to `text`, false when nothing is left. `lastCut(text, from)` is
+// the last place in `text` where a batch may end that lies at `from` or after, 0 for none;
+// it moves `from` to where the next look may start (it looked at what lies before for good,
+// so no byte is looked at twice, also when it goes on into the next batch). A batch is cut
+// there once it holds `size` bytes, the text after the cut starting the next batch; with no
+// place to cut it grows until there is one, or to the end. The batches, each with its
+// `text`, then go through parse and take as in readInBatches.
+template <class Batch, class Read, class LastCut, class Parse, class Take,
+          class Start = StartThread>
+void readCutInBatches(BatchSize size, Read read, LastCut lastCut, Parse parse, Take take,
+                      Start start = {}) {
+    const std::size_t bytes = size.bytes();
+    std::string carried;          // the text after the last cut
+    std::size_t carriedSeen = 0;  // how much of it was looked at for a cut
+    auto fill = [&](Batch& batch) {
+        batch.text.swap(carried);
+        carried.clear();
+        std::size_t seen = std::exchange(carriedSeen, 0);
+        while (batch.text.size() < bytes && read(batch.text, bytes - batch.text.size())) {
+        }
+        if (batch.text.size() < bytes) return !batch.text.empty();  // the end
+        for (;;) {
+            const std::size_t cut = lastCut(std::string_view(batch.text), seen);
+            if (cut > 0) {
+                carried.assign(batch.text, cut);
+                carriedSeen = seen > cut ? seen - cut : 0;
+                batch.text.resize(cut);
+                return true;
+            }
+            if (!read(batch.text, bytes)) return true;
+        }
+    };
+    readInBatches<Batch>(fill, parse, take, start);
+}
+
+// State that runs along a file from record to record, as each SETILog row takes the date the
+// row before left. Parsed in batches, each batch by a reader of its own, a batch's reader
+// starts without what the batches before left: this notes the records it reads before one of
+// its own records leaves a state, and gives them the state when the batch is handed on in
+// file order, from the reader that takes the batches.
+class CarriedState {
+public:
+    void clear() { waiting_.clear(); }
+    // Before the batch's reader reads `record`: `left` tells whether one of its records left
+    // a state yet.
+    void note(bool left, std::size_t record) {
+        if (!left) waiting_.push_back(record);
+    }
+    // give(record) for each record read before the batch's own state.
+    template <class Records, class Give>
+    void handOn(Records& records, Give give) const {
+        for (std::size_t record : waiting_) give(records[record]);
+    }
+
+private:
+    std::vector<std::size_t> waiting_;
+};
 
 // `format(text, batch)` puts batch 0 to batches - 1 into `text` (emptied first) and may run on
 // either thread; `write(text)` takes them in order on this thread and is false when it

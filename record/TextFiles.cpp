@@ -62,9 +62,6 @@ const char* findLineEnd(const char* p, const char* end) {
     return p;
 }
 
-// Bytes asked of the file per read: few system calls, and a buffer that stays in the cache.
-constexpr std::size_t ReadSize = std::size_t{1} << 20;
-
 }  // namespace
 
 bool LineSource::open(const std::string& path, bool textMode) {

@@ -15,13 +15,17 @@ std::string_view trimBlanks(std::string_view text);
 std::string& trimUnquote(std::string& text);
 
 // A file read a block at a time into one buffer that is reused, so a file of any size holds
-// about a megabyte. Text mode: the data ends at the first byte 26 and every carriage return
+// about ReadSize bytes. Text mode: the data ends at the first byte 26 and every carriage return
 // is dropped. Binary mode: bytes as they are.
 class LineSource {
 public:
     LineSource() = default;
     LineSource(const LineSource&) = delete;
     LineSource& operator=(const LineSource&) = delete;
+
+    // Bytes asked of the file per read: few system calls, and a buffer that stays in the
+    // cache.
+    static constexpr std::size_t ReadSize = std::size_t{1} << 20;
 
     bool open(const std::string& path, bool textMode);
     // The same, on bytes already in memory (text mode treats them as the file's bytes).

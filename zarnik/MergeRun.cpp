@@ -2,7 +2,6 @@
 #include "zarnik/MergeRun.h"
 
 #include <cstdint>
-#include <utility>
 
 #include "clientfiles/SHLog.h"
 #include "formats/I4WU.h"
@@ -20,51 +19,23 @@ namespace {
 constexpr std::uint16_t AllowedKinds =
     KindReport | KindI4wu | KindSetiLog | KindSupport | KindClient;
 
-// Every record a reader has left, into the store in file order.
-template <class Reader>
-void addRecords(Reader& reader, WorkUnitList& store) {
-    reader.readAllRows([&store](WorkUnit& record) { store.add(std::move(record)); });
-}
+// When a file's message is printed: before the file is opened (the table is reported even
+// when it does not open), or only once it opened.
+enum class Told { BeforeOpen, OnceOpen };
 
-void addRecords(SSLog& log, WorkUnitList& store) { log.addAllTo(store); }
-
-// Adds every record of a reader that opened to the store, after its message; false, with
-// no message, when it did not open. False too when a read failed partway: the records before
-// it are kept, but the file does not count as read (a database then is never replaced).
-template <class Reader>
-bool addAll(Reader& reader, bool opened, const std::string& path, const char* message,
-            WorkUnitList& store) {
-    if (!opened) return false;
-    printMessage(message, path);
-    addRecords(reader, store);
-    const bool whole = !reader.failed();
+// Adds every record of the file at `path` to the store with a Reader of its kind, after its
+// message; false when it did not open. False too when a read failed partway: the records
+// before it are kept, but the file does not count as read (a database then is never
+// replaced).
+template <class Reader, Told told>
+bool readFile(const std::string& path, const char* message, WorkUnitList& store) {
+    if (told == Told::BeforeOpen) printMessage(message, path);
+    Reader reader;
+    if (!reader.open(path)) return false;
+    if (told == Told::OnceOpen) printMessage(message, path);
+    const bool whole = reader.addAllTo(store);
     reader.close();
     return whole;
-}
-
-bool readWuInfoFile(const std::string& directory, const std::string& name, const char* message,
-                    WorkUnitList& store) {
-    // The message comes before the read: the table is reported even when it does not open.
-    printMessage(message, directory + name);
-    return readWuInfo(store, directory + name);
-}
-
-bool readI4wuFile(const std::string& directory, const std::string& name, const char* message,
-                  WorkUnitList& store) {
-    I4WU reader;
-    return addAll(reader, reader.open(directory, name), directory + name, message, store);
-}
-
-bool readSetiLogFile(const std::string& directory, const std::string& name, const char* message,
-                     WorkUnitList& store) {
-    SETILog reader;
-    return addAll(reader, reader.open(directory + name), directory + name, message, store);
-}
-
-bool readSupportFile(const std::string& directory, const std::string& name, const char* message,
-                     WorkUnitList& store) {
-    SSLog reader;
-    return addAll(reader, reader.open(directory + name), directory + name, message, store);
 }
 
 // Each kind of input file: its message and its reader, which is true when the file counts as
@@ -72,15 +43,14 @@ bool readSupportFile(const std::string& directory, const std::string& name, cons
 struct ImportCase {
     InputType type;
     const char* message;
-    bool (*read)(const std::string& directory, const std::string& name, const char* message,
-                 WorkUnitList& store);
+    bool (*read)(const std::string& path, const char* message, WorkUnitList& store);
 };
 
 constexpr ImportCase ImportCases[] = {
-    {InputType::WuInfo, "Orbelle File: ", readWuInfoFile},
-    {InputType::I4wu, "Append I4WU Format File: ", readI4wuFile},
-    {InputType::SetiLog, "Append SETILog Format File: ", readSetiLogFile},
-    {InputType::Support, "Append SETI@Supprt Format File: ", readSupportFile},
+    {InputType::WuInfo, "Orbelle File: ", readFile<WuInfoReader, Told::BeforeOpen>},
+    {InputType::I4wu, "Append I4WU Format File: ", readFile<I4WU, Told::OnceOpen>},
+    {InputType::SetiLog, "Append SETILog Format File: ", readFile<SETILog, Told::OnceOpen>},
+    {InputType::Support, "Append SETI@Supprt Format File: ", readFile<SSLog, Told::OnceOpen>},
     {InputType::Unknown, "No kind of SETI@home Apprication data: ", nullptr},
 };
 
@@ -111,14 +81,10 @@ void MergeRun::readDatabase() {
     file_ = database;
     locked_ = lockForRun(lock_, database);
     const bool present = platform::fileStatus(database) != platform::FileStatus::Missing;
-    bool read = false;
-    if (mode_ == Mode::SupportData) {
-        SSLog log;
-        read = addAll(log, log.open(database), database, "Reading File: ", store_);
-    } else {
-        printMessage("Reading File: ", database);
-        read = readWuInfo(store_, database);
-    }
+    const bool read =
+        mode_ == Mode::SupportData
+            ? readFile<SSLog, Told::OnceOpen>(database, "Reading File: ", store_)
+            : readFile<WuInfoReader, Told::BeforeOpen>(database, "Reading File: ", store_);
     if (read) ++importCount_;
     // A database that is there but would not read (no permission, a read error) holds
     // records this run never saw: rewriting it would throw them away.
@@ -179,8 +145,8 @@ void MergeRun::importReportDirectory(const std::string& directory) {
     file_ = path;
     // Counted whether or not the file reads, as the tool always has.
     ++importCount_;
-    printMessage("Append Orbelle Format File: ", path);
-    if (!readWuInfo(store_, path)) printFailure("Fail Import File: ", path);
+    if (!readFile<WuInfoReader, Told::BeforeOpen>(path, "Append Orbelle Format File: ", store_))
+        printFailure("Fail Import File: ", path);
 }
 
 void MergeRun::importPattern(const std::string& argument, const std::string& pattern,
@@ -201,7 +167,7 @@ void MergeRun::importFile(const std::string& directory, const std::string& name,
         if (kind.type != type) continue;
         if (kind.read == nullptr)
             printMessage(kind.message, file_);
-        else if (kind.read(directory, name, kind.message, store_))
+        else if (kind.read(file_, kind.message, store_))
             ++importCount_;
         return;
     }

@@ -67,6 +67,24 @@ TEST(RegularFiles, MergeToolPassesOverFifosAndDevices) {
     }
 }
 
+// Files typed by their names: a WUInfo.csv table is reported before it is opened, so it gets
+// its message also when it does not open; the other kinds only once they opened. None of
+// them counts as read.
+TEST(RegularFiles, MergeToolReportsATableThatWouldNotOpenOnlyByItsKind) {
+    if (testsupport::windowsPrograms()) GTEST_SKIP() << "FIFOs are POSIX files";
+    TempDir t;
+    fs::create_directories(t.path() / "run");
+    for (const char* name : {"WUInfo.csv", "SETILog.csv", "export1.csv", "ss_past_data.txt"})
+        makeFifo(t, std::string("in/") + name);
+    const auto r = testsupport::run(
+        testsupport::programPath("Zarnik"),
+        {"../in/SETILog.csv", "../in/WUInfo.csv", "../in/export1.csv", "../in/ss_past_data.txt"},
+        t.path() / "run");
+    EXPECT_EQ(testsupport::lines(r.err),
+              (Lines{"Orbelle File: ../in/WUInfo.csv", "No Import File"}));
+    EXPECT_EQ(entries(t.path() / "run"), Lines{});
+}
+
 TEST(RegularFiles, ResultToolsRefuseFifosAsResultPageCopyOrSupportFile) {
     if (testsupport::windowsPrograms()) GTEST_SKIP() << "FIFOs are POSIX files";
     struct Case {

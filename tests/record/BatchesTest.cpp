@@ -4,6 +4,7 @@
 // first with std::bad_alloc.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -213,6 +214,80 @@ TEST(WriteInBatches, OutOfMemoryEndsTheRunOnTheFirstThread) {
         for (std::size_t k = 0; k <= c.failing; ++k) inOrder |= run.written == numbersUpTo(k);
         EXPECT_TRUE(inOrder) << run.written;
     }
+}
+
+// Text cut in batches before a "|", read from a source that gives at most `piece` bytes a
+// read; the batches and the bytes looked at in all.
+struct CutRun {
+    std::vector<std::string> batches;
+    std::size_t looked = 0;  // bytes lastCut was asked to look at, over every call
+};
+
+CutRun cutAtBars(std::string_view text, std::size_t size, std::size_t piece) {
+    struct TextBatch {
+        std::string text;
+    };
+    CutRun run;
+    std::size_t at = 0;
+    auto read = [&](std::string& out, std::size_t bytes) {
+        if (at == text.size()) return false;
+        const std::size_t taken = std::min({bytes, piece, text.size() - at});
+        out.append(text.substr(at, taken));
+        at += taken;
+        return true;
+    };
+    auto lastBar = [&run](std::string_view part, std::size_t& from) {
+        std::size_t last = 0;
+        for (std::size_t i = std::max<std::size_t>(from, 1); i < part.size(); ++i)
+            if (part[i] == '|') last = i;
+        run.looked += part.size() - std::min(from, part.size());
+        from = part.size();
+        return last;
+    };
+    readCutInBatches<TextBatch>(
+        BatchSize(size), read, lastBar, [](TextBatch&) {},
+        [&run](TextBatch& batch) { run.batches.push_back(batch.text); });
+    return run;
+}
+
+TEST(ReadCutInBatches, BatchesEndOnlyWhereTheFormatAllowsAndLookAtEachByteOnce) {
+    const std::string_view texts[] = {
+        "",
+        "abc",
+        "|",
+        "||||",
+        "a|b|c|d|e|f",
+        "|abcdef",
+        "abcdef|",
+        "ab||cd|||e",
+        "abcdefghijklmnop|q",
+        "x|yyyyyyyyyyyyyyyyyyyy|z|w",
+    };
+    for (std::string_view text : texts) {
+        for (std::size_t size : {1u, 2u, 3u, 5u, 64u}) {
+            for (std::size_t piece : {1u, 2u, 7u}) {
+                SCOPED_TRACE(testing::Message() << text << " " << size << " " << piece);
+                const CutRun run = cutAtBars(text, size, piece);
+                std::string joined;
+                for (const std::string& batch : run.batches) {
+                    EXPECT_FALSE(batch.empty());
+                    joined += batch;
+                }
+                EXPECT_EQ(joined, text);
+                for (std::size_t i = 1; i < run.batches.size(); ++i) {
+                    EXPECT_EQ(run.batches[i].front(), '|') << "batch " << i;
+                }
+                EXPECT_LE(run.looked, text.size());
+            }
+        }
+    }
+}
+
+// A text without a place to cut is one batch, however small the size.
+TEST(ReadCutInBatches, TextWithoutACutIsOneBatch) {
+    const CutRun run = cutAtBars("abcdefghij", 2, 3);
+    ASSERT_EQ(run.batches.size(), 1u);
+    EXPECT_EQ(run.batches[0], "abcdefghij");
 }
 
 }  // namespace
