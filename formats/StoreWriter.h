@@ -15,6 +15,7 @@
 // Batches of about a megabyte: more than a block of the safe replace (256 KiB), so each goes
 // to the file without another copy.
 inline constexpr BatchSize StoreBatch = BatchSize(std::size_t{1} << 20);
+static_assert(StoreBatch.bytes() >= platform::ReplacingFile::BlockSize);
 
 // append(text, record) for each record of the store, in store order, handed to
 // write(std::string_view) in batches of as many records as `batch` bytes hold at

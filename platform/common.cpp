@@ -113,8 +113,8 @@ FileStatus fileStatus(const std::string& path) {
 
 namespace {
 
-// 256 KiB writes: few system calls, and little memory held while a page or a copy is written.
-constexpr std::size_t ReplaceBlockSize = 256 * 1024;
+// Few system calls, and little memory held while a page or a copy is written.
+constexpr std::size_t ReplaceBlockSize = ReplacingFile::BlockSize;
 
 // A temporary file's name: the target's bare name (or its stand-in), a dot, a tag of
 // TagDigits hex digits and TemporaryEnding.

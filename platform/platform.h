@@ -144,6 +144,10 @@ public:
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     ~ReplacingFile();
 
+    // Bytes are gathered into blocks of this size and written a block at a time; a piece of a
+    // whole block or more goes to the file as it is, without a copy.
+    static constexpr std::size_t BlockSize = 256 * 1024;
+
     // Makes the temporary file with the target's access rights, and removes the ones no run
     // holds. A target that does not exist yet gets the rights the OS gives a new file. False
     // when refused or failed.

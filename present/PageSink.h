@@ -5,9 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
-class ReplacingFile;
-}
+#include "platform/platform.h"
 
 // The page is appended to block() with text-mode line ends ("\r\n") already in place. For a
 // file, the block is handed on once it holds BlockSize bytes: a block that size goes to the file
@@ -28,9 +26,9 @@ public:
     // Hands on what the block holds, then `text`, without copying it into the block.
     bool write(std::string_view text);
 
-    // No less than the block the safe replace writes in (platform::ReplacingFile, 256 KiB): a
-    // smaller block would be copied into the file's block before it is written.
-    static constexpr std::size_t BlockSize = 256 * 1024;
+    // The block the safe replace writes in: a smaller one would be copied into the file's block
+    // before it is written.
+    static constexpr std::size_t BlockSize = platform::ReplacingFile::BlockSize;
 
 private:
     platform::ReplacingFile* file_ = nullptr;
