@@ -24,7 +24,7 @@ bool wuInfoKeepsTexts(const WorkUnit& r) {
 
 // Text and Julian Dates are set only through the range check of 1984 to 2049, but the
 // normalisation after it can leave that range: day 0 of January 1984 is 31 December 1983.
-// Such a value is written and then read back unset. The check goes by the specified setters,
+// Such a value is written and then read back unset. That is the setters' rule, not a fault,
 // so these records are left out of the round trips rather than reported every time.
 bool readableAgain(const ATime& value) {
     return !value.isSet() || ATime::inRange(value.year, value.month, value.hour, value.minute);
