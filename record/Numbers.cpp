@@ -48,13 +48,6 @@ inline bool storeSigned(bool negative, std::uint32_t magnitude, std::int32_t& ou
     return true;
 }
 
-// The largest text appendFixed prints on the stack: '-', 309 integer digits of 1e308, the
-// point and the decimals.
-constexpr int StackDecimals = 60;
-constexpr std::size_t FixedBufferSize = 1 + 309 + 1 + StackDecimals + 8;
-// Beyond 1074 decimals every double's exact binary value has only zeros left to print.
-constexpr int ExactDecimals = 1074;
-
 }  // namespace
 
 bool readInt(std::string_view text, std::int32_t& out) {
@@ -268,27 +261,8 @@ char* writeHex(char* p, std::int32_t value) {
 }
 
 void appendFixed(std::string& out, double value, int decimals) {
-    if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
-    if (decimals <= 9) {
-        char buffer[FixedRoom];
-        out.append(buffer, static_cast<std::size_t>(writeFixed(buffer, value, decimals) - buffer));
-        return;
-    }
-    if (decimals <= StackDecimals) {
-        char buffer[FixedBufferSize];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                    decimals);
-        out.append(buffer, result.ptr);
-        return;
-    }
-    int exact = decimals < ExactDecimals ? decimals : ExactDecimals;
-    std::string buffer(FixedBufferSize + static_cast<std::size_t>(exact), '\0');
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                std::chars_format::fixed, exact);
-    out.append(buffer.data(), result.ptr);
-    if (std::isfinite(value) && decimals > exact) {
-        out.append(static_cast<std::size_t>(decimals - exact), '0');
-    }
+    char buffer[FixedRoom];
+    out.append(buffer, writeFixed(buffer, value, decimals));
 }
 
 void appendInt(std::string& out, std::int64_t value) {
