@@ -2,6 +2,7 @@
 // std::from_chars, and fixed-point / integer output through std::to_chars.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,14 @@ bool readHex(std::string_view text, std::int32_t& out);
 // "inf", "nan" and hexadecimal floats are not numbers. A magnitude too small for a double
 // reads as 0 (or the nearest subnormal); one too large is an overflow.
 bool readReal(std::string_view text, double& out);
+
+// The order of numbers for sorting: ascending, NaN after every number, so a stray NaN cannot
+// break a sort's ordering contract.
+inline bool lessNumber(double a, double b) {
+    if (std::isnan(a)) return false;
+    if (std::isnan(b)) return true;
+    return a < b;
+}
 
 // Appends `value` in fixed-point notation with `decimals` digits after the point, 0 to 9 (more
 // count as 9, a negative count as 6, printf's rule), as printf("%.*f") prints it (no exponent,

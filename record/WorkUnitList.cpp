@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "record/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 RecordBlocks::RecordBlocks(const RecordBlocks& other) {
@@ -111,7 +112,6 @@ bool WorkUnitList::add(const WorkUnit& record) { return insert(record); }
 bool WorkUnitList::add(WorkUnit&& record) { return insert(std::move(record)); }
 
 void WorkUnitList::sort(int declarationNumber) {
-    setSortField(declarationNumber);
     if (order_.empty()) return;
     // Stable, so records with equal keys keep their order and a rerun writes the same file.
     // Only the order of record numbers changes: the records themselves never move.
@@ -138,8 +138,9 @@ void WorkUnitList::sort(int declarationNumber) {
         for (std::size_t i = 0; i < keyed.size(); ++i) sorted[i] = order_[keyed[i].position];
         order_.swap(sorted);
     } else {
-        std::stable_sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
-            return lessByField(records_[a], records_[b]);
-        });
+        std::stable_sort(order_.begin(), order_.end(),
+                         [this, declarationNumber](std::uint32_t a, std::uint32_t b) {
+                             return lessByField(records_[a], records_[b], declarationNumber);
+                         });
     }
 }

@@ -51,7 +51,7 @@ public:
     bool add(const WorkUnit& record);
     // The same, taking a reader's record over instead of copying it when it is new.
     bool add(WorkUnit&& record);
-    // Sets the sort-field selector and orders the records ascending by it, stably.
+    // Orders the records ascending by one field (lessByField), stably.
     void sort(int declarationNumber);
 
     std::size_t size() const { return order_.size(); }
