@@ -60,42 +60,21 @@ std::uint32_t hashOf(std::string_view name) {
 void WorkUnitList::reset() {
     records_.clear();
     order_.clear();
-    slots_.clear();
+    index_.clear();
     columns.resize(WorkUnitFieldCount);
     for (int i = 0; i < WorkUnitFieldCount; ++i) columns[static_cast<std::size_t>(i)] = i;
-}
-
-std::size_t WorkUnitList::slotOf(std::string_view name, std::uint32_t hash) const {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const NameSlot& entry = slots_[slot];
-        if (entry.record == 0) return slot;
-        if (entry.hash == hash && records_[entry.record - 1].name == name) return slot;
-    }
-}
-
-void WorkUnitList::growIndex() {
-    std::vector<NameSlot, LargeAllocator<NameSlot>> old;
-    old.swap(slots_);
-    slots_.resize(old.empty() ? 64 : old.size() * 2);
-    const std::size_t mask = slots_.size() - 1;
-    for (const NameSlot& entry : old) {
-        if (entry.record == 0) continue;
-        std::size_t slot = entry.hash & mask;
-        while (slots_[slot].record != 0) slot = (slot + 1) & mask;
-        slots_[slot] = entry;
-    }
 }
 
 template <class Record>
 bool WorkUnitList::insert(Record&& record) {
     if (record.name.empty()) return false;
-    if ((order_.size() + 1) * 2 > slots_.size()) growIndex();
+    index_.reserve(order_.size() + 1);
     const std::uint32_t hash = hashOf(record.name);
-    const std::size_t slot = slotOf(record.name, hash);
-    if (slots_[slot].record != 0) {
+    const std::size_t slot = index_.find(
+        hash, [&](std::uint32_t number) { return records_[number].name == record.name; });
+    if (index_.holds(slot)) {
         // Merged whether or not anything changed: an equal or older reading is still "added".
-        records_[slots_[slot].record - 1].mergeFrom(record);
+        records_[index_.item(slot)].mergeFrom(record);
         return true;
     }
     // Record numbers are kept in 32 bits; a store that large is far past any memory anyway.
@@ -103,7 +82,7 @@ bool WorkUnitList::insert(Record&& record) {
     const auto number = static_cast<std::uint32_t>(records_.size());
     records_.append(std::forward<Record>(record));
     order_.push_back(number);
-    slots_[slot] = {number + 1, hash};
+    index_.put(slot, number, hash);
     return true;
 }
 
