@@ -25,9 +25,7 @@ RecordBlocks& RecordBlocks::operator=(const RecordBlocks& other) {
 WorkUnit* RecordBlocks::nextPlace() {
     const std::size_t place = size_ % PerBlock;
     if (place == 0 && size_ / PerBlock == blocks_.size()) {
-        void* block = platform::allocateLarge(BlockBytes);
-        if (block == nullptr) throw std::bad_alloc();
-        blocks_.push_back(static_cast<WorkUnit*>(block));
+        blocks_.push_back(LargeAllocator<WorkUnit>().allocate(PerBlock));
     }
     return blocks_[size_ / PerBlock] + place;
 }
@@ -44,7 +42,7 @@ void RecordBlocks::append(WorkUnit&& record) {
 
 void RecordBlocks::clear() {
     for (std::size_t i = 0; i < size_; ++i) (*this)[i].~WorkUnit();
-    for (WorkUnit* block : blocks_) platform::freeLarge(block, BlockBytes);
+    for (WorkUnit* block : blocks_) LargeAllocator<WorkUnit>().deallocate(block, PerBlock);
     blocks_.clear();
     size_ = 0;
 }
