@@ -1,5 +1,7 @@
 // Brellow, the result archiver: copies one result.sah into a destination directory under its
 // work unit's name, and on request writes the result page and appends a support data record.
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -16,8 +18,10 @@
 
 namespace {
 
-// "-ss" and "-html" (8 + 17); 17 shares its bits with "-sh" and "-ob", which therefore pass too.
-constexpr std::uint16_t AllowedOptions = KindSupport | KindHtml;
+// The options the archiver takes: "-ss" and "-html", and also "-sh" and "-ob", which name
+// nothing here and, like "-html", ask for the result page.
+constexpr std::uint16_t TakenOptions[] = {KindSupport, KindHtml, KindClient, KindReport};
+constexpr std::uint16_t PageOptions[] = {KindHtml, KindClient, KindReport};
 
 void printUsage() {
     std::string text = "Brellow.exe for Win32\n";
@@ -53,10 +57,11 @@ void run(int argc, char** argv, std::string& file) {
     std::string destDir;
     int plainCount = 0;
     CmdParm parm;
-    parm.reset();
+    bool page = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const std::uint16_t kind = parm.parse(argument, AllowedOptions);
+        const std::uint16_t kind = parm.parse(argument, TakenOptions);
+        if (std::ranges::find(PageOptions, kind) != std::end(PageOptions)) page = true;
         if (kind == KindNone) {
             if (plainCount >= 2) return reportWithUsage("Too Many Parameter: ", argument);
             (plainCount == 0 ? resultPath : destDir) = argument;
@@ -75,7 +80,7 @@ void run(int argc, char** argv, std::string& file) {
     // The name comes from inside the file and becomes part of every path written below.
     if (!isSafeFileName(record.name)) return reportWithUsage("Illegal File: ", resultPath);
 
-    if ((parm.kind & KindHtml) != 0) {
+    if (page) {
         const std::string htmlPath = parm.htmlFile.empty() ? record.name + ".html" : parm.htmlFile;
         file = htmlPath;
         if (!writeResultPage(reader, htmlPath)) printFailure("Illegal File: ", htmlPath);

@@ -106,7 +106,7 @@ double& chirpRateOf(Gaussian& gaussian) { return gaussian.chirprate; }
 class ResFile::TimeReader {
 public:
     void read(std::string_view value, ATime& time) {
-        if (known_ && value == text_ && sameFields(time, before_)) {
+        if (known_ && value == text_ && time.sameFields(before_)) {
             time = after_;
             return;
         }
@@ -118,10 +118,6 @@ public:
     }
 
 private:
-    static bool sameFields(const ATime& a, const ATime& b) {
-        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-               a.minute == b.minute && a.second == b.second && a.zoneOffset == b.zoneOffset;
-    }
     bool known_ = false;
     std::string text_;
     ATime before_;

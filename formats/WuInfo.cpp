@@ -1,6 +1,7 @@
 // Writes the whole record store as WUInfo.csv and reads such tables back into the store.
 #include "formats/WuInfo.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -107,8 +108,7 @@ void appendRow(std::string& out, const WorkUnit& r) {
                 break;
         }
     }
-    *p++ = '\r';
-    *p++ = '\n';
+    p = std::copy(LineEnd.begin(), LineEnd.end(), p);
     out.append(row, p);
 }
 

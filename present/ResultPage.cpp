@@ -166,7 +166,7 @@ void appendBlockHeading(std::string& page, std::string_view text, const std::str
 class DateCell {
 public:
     void append(std::string& page, const ATime& time) {
-        if (text_.empty() || !sameFields(time, last_)) {
+        if (text_.empty() || !time.sameFields(last_)) {
             text_.clear();
             appendDateTime(text_, time);
             last_ = time;
@@ -175,10 +175,6 @@ public:
     }
 
 private:
-    static bool sameFields(const ATime& a, const ATime& b) {
-        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-               a.minute == b.minute && a.second == b.second && a.zoneOffset == b.zoneOffset;
-    }
     ATime last_;
     std::string text_;
 };

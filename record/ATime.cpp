@@ -67,15 +67,7 @@ void readToken(std::string_view token, int& out) {
 
 ATime::ATime() { zoneOffset = platform::zoneOffsetSeconds(); }
 
-void ATime::clear() {
-    year = 1984;
-    month = 1;
-    day = 0;
-    hour = 0;
-    minute = 0;
-    second = 0;
-    zoneOffset = platform::zoneOffsetSeconds();
-}
+void ATime::clear() { *this = ATime(); }
 
 bool ATime::inRange(int year, int month, int hour, int minute) {
     return year >= 1984 && year <= 2049 && month >= 1 && month <= 12 && hour >= 0 && hour <= 23 &&

@@ -49,6 +49,13 @@ public:
     // Compared by Julian Date alone.
     bool operator==(const ATime& other) const { return julianDate() == other.julianDate(); }
     bool operator<(const ATime& other) const { return julianDate() < other.julianDate(); }
+    // Whether every field, the zone offset too, is the same: what a value read or printed
+    // once can be told again by.
+    bool sameFields(const ATime& other) const {
+        return year == other.year && month == other.month && day == other.day &&
+               hour == other.hour && minute == other.minute && second == other.second &&
+               zoneOffset == other.zoneOffset;
+    }
 
     // Range check shared by setUtc and setLocal.
     static bool inRange(int year, int month, int hour, int minute);

@@ -1,6 +1,7 @@
 // The command-line option parser: "-name=value" arguments, each option reported as a kind.
 #include "record/CmdParm.h"
 
+#include <algorithm>
 #include <array>
 
 #include "record/TextFiles.h"
@@ -15,7 +16,7 @@ void CmdParm::reset() {
     htmlFile.clear();
 }
 
-std::uint16_t CmdParm::parse(const std::string& argument, std::uint16_t allowed) {
+std::uint16_t CmdParm::recognise(const std::string& argument) {
     if (argument.empty() || argument[0] != '-') return KindNone;
 
     // The name runs to the first "=" outside double quotes; quotes stay part of the name.
@@ -48,9 +49,25 @@ std::uint16_t CmdParm::parse(const std::string& argument, std::uint16_t allowed)
         // Stored even when the caller does not allow the option; no "=" stores an empty text.
         std::string value = equals < argument.size() ? argument.substr(equals + 1) : std::string();
         this->*option.slot = std::move(trimUnquote(value));
-        if ((allowed & option.kind) == 0) return KindIllegal;
-        kind |= option.kind;
         return option.kind;
     }
     return KindIllegal;
+}
+
+std::uint16_t CmdParm::accept(std::uint16_t optionKind) {
+    kind |= optionKind;
+    return optionKind;
+}
+
+std::uint16_t CmdParm::parse(const std::string& argument, std::uint16_t allowed) {
+    const std::uint16_t found = recognise(argument);
+    if (found == KindNone || found == KindIllegal) return found;
+    return (allowed & found) != 0 ? accept(found) : KindIllegal;
+}
+
+std::uint16_t CmdParm::parse(const std::string& argument, std::span<const std::uint16_t> taken) {
+    const std::uint16_t found = recognise(argument);
+    if (found == KindNone || found == KindIllegal) return found;
+    return std::find(taken.begin(), taken.end(), found) != taken.end() ? accept(found)
+                                                                       : KindIllegal;
 }

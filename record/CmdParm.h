@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 constexpr std::uint16_t KindNone = 0;
@@ -28,4 +29,14 @@ public:
     // Returns 0 for a plain argument, the option's kind when `allowed` shares a bit with it,
     // KindIllegal otherwise. A recognised option's value is stored even when not allowed.
     std::uint16_t parse(const std::string& argument, std::uint16_t allowed);
+    // The same for a program that lists the kinds of the options it takes: an option whose
+    // kind is not in the list is KindIllegal.
+    std::uint16_t parse(const std::string& argument, std::span<const std::uint16_t> taken);
+
+private:
+    // 0 for a plain argument; otherwise the kind of a recognised option, its value stored, or
+    // KindIllegal for an unknown one.
+    std::uint16_t recognise(const std::string& argument);
+    // The kind of an option the caller takes, ORed into `kind`.
+    std::uint16_t accept(std::uint16_t optionKind);
 };

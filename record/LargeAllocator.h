@@ -1,6 +1,6 @@
-// An allocator for the working stores that grow to hundreds of megabytes: blocks of a
-// megabyte or more come straight from the OS (platform::allocateLarge), smaller ones from the
-// ordinary heap.
+// How the working stores that grow to hundreds of megabytes get their memory, as the allocator
+// of their vectors and for the store's record blocks: blocks of a megabyte or more come
+// straight from the OS (platform::allocateLarge), smaller ones from the ordinary heap.
 #pragma once
 
 #include <cstddef>

@@ -48,13 +48,6 @@ inline bool storeSigned(bool negative, std::uint32_t magnitude, std::int32_t& ou
     return true;
 }
 
-// The largest text appendFixed prints on the stack: '-', 309 integer digits of 1e308, the
-// point and the decimals.
-constexpr int StackDecimals = 60;
-constexpr std::size_t FixedBufferSize = 1 + 309 + 1 + StackDecimals + 8;
-// Beyond 1074 decimals every double's exact binary value has only zeros left to print.
-constexpr int ExactDecimals = 1074;
-
 }  // namespace
 
 bool readInt(std::string_view text, std::int32_t& out) {
@@ -197,12 +190,50 @@ char* writeDigits(char* p, std::uint64_t value) {
     }
 }
 
+// mantissa * unit / 2^shift, rounded to the nearest integer and a tie to the even one; for
+// shift 20 to 127 and a quotient below 2^64. The product needs up to 128 bits.
+#if defined(__SIZEOF_INT128__) && !defined(SETI_NO_INT128)
+std::uint64_t shiftRounded(std::uint64_t mantissa, std::uint64_t unit, int shift) {
+    const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * unit;
+    const unsigned __int128 kept = product >> shift;
+    const unsigned __int128 rest = product - (kept << shift);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    auto scaled = static_cast<std::uint64_t>(kept);
+    if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+    return scaled;
+}
+#else
+// The same for compilers without a 128-bit integer: the product in two 64-bit halves.
+std::uint64_t shiftRounded(std::uint64_t mantissa, std::uint64_t unit, int shift) {
+    constexpr std::uint64_t Low32 = 0xFFFFFFFFu;
+    const std::uint64_t ll = (mantissa & Low32) * (unit & Low32);
+    const std::uint64_t lh = (mantissa & Low32) * (unit >> 32);
+    const std::uint64_t hl = (mantissa >> 32) * (unit & Low32);
+    const std::uint64_t hh = (mantissa >> 32) * (unit >> 32);
+    const std::uint64_t middle = (ll >> 32) + (lh & Low32) + (hl & Low32);
+    const std::uint64_t low = (ll & Low32) | (middle << 32);
+    const std::uint64_t high = hh + (lh >> 32) + (hl >> 32) + (middle >> 32);
+    // Bit n of the product, and whether any bit below n is set.
+    const auto bit = [&](int n) { return ((n < 64 ? low >> n : high >> (n - 64)) & 1) != 0; };
+    const auto anyBelow = [&](int n) {
+        if (n <= 64) return n == 64 ? low != 0 : (low & ((std::uint64_t{1} << n) - 1)) != 0;
+        return low != 0 || (high & ((std::uint64_t{1} << (n - 64)) - 1)) != 0;
+    };
+    std::uint64_t scaled =
+        shift < 64 ? (low >> shift) | (high << (64 - shift)) : high >> (shift - 64);
+    // The bits shifted out are more than half when the highest of them is set and any other,
+    // half exactly when only that one is.
+    if (bit(shift - 1) && (anyBelow(shift - 1) || (scaled & 1) != 0)) ++scaled;
+    return scaled;
+}
+#endif
+
 // Up to 9 decimals of a finite value below 2^33, rounded exactly as printf rounds: the value
 // is m * 2^e, so value * 10^decimals is the integer m * 10^decimals shifted right by -e, and
-// the bits shifted out say which way to round (a tie to the even neighbour). The product fits
-// 128 bits, so nothing is approximated. nullptr, nothing written, for any other value;
-// otherwise the end of the text written at `p` (at most 1 + 10 + 1 + 9 characters). The
-// decimals are a template argument so that every division is by a constant.
+// the bits shifted out say which way to round (a tie to the even neighbour). nullptr, nothing
+// written, for any other value; otherwise the end of the text written at `p` (at most
+// 1 + 10 + 1 + 9 characters). The decimals are a template argument so that every division is
+// by a constant.
 template <int Decimals>
 char* formatFixedExact(char* p, double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -218,15 +249,8 @@ char* formatFixedExact(char* p, double value) {
     }
     if ((bits >> 63) != 0) *p++ = '-';
     constexpr std::uint64_t Unit = TenTo[Decimals];
-    std::uint64_t scaled = 0;
-    if (mantissa != 0 && shift < 128) {
-        const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * Unit;
-        const unsigned __int128 kept = product >> shift;
-        const unsigned __int128 rest = product - (kept << shift);
-        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-        scaled = static_cast<std::uint64_t>(kept);
-        if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
-    }
+    const std::uint64_t scaled =
+        mantissa != 0 && shift < 128 ? shiftRounded(mantissa, Unit, shift) : 0;
     p = std::to_chars(p, p + 20, scaled / Unit).ptr;
     if constexpr (Decimals > 0) {
         *p++ = '.';
@@ -268,27 +292,8 @@ char* writeHex(char* p, std::int32_t value) {
 }
 
 void appendFixed(std::string& out, double value, int decimals) {
-    if (decimals < 0) decimals = 6;  // printf's rule for a negative precision
-    if (decimals <= 9) {
-        char buffer[FixedRoom];
-        out.append(buffer, static_cast<std::size_t>(writeFixed(buffer, value, decimals) - buffer));
-        return;
-    }
-    if (decimals <= StackDecimals) {
-        char buffer[FixedBufferSize];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                    decimals);
-        out.append(buffer, result.ptr);
-        return;
-    }
-    int exact = decimals < ExactDecimals ? decimals : ExactDecimals;
-    std::string buffer(FixedBufferSize + static_cast<std::size_t>(exact), '\0');
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                std::chars_format::fixed, exact);
-    out.append(buffer.data(), result.ptr);
-    if (std::isfinite(value) && decimals > exact) {
-        out.append(static_cast<std::size_t>(decimals - exact), '0');
-    }
+    char buffer[FixedRoom];
+    out.append(buffer, writeFixed(buffer, value, decimals));
 }
 
 void appendInt(std::string& out, std::int64_t value) {

@@ -2,6 +2,7 @@
 // std::from_chars, and fixed-point / integer output through std::to_chars.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,15 +21,23 @@ bool readHex(std::string_view text, std::int32_t& out);
 // reads as 0 (or the nearest subnormal); one too large is an overflow.
 bool readReal(std::string_view text, double& out);
 
-// Appends `value` in fixed-point notation with `decimals` digits after the point, as
-// printf("%.*f") prints it (no exponent, '-' for negatives, "-0.000000" for tiny negatives
-// exactly as printf does).
+// The order of numbers for sorting: ascending, NaN after every number, so a stray NaN cannot
+// break a sort's ordering contract.
+inline bool lessNumber(double a, double b) {
+    if (std::isnan(a)) return false;
+    if (std::isnan(b)) return true;
+    return a < b;
+}
+
+// Appends `value` in fixed-point notation with `decimals` digits after the point, 0 to 9 (more
+// count as 9, a negative count as 6, printf's rule), as printf("%.*f") prints it (no exponent,
+// '-' for negatives, "-0.000000" for tiny negatives exactly as printf does).
 void appendFixed(std::string& out, double value, int decimals);
 // Writers into a caller's buffer, for rows of many numbers: each writes at `p`, which must
 // have the room given, and returns the end of what it wrote.
 // The room writeFixed needs: '-', 309 integer digits of 1e308, the point and 9 decimals.
 constexpr std::size_t FixedRoom = 1 + 309 + 1 + 9;
-// appendFixed with 0 to 9 decimals (others count as 9).
+// appendFixed into a buffer.
 char* writeFixed(char* p, double value, int decimals);
 // appendInt (room 20) and appendHex (room 10).
 char* writeInt(char* p, std::int64_t value);

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "record/SignalFields.h"
+#include "record/Numbers.h"
 
 namespace {
 
@@ -40,12 +40,9 @@ double scale(double value, double factor, double divisor) {
     return product / divisor;
 }
 
-// Descending strength; NaN counts as the weakest so the order stays strict and weak.
-bool stronger(double a, double b) {
-    if (std::isnan(a)) return false;
-    if (std::isnan(b)) return true;
-    return a > b;
-}
+// Descending strength: the ascending order of the negated values, so NaN, as the weakest,
+// still comes last.
+bool stronger(double a, double b) { return lessNumber(-a, -b); }
 
 // A hash over a signal's fields that agrees with operator==: values that compare equal
 // feed the same bits (0.0 and -0.0 alike, a time by its Julian Date), so an equal signal is
@@ -180,7 +177,7 @@ void SignalList<Signal>::reset() {
     names_.clear();
     wideCurves_.clear();
     order_.clear();
-    slots_.clear();
+    index_.clear();
 }
 
 template <class Signal>
@@ -191,29 +188,6 @@ Signal SignalList<Signal>::operator[](std::size_t i) const {
 }
 
 namespace {
-
-// The fields a signal and its packed form share, in either direction; the curve and the name
-// are packed apart.
-template <class From, class To>
-void copyFields(const From& from, To& to) {
-    to.ncfft = from.ncfft;
-    to.fft_len = from.fft_len;
-    to.ra = from.ra;
-    to.dec = from.dec;
-    to.freq = from.freq;
-    to.time = from.time;
-    if constexpr (requires { to.power; }) {
-        to.chirp_rate = from.chirp_rate;
-        to.power = from.power;
-    } else {
-        to.chirprate = from.chirprate;
-        to.peak = from.peak;
-        to.mean = from.mean;
-        to.sigma = from.sigma;
-        to.chisqr = from.chisqr;
-        to.maxpow = from.maxpow;
-    }
-}
 
 // True when every value of the curve fits a byte, so the packed form holds it itself.
 bool fitsBytes(const PotCurve& pot) {
@@ -230,14 +204,17 @@ void SignalList<Signal>::pack(const Signal& signal, PackedSignal<Signal>& packed
     // A file's signals all carry its name: the last one is the one to check.
     if (names_.empty() || names_.back() != signal.name) names_.push_back(signal.name);
     packed.name = static_cast<std::uint32_t>(names_.size() - 1);
-    copyFields(signal, packed);
-    if constexpr (std::is_same_v<Signal, Gaussian>) {
-        if (fitsBytes(signal.pot)) {
-            for (std::size_t i = 0; i < signal.pot.size(); ++i) {
-                packed.pot[i] = static_cast<std::uint8_t>(signal.pot[i]);
+    PackedSignal<Signal>::forEachPlace(signal, packed,
+                                       [](const auto& member, auto& place) { place = member; });
+    constexpr auto curve = PackedSignal<Signal>::Curve;
+    if constexpr (curve != nullptr) {
+        const PotCurve& pot = signal.*curve;
+        if (fitsBytes(pot)) {
+            for (std::size_t i = 0; i < pot.size(); ++i) {
+                packed.pot[i] = static_cast<std::uint8_t>(pot[i]);
             }
         } else {
-            wideCurves_.push_back(signal.pot);
+            wideCurves_.push_back(pot);
             packed.wideCurve = static_cast<std::uint32_t>(wideCurves_.size());
         }
     }
@@ -246,40 +223,16 @@ void SignalList<Signal>::pack(const Signal& signal, PackedSignal<Signal>& packed
 template <class Signal>
 void SignalList<Signal>::unpack(const PackedSignal<Signal>& packed, Signal& out) const {
     out.name = names_[packed.name];
-    copyFields(packed, out);
-    if constexpr (std::is_same_v<Signal, Gaussian>) {
+    PackedSignal<Signal>::forEachPlace(out, packed,
+                                       [](auto& member, const auto& place) { member = place; });
+    constexpr auto curve = PackedSignal<Signal>::Curve;
+    if constexpr (curve != nullptr) {
+        PotCurve& pot = out.*curve;
         if (packed.wideCurve != 0) {
-            out.pot = wideCurves_[packed.wideCurve - 1];
+            pot = wideCurves_[packed.wideCurve - 1];
         } else {
-            for (std::size_t i = 0; i < out.pot.size(); ++i) out.pot[i] = packed.pot[i];
+            for (std::size_t i = 0; i < pot.size(); ++i) pot[i] = packed.pot[i];
         }
-    }
-}
-
-// The index maps a signal's hash to its positions; only signals of the same hash are compared
-// in full, as signals, so equality is the signal's own.
-template <class Signal>
-std::size_t SignalList<Signal>::slotOf(std::size_t hash, const Signal& signal) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hash & mask;
-    for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const Entry& entry = entryAt(slots_[slot] - 1);
-        if (entry.hash != hash) continue;
-        Signal held;
-        unpack(entry.packed, held);
-        if (held == signal) break;
-    }
-    return slot;
-}
-
-template <class Signal>
-void SignalList<Signal>::rebuildSlots(std::size_t size) {
-    slots_.assign(size, 0);
-    const std::size_t mask = size - 1;
-    for (std::size_t position = 0; position < count_; ++position) {
-        std::size_t slot = entryAt(position).hash & mask;
-        while (slots_[slot] != 0) slot = (slot + 1) & mask;
-        slots_[slot] = static_cast<std::uint32_t>(position + 1);
     }
 }
 
@@ -288,12 +241,16 @@ bool SignalList<Signal>::add(const Signal& signal) {
     if (signal.name.empty()) return false;
     // Positions are kept in 32 bits: a list stops taking signals at four thousand million.
     if (count_ >= 0xFFFFFFFEu) return false;
-    if (2 * (count_ + 1) > slots_.size()) {
-        rebuildSlots(slots_.empty() ? 64 : 2 * slots_.size());
-    }
-    const std::size_t hash = hashOf(signal);
-    const std::size_t slot = slotOf(hash, signal);
-    if (slots_[slot] != 0) return false;
+    index_.reserve(count_ + 1);
+    // Only signals of the same hash are compared in full, as signals, so equality is the
+    // signal's own.
+    const auto hash = static_cast<std::uint32_t>(hashOf(signal));
+    const std::size_t slot = index_.find(hash, [&](std::uint32_t position) {
+        Signal held;
+        unpack(entryAt(position).packed, held);
+        return held == signal;
+    });
+    if (index_.holds(slot)) return false;
     if ((count_ & (ChunkEntries - 1)) == 0) {
         chunks_.emplace_back();
         chunks_.back().reserve(ChunkEntries);
@@ -301,10 +258,10 @@ bool SignalList<Signal>::add(const Signal& signal) {
     Entry& entry = chunks_.back().emplace_back();
     pack(signal, entry.packed);
     entry.strength = signal.strength();
-    entry.hash = hash;
-    order_.push_back(static_cast<std::uint32_t>(count_));
+    const auto position = static_cast<std::uint32_t>(count_);
+    order_.push_back(position);
     ++count_;
-    slots_[slot] = static_cast<std::uint32_t>(count_);
+    index_.put(slot, position, hash);
     return true;
 }
 

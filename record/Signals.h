@@ -8,14 +8,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "record/ATime.h"
+#include "record/HashIndex.h"
 #include "record/LargeAllocator.h"
+#include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
 
 // A gaussian's power curve: 64 values scaled so that maxpow is 255.
-using PotCurve = std::array<std::int32_t, 64>;
+using PotCurve = std::array<std::int32_t, PowerCount>;
 
 class Spike {
 public:
@@ -64,43 +69,151 @@ public:
     bool applyAsBest(WorkUnit& w) const;
 };
 
-// A signal as a list keeps it: the name as a position in the list's names (one file's
-// signals share theirs), and a power curve whose values all fit a byte in bytes (as the
-// client writes them), so a long list holds less than half the memory of its signals.
+enum class SignalFieldKind : std::uint8_t { Text, Int, Real, Time, Curve };
+
 template <class Signal>
-struct PackedSignal;
+struct SignalField {
+    std::string_view key;  // empty for a field no signal line gives
+    SignalFieldKind kind = SignalFieldKind::Real;
+    // The one member of the field's kind.
+    std::string Signal::*text = nullptr;
+    std::int32_t Signal::*integer = nullptr;
+    double Signal::*real = nullptr;
+    ATime Signal::*time = nullptr;
+    PotCurve Signal::*curve = nullptr;
+};
+
+namespace detail {
+
+// The field of `member`, its kind told by the member's type.
+template <class S, class T>
+constexpr SignalField<S> signalField(std::string_view key, T S::*member) {
+    SignalField<S> f;
+    f.key = key;
+    if constexpr (std::is_same_v<T, std::string>) {
+        f.kind = SignalFieldKind::Text;
+        f.text = member;
+    } else if constexpr (std::is_same_v<T, std::int32_t>) {
+        f.kind = SignalFieldKind::Int;
+        f.integer = member;
+    } else if constexpr (std::is_same_v<T, double>) {
+        f.kind = SignalFieldKind::Real;
+        f.real = member;
+    } else if constexpr (std::is_same_v<T, ATime>) {
+        f.kind = SignalFieldKind::Time;
+        f.time = member;
+    } else {
+        static_assert(std::is_same_v<T, PotCurve>, "no field kind for this member type");
+        f.kind = SignalFieldKind::Curve;
+        f.curve = member;
+    }
+    return f;
+}
+
+}  // namespace detail
+
+// Every field of a signal, in declaration order, with its key on a signal line. The name comes
+// from the header and ncfft from the context line, so no signal line sets them. The line
+// reader, the duplicate hash and the packed form below take their fields from here.
+template <class Signal>
+struct SignalTable;
 
 template <>
-struct PackedSignal<Spike> {
-    std::uint32_t name = 0;
-    std::int32_t ncfft = 0;
-    std::int32_t fft_len = 0;
-    double chirp_rate = 0;
-    double power = 0;
-    double ra = 0;
-    double dec = 0;
-    double freq = 0;
-    ATime time;
+struct SignalTable<Spike> {
+    static constexpr std::array<SignalField<Spike>, 9> fields{{
+        detail::signalField("", &Spike::name),
+        detail::signalField("", &Spike::ncfft),
+        detail::signalField("chirp_rate", &Spike::chirp_rate),
+        detail::signalField("fft_len", &Spike::fft_len),
+        detail::signalField("power", &Spike::power),
+        detail::signalField("ra", &Spike::ra),
+        detail::signalField("dec", &Spike::dec),
+        detail::signalField("time", &Spike::time),
+        detail::signalField("freq", &Spike::freq),
+    }};
 };
 
 template <>
-struct PackedSignal<Gaussian> {
+struct SignalTable<Gaussian> {
+    // "pot" is the whole curve as hexadecimal pairs.
+    static constexpr std::array<SignalField<Gaussian>, 14> fields{{
+        detail::signalField("", &Gaussian::name),
+        detail::signalField("", &Gaussian::ncfft),
+        detail::signalField("chirprate", &Gaussian::chirprate),
+        detail::signalField("fft_len", &Gaussian::fft_len),
+        detail::signalField("peak", &Gaussian::peak),
+        detail::signalField("mean", &Gaussian::mean),
+        detail::signalField("ra", &Gaussian::ra),
+        detail::signalField("dec", &Gaussian::dec),
+        detail::signalField("time", &Gaussian::time),
+        detail::signalField("freq", &Gaussian::freq),
+        detail::signalField("sigma", &Gaussian::sigma),
+        detail::signalField("chisqr", &Gaussian::chisqr),
+        detail::signalField("maxpow", &Gaussian::maxpow),
+        detail::signalField("pot", &Gaussian::pot),
+    }};
+};
+
+// How many fields of the table before the i-th (all of them for i past the end) are of a kind.
+template <class Signal>
+constexpr std::size_t fieldsOfKind(SignalFieldKind kind,
+                                   std::size_t before = SignalTable<Signal>::fields.size()) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < before; ++i) count += SignalTable<Signal>::fields[i].kind == kind;
+    return count;
+}
+
+// A signal as a list keeps it: the name as a position in the list's names (one file's
+// signals share theirs), and a power curve whose values all fit a byte in bytes (as the
+// client writes them), so a long list holds less than half the memory of its signals. The
+// numbers and times are held by kind, in the order of the signal's table.
+template <class Signal>
+struct PackedSignal {
+    using Table = SignalTable<Signal>;
+    static_assert(fieldsOfKind<Signal>(SignalFieldKind::Text) == 1 &&
+                      fieldsOfKind<Signal>(SignalFieldKind::Curve) <= 1,
+                  "a signal has one name and at most one curve");
+    // The signal's curve, nullptr for a signal without one.
+    static constexpr PotCurve Signal::*Curve = [] {
+        for (const SignalField<Signal>& field : Table::fields) {
+            if (field.kind == SignalFieldKind::Curve) return field.curve;
+        }
+        return static_cast<PotCurve Signal::*>(nullptr);
+    }();
+
     std::uint32_t name = 0;
-    std::int32_t ncfft = 0;
-    std::int32_t fft_len = 0;
     // 0 when `pot` holds the curve, otherwise 1 + its place among the list's wide curves.
     std::uint32_t wideCurve = 0;
-    double chirprate = 0;
-    double peak = 0;
-    double mean = 0;
-    double ra = 0;
-    double dec = 0;
-    double freq = 0;
-    double sigma = 0;
-    double chisqr = 0;
-    double maxpow = 0;
-    ATime time;
-    std::array<std::uint8_t, 64> pot{};
+    std::array<std::int32_t, fieldsOfKind<Signal>(SignalFieldKind::Int)> integers{};
+    std::array<double, fieldsOfKind<Signal>(SignalFieldKind::Real)> reals{};
+    std::array<ATime, fieldsOfKind<Signal>(SignalFieldKind::Time)> times;
+    std::array<std::uint8_t, Curve != nullptr ? PowerCount : 0> pot{};
+
+    // Calls f(member, place) for every number and time of the signal with its place here;
+    // the name and the curve are packed apart.
+    template <class S, class P, class F>
+    static void forEachPlace(S& signal, P& packed, F f) {
+        forEachPlace(signal, packed, f, std::make_index_sequence<Table::fields.size()>());
+    }
+
+private:
+    template <class S, class P, class F, std::size_t... I>
+    static void forEachPlace(S& signal, P& packed, F& f, std::index_sequence<I...>) {
+        (place<I>(signal, packed, f), ...);
+    }
+    // The I-th field of the table, when it is a number or a time.
+    template <std::size_t I, class S, class P, class F>
+    static void place(S& signal, P& packed, F& f) {
+        constexpr SignalField<Signal> field = Table::fields[I];
+        constexpr std::size_t at = fieldsOfKind<Signal>(field.kind, I);
+        if constexpr (field.kind == SignalFieldKind::Int) {
+            f(signal.*field.integer, packed.integers[at]);
+        } else if constexpr (field.kind == SignalFieldKind::Real) {
+            f(signal.*field.real, packed.reals[at]);
+        } else if constexpr (field.kind == SignalFieldKind::Time) {
+            f(signal.*field.time, packed.times[at]);
+        }
+    }
 };
 
 // The signals of one work unit, without exact duplicates. sort is stable: equal strength
@@ -128,7 +241,6 @@ private:
     struct Entry {
         PackedSignal<Signal> packed;
         double strength = 0;
-        std::size_t hash = 0;
     };
     // About 2 MiB a chunk, from memory the OS backs with large pages, and a power of two of
     // entries so a position splits by shifting.
@@ -141,11 +253,6 @@ private:
     }
     void pack(const Signal& signal, PackedSignal<Signal>& packed);
     void unpack(const PackedSignal<Signal>& packed, Signal& out) const;
-    // Finds the slot where a signal of this hash equal to `signal` sits, or the empty slot
-    // where it would go.
-    std::size_t slotOf(std::size_t hash, const Signal& signal) const;
-    // Makes the table twice as large (or first made) and puts every position back in.
-    void rebuildSlots(std::size_t size);
 
     // Each chunk is reserved to ChunkEntries at its making and never grows past it.
     std::vector<std::vector<Entry, LargeAllocator<Entry>>> chunks_;
@@ -154,9 +261,7 @@ private:
     std::vector<PotCurve> wideCurves_;  // curves with a value outside 0 to 255
     // Positions in the list's order.
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> order_;
-    // Open addressing over the positions: position + 1 per slot, 0 for an empty slot; at most
-    // half the slots are in use, so a probe soon ends.
-    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> slots_;
+    HashIndex index_;  // the positions by the hash of their signals
 };
 
 using SpikeList = SignalList<Spike>;

@@ -1,4 +1,5 @@
-// The line readers (whole file in memory, lines found with memchr) and the trimming rules.
+// The line readers (a file read a block at a time into one reused buffer, lines found a word
+// at a time and with memchr) and the trimming rules.
 #include "record/TextFiles.h"
 
 #include <algorithm>

@@ -1,8 +1,6 @@
 // The work-unit record: its field table and key lookup, the merge rule, value storing by field
-// index, and ordering by the process-wide sort field.
+// index, and ordering by one field.
 #include "record/WorkUnit.h"
-
-#include <cmath>
 
 #include "record/Numbers.h"
 #include "record/WorkUnitFields.h"
@@ -44,28 +42,11 @@ bool WorkUnit::mergeFrom(const WorkUnit& source) {
     // A reading that is not further along changes nothing, even where it knows more.
     if (prog >= source.prog) return true;
 
-    Update = source.Update;
-    cpu = source.cpu;
-    prog = source.prog;
-    bs_score = source.bs_score;
-    bs_power = source.bs_power;
-    bs_chirp_rate = source.bs_chirp_rate;
-    bs_bin = source.bs_bin;
-    bs_fft_ind = source.bs_fft_ind;
-    bs_fft_len = source.bs_fft_len;
-
+    const auto copy = [](auto& to, const auto& from) { to = from; };
+    forGroup<FieldGroup::Progress>(*this, source, copy);
     // A gaussian already found is not thrown away for a reading that has none.
     if (hasGaussian() && !source.hasGaussian()) return true;
-    bg_score = source.bg_score;
-    bg_power = source.bg_power;
-    bg_chisq = source.bg_chisq;
-    bg_sigma = source.bg_sigma;
-    bg_pot = source.bg_pot;
-    bg_true_mean = source.bg_true_mean;
-    bg_bin = source.bg_bin;
-    bg_fft_ind = source.bg_fft_ind;
-    bg_fft_len = source.bg_fft_len;
-    bg_chirp_rate = source.bg_chirp_rate;
+    forGroup<FieldGroup::Gaussian>(*this, source, copy);
     return true;
 }
 
@@ -102,39 +83,17 @@ bool WorkUnit::setField(int index, std::string_view value) {
 
 namespace {
 
-int selectedField = 0;
-
-inline bool lessReal(double a, double b) { return lessNumber(a, b); }
-
-inline bool lessTime(const ATime& a, const ATime& b) {
-    return lessReal(a.julianDate(), b.julianDate());
+bool lessValue(const ATime& a, const ATime& b) {
+    return lessNumber(a.julianDate(), b.julianDate());
 }
+bool lessValue(const std::string& a, const std::string& b) { return a < b; }
+bool lessValue(std::int32_t a, std::int32_t b) { return a < b; }
+bool lessValue(double a, double b) { return lessNumber(a, b); }
 
 }  // namespace
 
-// NaN after every number, so a stray NaN cannot break the sort's ordering contract.
-bool lessNumber(double a, double b) {
-    if (std::isnan(a)) return false;
-    if (std::isnan(b)) return true;
-    return a < b;
-}
-
-void setSortField(int declarationNumber) { selectedField = declarationNumber; }
-
-int sortField() { return selectedField; }
-
-bool lessByField(const WorkUnit& a, const WorkUnit& b) {
-    // No such field: every record compares equal.
-    if (selectedField < 0 || selectedField >= DeclarationCount) return false;
-    const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(
-        FieldByDeclaration[static_cast<std::size_t>(selectedField)])];
-    switch (def.kind) {
-        case FieldKind::DateTime: return lessTime(a.*def.time, b.*def.time);
-        case FieldKind::Text: return a.*def.text < b.*def.text;
-        case FieldKind::Int:
-        case FieldKind::Hex: return a.*def.integer < b.*def.integer;
-        case FieldKind::Real: return lessReal(a.*def.real, b.*def.real);
-        case FieldKind::Power: break;
-    }
-    return false;
+bool lessByField(const WorkUnit& a, const WorkUnit& b, int declarationNumber) {
+    if (declarationNumber < 0 || declarationNumber >= DeclarationCount) return false;
+    return onField(FieldByDeclaration[static_cast<std::size_t>(declarationNumber)], a, b,
+                   [](const auto& x, const auto& y) { return lessValue(x, y); });
 }

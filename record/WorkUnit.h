@@ -10,17 +10,6 @@
 #include "record/ATime.h"
 #include "record/PowerKeys.h"
 
-// The field indexes (record/WorkUnitFields.h has the table) that readers treat apart.
-namespace FieldIndex {
-constexpr int Update = 0;
-constexpr int TimeStamp = 1;
-constexpr int Version = 2;
-constexpr int TimeRecorded = 9;
-constexpr int Cpu = 20;
-constexpr int BgFftInd = 34;
-constexpr int FirstPower = 37;  // "bg_pot 0"; "bg_pot i" is FirstPower + i
-}  // namespace FieldIndex
-
 constexpr int WorkUnitFieldCount = 101;
 constexpr int DeclarationCount = 37;  // the power values have no declaration number
 
@@ -31,7 +20,7 @@ std::string_view fieldKey(int index);
 
 class WorkUnit {
 public:
-    // Declaration order: the sort-field selector numbers these 0 to 36.
+    // Declaration order: the sort numbers these 0 to 36.
     ATime Update;
     ATime TimeStamp;
     std::string name;
@@ -95,13 +84,7 @@ public:
     bool setField(int index, std::string_view value);
 };
 
-// The process-wide sort-field selector: a declaration number 0 to 36 (not a field-table
-// index). Only WorkUnitList::sort sets it.
-void setSortField(int declarationNumber);
-int sortField();
-
-// Strict ordering by the selected field: date-times by Julian Date, texts byte-wise,
-// numbers numerically.
-bool lessByField(const WorkUnit& a, const WorkUnit& b);
-// The order lessByField gives numbers: ascending, NaN after every number.
-bool lessNumber(double a, double b);
+// Strict ordering by one field, given by its declaration number 0 to 36 (not a field-table
+// index): date-times by Julian Date, texts byte-wise, numbers numerically with NaN last. Any
+// other number compares every record equal.
+bool lessByField(const WorkUnit& a, const WorkUnit& b, int declarationNumber);

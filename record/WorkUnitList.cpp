@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "record/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 RecordBlocks::RecordBlocks(const RecordBlocks& other) {
@@ -24,9 +25,7 @@ RecordBlocks& RecordBlocks::operator=(const RecordBlocks& other) {
 WorkUnit* RecordBlocks::nextPlace() {
     const std::size_t place = size_ % PerBlock;
     if (place == 0 && size_ / PerBlock == blocks_.size()) {
-        void* block = platform::allocateLarge(BlockBytes);
-        if (block == nullptr) throw std::bad_alloc();
-        blocks_.push_back(static_cast<WorkUnit*>(block));
+        blocks_.push_back(LargeAllocator<WorkUnit>().allocate(PerBlock));
     }
     return blocks_[size_ / PerBlock] + place;
 }
@@ -43,7 +42,7 @@ void RecordBlocks::append(WorkUnit&& record) {
 
 void RecordBlocks::clear() {
     for (std::size_t i = 0; i < size_; ++i) (*this)[i].~WorkUnit();
-    for (WorkUnit* block : blocks_) platform::freeLarge(block, BlockBytes);
+    for (WorkUnit* block : blocks_) LargeAllocator<WorkUnit>().deallocate(block, PerBlock);
     blocks_.clear();
     size_ = 0;
 }
@@ -59,42 +58,21 @@ std::uint32_t hashOf(std::string_view name) {
 void WorkUnitList::reset() {
     records_.clear();
     order_.clear();
-    slots_.clear();
+    index_.clear();
     columns.resize(WorkUnitFieldCount);
     for (int i = 0; i < WorkUnitFieldCount; ++i) columns[static_cast<std::size_t>(i)] = i;
-}
-
-std::size_t WorkUnitList::slotOf(std::string_view name, std::uint32_t hash) const {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const NameSlot& entry = slots_[slot];
-        if (entry.record == 0) return slot;
-        if (entry.hash == hash && records_[entry.record - 1].name == name) return slot;
-    }
-}
-
-void WorkUnitList::growIndex() {
-    std::vector<NameSlot, LargeAllocator<NameSlot>> old;
-    old.swap(slots_);
-    slots_.resize(old.empty() ? 64 : old.size() * 2);
-    const std::size_t mask = slots_.size() - 1;
-    for (const NameSlot& entry : old) {
-        if (entry.record == 0) continue;
-        std::size_t slot = entry.hash & mask;
-        while (slots_[slot].record != 0) slot = (slot + 1) & mask;
-        slots_[slot] = entry;
-    }
 }
 
 template <class Record>
 bool WorkUnitList::insert(Record&& record) {
     if (record.name.empty()) return false;
-    if ((order_.size() + 1) * 2 > slots_.size()) growIndex();
+    index_.reserve(order_.size() + 1);
     const std::uint32_t hash = hashOf(record.name);
-    const std::size_t slot = slotOf(record.name, hash);
-    if (slots_[slot].record != 0) {
+    const std::size_t slot = index_.find(
+        hash, [&](std::uint32_t number) { return records_[number].name == record.name; });
+    if (index_.holds(slot)) {
         // Merged whether or not anything changed: an equal or older reading is still "added".
-        records_[slots_[slot].record - 1].mergeFrom(record);
+        records_[index_.item(slot)].mergeFrom(record);
         return true;
     }
     // Record numbers are kept in 32 bits; a store that large is far past any memory anyway.
@@ -102,7 +80,7 @@ bool WorkUnitList::insert(Record&& record) {
     const auto number = static_cast<std::uint32_t>(records_.size());
     records_.append(std::forward<Record>(record));
     order_.push_back(number);
-    slots_[slot] = {number + 1, hash};
+    index_.put(slot, number, hash);
     return true;
 }
 
@@ -111,7 +89,6 @@ bool WorkUnitList::add(const WorkUnit& record) { return insert(record); }
 bool WorkUnitList::add(WorkUnit&& record) { return insert(std::move(record)); }
 
 void WorkUnitList::sort(int declarationNumber) {
-    setSortField(declarationNumber);
     if (order_.empty()) return;
     // Stable, so records with equal keys keep their order and a rerun writes the same file.
     // Only the order of record numbers changes: the records themselves never move.
@@ -138,8 +115,9 @@ void WorkUnitList::sort(int declarationNumber) {
         for (std::size_t i = 0; i < keyed.size(); ++i) sorted[i] = order_[keyed[i].position];
         order_.swap(sorted);
     } else {
-        std::stable_sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
-            return lessByField(records_[a], records_[b]);
-        });
+        std::stable_sort(order_.begin(), order_.end(),
+                         [this, declarationNumber](std::uint32_t a, std::uint32_t b) {
+                             return lessByField(records_[a], records_[b], declarationNumber);
+                         });
     }
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "record/HashIndex.h"
 #include "record/LargeAllocator.h"
 #include "record/WorkUnit.h"
 
@@ -51,7 +52,7 @@ public:
     bool add(const WorkUnit& record);
     // The same, taking a reader's record over instead of copying it when it is new.
     bool add(WorkUnit&& record);
-    // Sets the sort-field selector and orders the records ascending by it, stably.
+    // Orders the records ascending by one field (lessByField), stably.
     void sort(int declarationNumber);
 
     std::size_t size() const { return order_.size(); }
@@ -88,24 +89,12 @@ public:
     const_iterator end() const { return {this, size()}; }
 
 private:
-    // One slot of the name index: the record's number + 1 (0 for an empty slot) and the
-    // name's hash, which spares comparing names that merely share a slot.
-    struct NameSlot {
-        std::uint32_t record = 0;
-        std::uint32_t hash = 0;
-    };
-
-    // The slot holding the record of this name, or the empty slot where it would go.
-    std::size_t slotOf(std::string_view name, std::uint32_t hash) const;
-    // The number of the record of this name, found or newly appended: `fresh` tells which.
+    // Adds or merges a record, copied or taken over.
     template <class Record>
     bool insert(Record&& record);
-    // Doubles the index (or makes it) and puts every record back in.
-    void growIndex();
 
     RecordBlocks records_;  // in order of first insertion
     // The records' numbers in the store's order: insertion order until sort.
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> order_;
-    // Open addressing over the names, at most half the slots in use.
-    std::vector<NameSlot, LargeAllocator<NameSlot>> slots_;
+    HashIndex index_;  // the record numbers by the hash of their names
 };

@@ -15,9 +15,10 @@
 
 namespace {
 
-// Every option of the tool: -ob, -i4wu, -sl, -ss and -sh.
-constexpr std::uint16_t AllowedKinds =
-    KindReport | KindI4wu | KindSetiLog | KindSupport | KindClient;
+// The options the tool takes: -ob, -i4wu, -sl, -ss and -sh, and -html, which names nothing
+// here: its whole argument is a pattern.
+constexpr std::uint16_t TakenOptions[] = {KindReport,  KindI4wu,   KindSetiLog,
+                                          KindSupport, KindClient, KindHtml};
 
 // When a file's message is printed: before the file is opened (the table is reported even
 // when it does not open), or only once it opened.
@@ -74,7 +75,7 @@ const char* databaseOf(Mode mode) {
     return mode == Mode::SupportData ? "ss_past_data.txt" : "WUInfo.csv";
 }
 
-MergeRun::MergeRun(Mode mode, std::string& file) : mode_(mode), file_(file) { store_.reset(); }
+MergeRun::MergeRun(Mode mode, std::string& file) : mode_(mode), file_(file) {}
 
 void MergeRun::readDatabase() {
     const std::string database = databaseOf(mode_);
@@ -93,8 +94,7 @@ void MergeRun::readDatabase() {
 
 void MergeRun::importArgument(const std::string& argument) {
     CmdParm options;
-    options.reset();
-    const std::uint16_t kind = options.parse(argument, AllowedKinds);
+    const std::uint16_t kind = options.parse(argument, TakenOptions);
     if (kind == KindIllegal) {
         printFailure("Illegal Option: ", argument);
         return;
@@ -105,8 +105,7 @@ void MergeRun::importArgument(const std::string& argument) {
         if (kind == option.kind)
             return importPattern(argument, options.*option.pattern, option.type);
     }
-    // A plain argument, and -html (not an option of this tool but let through by the
-    // parser's shared bits): the whole argument is a pattern, typed file by file.
+    // A plain argument, and -html: the whole argument is a pattern, typed file by file.
     importPattern(argument, argument, InputType::Unknown);
 }
 

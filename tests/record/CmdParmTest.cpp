@@ -72,3 +72,29 @@ TEST(CmdParm, KindAccumulatesUntilReset) {
     parm.parse("-ob=x", 25);
     EXPECT_NE(parm.kind & KindHtml, 0);
 }
+
+TEST(CmdParm, ListOfTakenKinds) {
+    // A list says exactly which options pass: the archiver's four and the merge tool's six
+    // agree with their bit masks on every argument, while a list of -html alone, unlike the
+    // mask 17, refuses -sh and -ob.
+    const std::uint16_t archiver[] = {KindSupport, KindHtml, KindClient, KindReport};
+    const std::uint16_t merger[] = {KindReport,  KindI4wu,   KindSetiLog,
+                                    KindSupport, KindClient, KindHtml};
+    const std::uint16_t htmlOnly[] = {KindHtml};
+    for (const char* argument :
+         {"-ob=a", "-i4wu=b", "-sl=c", "-ss=d", "-sh=e", "-html=f", "-xx=g", "plain", ""}) {
+        SCOPED_TRACE(argument);
+        CmdParm byList, byMask;
+        EXPECT_EQ(byList.parse(argument, archiver), byMask.parse(argument, 25));
+        EXPECT_EQ(byList.kind, byMask.kind);
+        CmdParm byList31, byMask31;
+        EXPECT_EQ(byList31.parse(argument, merger), byMask31.parse(argument, 31));
+        EXPECT_EQ(byList31.kind, byMask31.kind);
+    }
+    CmdParm parm;
+    EXPECT_EQ(parm.parse("-sh=x", htmlOnly), KindIllegal);
+    EXPECT_EQ(parm.clientDir, "x");  // stored all the same
+    EXPECT_EQ(parm.parse("-ob=y", htmlOnly), KindIllegal);
+    EXPECT_EQ(parm.parse("-html=z", htmlOnly), KindHtml);
+    EXPECT_EQ(parm.kind, KindHtml);
+}

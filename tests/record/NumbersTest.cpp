@@ -131,11 +131,11 @@ TEST(ReadReal, LongestNumericPrefix) {
 }
 
 TEST(AppendFixed, MatchesPrintf) {
-    // Chosen values at every precision, past the stack buffer (60) and the exact expansion.
+    // Chosen values at the precisions the writers offer.
     const double values[] = {0.0,     -0.0,    2.5,       -1e-9,   1e-320,   2451544.5, -1e308,
                              DBL_MAX, DBL_MIN, 9.9999995, 1.0 / 3, INFINITY, -INFINITY, NAN};
     for (double v : values) {
-        for (int decimals : {0, 1, 6, 17, 60, 61, 1100}) {
+        for (int decimals : {0, 1, 6, 9}) {
             EXPECT_EQ(fixed(v, decimals), printfFixed(v, decimals))
                 << printfGeneral(v) << " with " << decimals << " decimals";
         }
@@ -154,6 +154,8 @@ TEST(AppendFixed, MatchesPrintf) {
     std::string out = "x=";
     appendFixed(out, 1.5, -3);
     EXPECT_EQ(out, "x=1.500000");
+    // More than nine decimals count as nine.
+    EXPECT_EQ(fixed(1.0 / 3, 12), "0.333333333");
 }
 
 // The values a database is made of: below ten thousand million, with up to nine decimals. A

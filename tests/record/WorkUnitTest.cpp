@@ -23,11 +23,7 @@ WorkUnit readingWith(const char* value, double julianDate) {
 
 // True when a and b agree in the field of one declaration number.
 bool sameField(const WorkUnit& a, const WorkUnit& b, int declarationNumber) {
-    const int saved = sortField();
-    setSortField(declarationNumber);
-    const bool same = !lessByField(a, b) && !lessByField(b, a);
-    setSortField(saved);
-    return same;
+    return !lessByField(a, b, declarationNumber) && !lessByField(b, a, declarationNumber);
 }
 
 }  // namespace
@@ -189,7 +185,6 @@ TEST(WorkUnitOrder, SelectorAndSetFieldAgreeOnEveryField) {
     const int tableIndex[37] = {0,  1,  3,  2,  4,  5,  7,  6,  8,  9,  13, 12, 11,
                                 10, 14, 15, 16, 17, 18, 19, 20, 21, 23, 22, 26, 24,
                                 25, 27, 28, 30, 32, 29, 31, 33, 34, 36, 35};
-    const int saved = sortField();
     WorkUnit a = readingWith("1", 2451544.5);
     a.name = "1";
     for (int changed = 0; changed < 37; ++changed) {
@@ -203,9 +198,8 @@ TEST(WorkUnitOrder, SelectorAndSetFieldAgreeOnEveryField) {
         for (int selected = 0; selected < 37; ++selected) {
             SCOPED_TRACE("field changed " + std::to_string(changed) + ", selector " +
                          std::to_string(selected));
-            setSortField(selected);
-            EXPECT_EQ(lessByField(a, b), selected == changed);
-            EXPECT_FALSE(lessByField(b, a));
+            EXPECT_EQ(lessByField(a, b, selected), selected == changed);
+            EXPECT_FALSE(lessByField(b, a, selected));
         }
     }
     // Texts byte-wise, bytes unsigned, a proper prefix first.
@@ -213,22 +207,16 @@ TEST(WorkUnitOrder, SelectorAndSetFieldAgreeOnEveryField) {
     z.name = "z";
     accented.name = "\xe9";
     prefix.name = "zz";
-    setSortField(2);
-    EXPECT_TRUE(lessByField(z, accented));
-    EXPECT_TRUE(lessByField(z, prefix));
+    EXPECT_TRUE(lessByField(z, accented, 2));
+    EXPECT_TRUE(lessByField(z, prefix, 2));
     // Unset time stamps compare equal whatever their fields, and come first.
     WorkUnit unset, set;
     unset.TimeStamp.setUtc(1984, 1, 0, 0, 0, 0);
     unset.TimeStamp.zoneOffset = 3600;
     set.TimeStamp.setJulian(2445700.5);
-    setSortField(1);
-    EXPECT_FALSE(lessByField(unset, WorkUnit()));
-    EXPECT_FALSE(lessByField(WorkUnit(), unset));
-    EXPECT_TRUE(lessByField(unset, set));
+    EXPECT_FALSE(lessByField(unset, WorkUnit(), 1));
+    EXPECT_FALSE(lessByField(WorkUnit(), unset, 1));
+    EXPECT_TRUE(lessByField(unset, set, 1));
     // No such field: everything compares equal.
-    for (int selector : {37, -1}) {
-        setSortField(selector);
-        EXPECT_FALSE(lessByField(z, accented));
-    }
-    setSortField(saved);
+    for (int selector : {37, -1}) EXPECT_FALSE(lessByField(z, accented, selector));
 }
