@@ -13,8 +13,8 @@
 #include "formats/SupportData.h"
 #include "formats/WuInfo.h"
 #include "platform/platform.h"
-#include "record/Numbers.h"
-#include "record/WorkUnitList.h"
+#include "text/Numbers.h"
+#include "store/WorkUnitList.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "formats/SupportData.h"
 #include "formats/WuInfo.h"
 #include "platform/platform.h"
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 #include "tests/platform/ReplaceWhole.h"
 
 namespace {

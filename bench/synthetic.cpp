@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "record/ATime.h"
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 namespace {
 

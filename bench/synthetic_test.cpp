@@ -12,7 +12,7 @@
 #include "clientfiles/ResFile.h"
 #include "formats/I4WU.h"
 #include "formats/SETILog.h"
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "frontend/SafeName.h"
 #include "platform/platform.h"
 #include "present/ResultPage.h"
-#include "record/CmdParm.h"
-#include "record/FindFile.h"
+#include "options/CmdParm.h"
+#include "options/FindFile.h"
 #include "record/WorkUnit.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "record/FindFile.h"
-#include "record/Numbers.h"
+#include "options/FindFile.h"
+#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "record/Signals.h"
-#include "record/TextFiles.h"
+#include "text/TextFiles.h"
 #include "record/WorkUnit.h"
 
 // Stores one header value into `record`: the keys are every record key but "Update" and

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "clientfiles/ResFile.h"
-#include "record/KeyTable.h"
-#include "record/Numbers.h"
+#include "text/KeyTable.h"
+#include "text/Numbers.h"
 #include "record/SignalFields.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
-#include "record/FindFile.h"
+#include "options/FindFile.h"
 
 namespace {
 

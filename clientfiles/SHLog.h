@@ -6,7 +6,7 @@
 #include <string>
 
 #include "record/ATime.h"
-#include "record/TextFiles.h"
+#include "text/TextFiles.h"
 #include "record/WorkUnit.h"
 
 // The client's three files held in memory: each one's bytes (none when it is not there or

@@ -1,7 +1,7 @@
 // The SETILog export reader: its column names, the date chain and the conversion of each cell.
 #include "formats/SETILog.h"
 
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 namespace {

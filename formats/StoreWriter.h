@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "record/Batches.h"
-#include "record/WorkUnitList.h"
+#include "store/Batches.h"
+#include "store/WorkUnitList.h"
 
 // Batches of about a megabyte: more than a block of the safe replace (256 KiB), so each goes
 // to the file without another copy.

@@ -12,9 +12,9 @@
 
 #include "formats/StoreWriter.h"
 #include "platform/platform.h"
-#include "record/Batches.h"
+#include "store/Batches.h"
 #include "record/DateText.h"
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "record/ATime.h"
-#include "record/Batches.h"
-#include "record/KeyTable.h"
-#include "record/TextFiles.h"
+#include "store/Batches.h"
+#include "text/KeyTable.h"
+#include "text/TextFiles.h"
 #include "record/WorkUnit.h"
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 
 class SSLog {
 public:

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "record/Batches.h"
-#include "record/KeyTable.h"
-#include "record/TextFiles.h"
+#include "store/Batches.h"
+#include "text/KeyTable.h"
+#include "text/TextFiles.h"
 #include "record/WorkUnit.h"
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 
 template <class Table>
 class TableReader {

@@ -10,8 +10,8 @@
 #include "formats/StoreWriter.h"
 #include "formats/TableReader.h"
 #include "platform/platform.h"
-#include "record/Numbers.h"
-#include "record/TextFiles.h"
+#include "text/Numbers.h"
+#include "text/TextFiles.h"
 #include "record/WorkUnitFields.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "formats/TableReader.h"
-#include "record/Batches.h"
-#include "record/WorkUnitList.h"
+#include "store/Batches.h"
+#include "store/WorkUnitList.h"
 
 // The table's reader: the record's own keys as column titles, Julian Dates for date-times.
 class WuInfoReader : public TableReader<WuInfoReader> {

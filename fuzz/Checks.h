@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "record/Batches.h"
+#include "store/Batches.h"
 #include "record/WorkUnit.h"
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 
 namespace fuzzcheck {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/Checks.h"
-#include "record/CmdParm.h"
+#include "options/CmdParm.h"
 
 using fuzzcheck::require;
 

@@ -13,9 +13,9 @@
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
 #include "present/PageSink.h"
-#include "record/Batches.h"
+#include "store/Batches.h"
 #include "record/DateText.h"
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "platform/platform.h"
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 namespace {
 

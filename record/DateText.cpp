@@ -1,7 +1,7 @@
 // Calendar-field text of date-times, shared by the page and the support data file.
 #include "record/DateText.h"
 
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 const ATime& printedFields(const ATime& value) {
     static const ATime unset;

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 
-#include "record/KeyTable.h"
+#include "text/KeyTable.h"
 #include "record/Signals.h"
 
 // The keys of a signal line, each to its index in SignalTable<Signal>::fields.

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "record/ATime.h"
-#include "record/HashIndex.h"
-#include "record/LargeAllocator.h"
+#include "memory/HashIndex.h"
+#include "memory/LargeAllocator.h"
 #include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
 

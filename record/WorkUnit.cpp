@@ -2,7 +2,7 @@
 // index, and ordering by one field.
 #include "record/WorkUnit.h"
 
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 namespace {

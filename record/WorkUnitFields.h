@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "record/KeyTable.h"
+#include "text/KeyTable.h"
 #include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
 

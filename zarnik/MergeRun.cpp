@@ -10,7 +10,7 @@
 #include "formats/WuInfo.h"
 #include "frontend/Console.h"
 #include "frontend/RunLock.h"
-#include "record/CmdParm.h"
+#include "options/CmdParm.h"
 #include "record/WorkUnitFields.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "record/FindFile.h"
-#include "record/WorkUnitList.h"
+#include "options/FindFile.h"
+#include "store/WorkUnitList.h"
 
 enum class Mode { SupportData, WuInfo };
 

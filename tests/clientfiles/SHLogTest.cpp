@@ -11,7 +11,7 @@
 #include "clientfiles/ResFile.h"
 #include "clientfiles/SHLog.h"
 #include "platform/platform.h"
-#include "record/FindFile.h"
+#include "options/FindFile.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

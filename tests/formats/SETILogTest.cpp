@@ -7,7 +7,7 @@
 
 #include "formats/SETILog.h"
 #include "formats/WuInfo.h"
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 #include "support/TempDir.h"
 
 using testsupport::TempDir;

@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 #include "record/ATime.h"
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "platform/WriteFaults.h"
 #include "platform/platform.h"
 #include "record/ATime.h"
-#include "record/FindFile.h"
+#include "options/FindFile.h"
 #include "support/TempDir.h"
 #include "tests/platform/ReplaceWhole.h"
 

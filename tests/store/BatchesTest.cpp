@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "record/Batches.h"
+#include "store/Batches.h"
 
 namespace {
 

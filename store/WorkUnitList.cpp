@@ -1,13 +1,13 @@
 // The merge tool's store: records in blocks that never move, an order over them, and an
 // open-addressing index by name, merged on add and sorted stably by one field.
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 
 #include <algorithm>
 #include <functional>
 #include <new>
 #include <utility>
 
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
 
 RecordBlocks::RecordBlocks(const RecordBlocks& other) {

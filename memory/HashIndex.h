@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "record/LargeAllocator.h"
+#include "memory/LargeAllocator.h"
 
 class HashIndex {
 public:

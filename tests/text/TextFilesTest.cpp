@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "record/TextFiles.h"
+#include "text/TextFiles.h"
 #include "support/TempDir.h"
 
 using namespace std::string_literals;

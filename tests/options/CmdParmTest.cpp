@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "record/CmdParm.h"
+#include "options/CmdParm.h"
 
 TEST(CmdParm, KindsAndValues) {
     struct Case {

@@ -1,6 +1,6 @@
 // The wildcard file finder over the platform's directory search, and the rule that tells an
 // input file's format from its name.
-#include "record/FindFile.h"
+#include "options/FindFile.h"
 
 #include <array>
 #include <string_view>

@@ -1,10 +1,10 @@
 // The command-line option parser: "-name=value" arguments, each option reported as a kind.
-#include "record/CmdParm.h"
+#include "options/CmdParm.h"
 
 #include <algorithm>
 #include <array>
 
-#include "record/TextFiles.h"
+#include "text/TextFiles.h"
 
 void CmdParm::reset() {
     kind = KindNone;

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "record/HashIndex.h"
-#include "record/LargeAllocator.h"
+#include "memory/HashIndex.h"
+#include "memory/LargeAllocator.h"
 #include "record/WorkUnit.h"
 
 // Records in blocks of about two megabytes that never move once made: the store grows

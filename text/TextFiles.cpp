@@ -1,6 +1,6 @@
 // The line readers (a file read a block at a time into one reused buffer, lines found a word
 // at a time and with memchr) and the trimming rules.
-#include "record/TextFiles.h"
+#include "text/TextFiles.h"
 
 #include <algorithm>
 #include <bit>

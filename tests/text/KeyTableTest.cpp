@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "record/KeyTable.h"
+#include "text/KeyTable.h"
 
 namespace {
 

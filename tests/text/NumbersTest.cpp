@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 namespace {
 

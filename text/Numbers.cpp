@@ -1,6 +1,6 @@
 // Number readers and writers: a thin layer over std::from_chars / std::to_chars that adds
 // what a stream extraction accepts (leading white space, '+', the 0x prefix) and nothing more.
-#include "record/Numbers.h"
+#include "text/Numbers.h"
 
 #include <bit>
 #include <charconv>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "record/WorkUnitList.h"
+#include "store/WorkUnitList.h"
 
 namespace {
 

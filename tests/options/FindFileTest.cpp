@@ -11,7 +11,7 @@
 
 #include "platform/platform.h"
 #include "record/ATime.h"
-#include "record/FindFile.h"
+#include "options/FindFile.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
