@@ -13,8 +13,8 @@
 #include "formats/SupportData.h"
 #include "formats/WuInfo.h"
 #include "platform/platform.h"
-#include "text/Numbers.h"
 #include "store/WorkUnitList.h"
+#include "text/Numbers.h"
 
 namespace {
 

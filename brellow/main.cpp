@@ -10,10 +10,10 @@
 #include "frontend/Console.h"
 #include "frontend/RunLock.h"
 #include "frontend/SafeName.h"
-#include "platform/platform.h"
-#include "present/ResultPage.h"
 #include "options/CmdParm.h"
 #include "options/FindFile.h"
+#include "platform/platform.h"
+#include "present/ResultPage.h"
 #include "record/WorkUnit.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "options/FindFile.h"
-#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
+#include "text/Numbers.h"
 
 namespace {
 

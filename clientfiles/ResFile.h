@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "record/Signals.h"
-#include "text/TextFiles.h"
 #include "record/WorkUnit.h"
+#include "text/TextFiles.h"
 
 // Stores one header value into `record`: the keys are every record key but "Update" and
 // "TimeStamp", plus "cpu_time" for cpu; unknown keys are ignored. time_recorded is a Julian

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "clientfiles/ResFile.h"
+#include "record/SignalFields.h"
 #include "text/KeyTable.h"
 #include "text/Numbers.h"
-#include "record/SignalFields.h"
 
 namespace {
 

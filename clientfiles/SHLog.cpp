@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "clientfiles/ResFile.h"
-#include "platform/platform.h"
 #include "options/FindFile.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "record/ATime.h"
-#include "text/TextFiles.h"
 #include "record/WorkUnit.h"
+#include "text/TextFiles.h"
 
 // The client's three files held in memory: each one's bytes (none when it is not there or
 // does not read) and, for the two whose time counts, the last-write time as local date text.

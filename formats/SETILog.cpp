@@ -1,8 +1,8 @@
 // The SETILog export reader: its column names, the date chain and the conversion of each cell.
 #include "formats/SETILog.h"
 
-#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
+#include "text/Numbers.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 
 #include "formats/StoreWriter.h"
 #include "platform/platform.h"
-#include "store/Batches.h"
 #include "record/DateText.h"
-#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
+#include "store/Batches.h"
+#include "text/Numbers.h"
 
 namespace {
 

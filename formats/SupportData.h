@@ -5,11 +5,11 @@
 #include <string>
 
 #include "record/ATime.h"
+#include "record/WorkUnit.h"
 #include "store/Batches.h"
+#include "store/WorkUnitList.h"
 #include "text/KeyTable.h"
 #include "text/TextFiles.h"
-#include "record/WorkUnit.h"
-#include "store/WorkUnitList.h"
 
 class SSLog {
 public:

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "record/WorkUnit.h"
 #include "store/Batches.h"
+#include "store/WorkUnitList.h"
 #include "text/KeyTable.h"
 #include "text/TextFiles.h"
-#include "record/WorkUnit.h"
-#include "store/WorkUnitList.h"
 
 template <class Table>
 class TableReader {

@@ -10,9 +10,9 @@
 #include "formats/StoreWriter.h"
 #include "formats/TableReader.h"
 #include "platform/platform.h"
+#include "record/WorkUnitFields.h"
 #include "text/Numbers.h"
 #include "text/TextFiles.h"
-#include "record/WorkUnitFields.h"
 
 namespace {
 

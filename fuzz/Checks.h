@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/Batches.h"
 #include "record/WorkUnit.h"
+#include "store/Batches.h"
 #include "store/WorkUnitList.h"
 
 namespace fuzzcheck {

@@ -13,8 +13,8 @@
 #include "clientfiles/ResFile.h"
 #include "platform/platform.h"
 #include "present/PageSink.h"
-#include "store/Batches.h"
 #include "record/DateText.h"
+#include "store/Batches.h"
 #include "text/Numbers.h"
 
 namespace {

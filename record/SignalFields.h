@@ -6,8 +6,8 @@
 #include <array>
 #include <cstddef>
 
-#include "text/KeyTable.h"
 #include "record/Signals.h"
+#include "text/KeyTable.h"
 
 // The keys of a signal line, each to its index in SignalTable<Signal>::fields.
 template <class Signal>

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "record/ATime.h"
 #include "memory/HashIndex.h"
 #include "memory/LargeAllocator.h"
+#include "record/ATime.h"
 #include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
 

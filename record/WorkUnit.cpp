@@ -2,8 +2,8 @@
 // index, and ordering by one field.
 #include "record/WorkUnit.h"
 
-#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
+#include "text/Numbers.h"
 
 namespace {
 

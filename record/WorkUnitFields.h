@@ -12,9 +12,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "text/KeyTable.h"
 #include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
+#include "text/KeyTable.h"
 
 enum class FieldKind : std::uint8_t { DateTime, Text, Int, Hex, Real, Power };
 

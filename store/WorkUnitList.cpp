@@ -7,8 +7,8 @@
 #include <new>
 #include <utility>
 
-#include "text/Numbers.h"
 #include "record/WorkUnitFields.h"
+#include "text/Numbers.h"
 
 RecordBlocks::RecordBlocks(const RecordBlocks& other) {
     for (std::size_t i = 0; i < other.size(); ++i) append(other[i]);

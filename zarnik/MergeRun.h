@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
 #include "options/FindFile.h"
+#include "platform/platform.h"
 #include "store/WorkUnitList.h"
 
 enum class Mode { SupportData, WuInfo };

@@ -10,8 +10,8 @@
 
 #include "clientfiles/ResFile.h"
 #include "clientfiles/SHLog.h"
-#include "platform/platform.h"
 #include "options/FindFile.h"
+#include "platform/platform.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "options/FindFile.h"
 #include "platform/platform.h"
 #include "record/ATime.h"
-#include "options/FindFile.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "text/TextFiles.h"
 #include "support/TempDir.h"
+#include "text/TextFiles.h"
 
 using namespace std::string_literals;
 using testsupport::TempDir;

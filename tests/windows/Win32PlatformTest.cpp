@@ -17,10 +17,10 @@
 #include <utility>
 #include <vector>
 
+#include "options/FindFile.h"
 #include "platform/WriteFaults.h"
 #include "platform/platform.h"
 #include "record/ATime.h"
-#include "options/FindFile.h"
 #include "support/TempDir.h"
 #include "tests/platform/ReplaceWhole.h"
 
