@@ -173,6 +173,14 @@ void SSLog::close() {
     record.clear();
 }
 
+namespace {
+
+// The line that opens a record: the reader ends a record at it, and a file is cut into batches
+// just before it.
+constexpr std::string_view OpenerLine = "!";
+
+}  // namespace
+
 bool SSLog::readRecord() {
     if (!file_.isOpen()) return false;
     record.clear();
@@ -186,7 +194,7 @@ bool SSLog::readRecord() {
         INIFile::splitKeyValue(line, key, value);
         if (key.empty()) continue;
         if (value.empty()) {
-            if (key != "!") continue;
+            if (key != OpenerLine) continue;
             // The "!" that opens the next record ends this one; the first "!" of the file
             // only opens.
             if (seen) return true;
@@ -214,7 +222,7 @@ struct RecordBatch {
     std::vector<WorkUnit> records;
 };
 
-// Where a record may be cut from the one before it: before the last line that is a bare "!"
+// Where a record may be cut from the one before it: before the last line that is OpenerLine alone
 // (it opens a record) and starts at `from` or later, found without splitting lines; 0 when
 // there is none. The text is looked at forward up to its last byte but one, and `from` moved
 // there: whether a "!" at the last byte stands alone depends on the byte after it.
@@ -222,7 +230,8 @@ std::size_t lastOpener(std::string_view text, std::size_t& from) {
     const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };
     std::size_t last = 0;
     for (std::size_t at = std::max<std::size_t>(from, 1); at + 1 < text.size(); ++at) {
-        const void* found = std::memchr(text.data() + at, '!', text.size() - 1 - at);
+        static_assert(OpenerLine.size() == 1);
+        const void* found = std::memchr(text.data() + at, OpenerLine[0], text.size() - 1 - at);
         if (found == nullptr) break;
         at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
         if (endsLine(text[at - 1]) && endsLine(text[at + 1])) last = at;

@@ -13,11 +13,6 @@ using fuzzcheck::require;
 
 namespace {
 
-bool sameFields(const ATime& a, const ATime& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-           a.minute == b.minute && a.second == b.second;
-}
-
 void checkValue(const ATime& value) {
     if (!value.isSet()) return;
     require(value.month >= 1 && value.month <= 12 && value.day >= 1 && value.day <= 31 &&
@@ -29,7 +24,7 @@ void checkValue(const ATime& value) {
     if (!ATime::inRange(value.year, value.month, value.hour, value.minute)) return;
     ATime fromJulian;
     fromJulian.setJulian(value.julianDate());
-    require(sameFields(fromJulian, value), "the Julian Date gives back the same fields");
+    require(fromJulian.sameFields(value), "the Julian Date gives back the same fields");
     std::string text;
     appendDateTime(text, value);
     ATime again;

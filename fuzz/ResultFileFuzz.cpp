@@ -50,7 +50,7 @@ void checkPage(const ResFile& result) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Built once: its key maps cost more than reading a short input; open clears the rest.
+    // One reader for every input, so what one read leaves behind meets the next; open clears it.
     static ResFile result;
     result.openBytes(fuzzcheck::bytesOf(data, size));
     require(result.read(), "an open result reads");

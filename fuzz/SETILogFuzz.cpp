@@ -8,8 +8,8 @@
 #include "fuzz/Checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Built once, as its column map costs more than reading a short input; the column order
-    // and date it keeps from file to file start over for every input.
+    // One reader for every input, as a run keeps one from file to file; the column order and
+    // date it keeps start over for every input.
     static SETILog reader;
     static const std::vector<int> fieldOrder = reader.columns;
     reader.columns = fieldOrder;
