@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const fuzzcheck::BatchSizes sizes = fuzzcheck::batchSizesOf(data[0]);
     const std::string bytes = fuzzcheck::bytesOf(data + 1, size - 1);
-    // Built once, as its title map costs more than reading a short input; the column order
-    // it keeps from file to file starts over for every read.
+    // One reader for every input, as a run keeps one from file to file; the column order
+    // it keeps starts over for every read.
     static I4WU reader;
     static const std::vector<int> titleOrder = reader.columns;
     reader.columns = titleOrder;

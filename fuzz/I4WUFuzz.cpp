@@ -8,8 +8,8 @@
 #include "fuzz/Checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Built once, as its title map costs more than reading a short input; the column order
-    // it keeps from file to file starts over for every input.
+    // One reader for every input, as a run keeps one from file to file; the column order
+    // it keeps starts over for every input.
     static I4WU reader;
     static const std::vector<int> titleOrder = reader.columns;
     reader.columns = titleOrder;
