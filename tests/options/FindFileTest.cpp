@@ -17,6 +17,14 @@
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
+// Every name a search of `pattern` yields, in order.
+static std::vector<std::string> namesFound(FindFile& finder, const std::string& pattern) {
+    std::vector<std::string> names;
+    for (std::string name = finder.find(pattern); !name.empty(); name = finder.find())
+        names.push_back(name);
+    return names;
+}
+
 TEST(FindFile, DirectoryPartOfThePattern) {
     // Backslash and slash both separate directories.
     const std::pair<const char*, const char*> cases[] = {
@@ -55,11 +63,7 @@ TEST(FindFile, YieldsRegularFilesOnly) {
     for (const auto& [pattern, expected] : cases) {
         SCOPED_TRACE(pattern);
         FindFile finder;
-        std::vector<std::string> names;
-        for (std::string name = finder.find(pattern); !name.empty(); name = finder.find()) {
-            names.push_back(name);
-        }
-        EXPECT_EQ(names, expected);
+        EXPECT_EQ(namesFound(finder, pattern), expected);
         EXPECT_EQ(finder.handle, -1);  // closed when the search ran out
         EXPECT_EQ(finder.find(), "");
     }
@@ -97,11 +101,7 @@ TEST(FindFile, WildcardsPassOverTheDatabasesLockFiles) {
     for (const auto& [pattern, expected] : cases) {
         SCOPED_TRACE(pattern);
         FindFile finder;
-        std::vector<std::string> names;
-        for (std::string name = finder.find(pattern); !name.empty(); name = finder.find()) {
-            names.push_back(name);
-        }
-        EXPECT_EQ(names, expected);
+        EXPECT_EQ(namesFound(finder, pattern), expected);
     }
 }
 

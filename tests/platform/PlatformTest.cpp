@@ -19,6 +19,7 @@
 #include "platform/os/Internal.h"
 #include "platform/platform.h"
 #include "support/TempDir.h"
+#include "tests/platform/LockWait.h"
 #include "tests/platform/ReplaceWhole.h"
 
 namespace fs = std::filesystem;
@@ -713,32 +714,12 @@ TEST(Copy, KeepsTheSourcesModificationTime) {
 namespace {
 
 // The lock file's path each call of onWait brought, in order.
-Names waitedOn;
-void noteWait(const std::string& lockPath) { waitedOn.push_back(lockPath); }
 
 }  // namespace
 
 TEST(FileLock, TellsTheCallerOnceBeforeItWaits) {
     TempDir dir;
-    const std::string data = dir.file("data.txt");
-    waitedOn.clear();
-    platform::FileLock first;
-    ASSERT_TRUE(first.lock(data, noteWait));
-    EXPECT_EQ(waitedOn, Names{});  // free: no wait
-    // A second lock of the same file waits; it says so before it waits, and not again.
-    std::atomic<bool> held{false};
-    std::thread second([&] {
-        platform::FileLock lock;
-        held = lock.lock(data, noteWait);
-    });
-    for (int i = 0; i < 500 && waitedOn.empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(held);
-    first.release();
-    second.join();
-    EXPECT_TRUE(held);
-    EXPECT_EQ(waitedOn, Names{data + ".lock"});
+    testsupport::expectWaitToldOnceBeforeItWaits(dir.file("data.txt"));
 }
 
 TEST(FileLock, ALinkAtTheLockFilesNameIsNeverFollowed) {

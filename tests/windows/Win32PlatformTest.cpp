@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "record/ATime.h"
 #include "support/TempDir.h"
+#include "tests/platform/LockWait.h"
 #include "tests/platform/ReplaceWhole.h"
 
 namespace fs = std::filesystem;
@@ -366,31 +367,12 @@ TEST(Win32Platform, LockFileBesideTheFileGoesOnRelease) {
 namespace {
 
 // The lock file's path each call of onWait brought, in order.
-Names waitedOn;
-void noteWait(const std::string& lockPath) { waitedOn.push_back(lockPath); }
 
 }  // namespace
 
 TEST(Win32Platform, ALockThatIsHeldIsWaitedForAfterTellingTheCaller) {
     TempDir dir;
-    const std::string data = windowsPath(dir.path() / "ss_past_data.txt");
-    waitedOn.clear();
-    platform::FileLock first;
-    ASSERT_TRUE(first.lock(data, noteWait));
-    EXPECT_EQ(waitedOn, Names{});
-    std::atomic<bool> held{false};
-    std::thread second([&] {
-        platform::FileLock lock;
-        held = lock.lock(data, noteWait);
-    });
-    for (int i = 0; i < 500 && waitedOn.empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(held);
-    first.release();
-    second.join();
-    EXPECT_TRUE(held);
-    EXPECT_EQ(waitedOn, Names{data + ".lock"});
+    testsupport::expectWaitToldOnceBeforeItWaits(windowsPath(dir.path() / "ss_past_data.txt"));
     EXPECT_FALSE(dir.exists("ss_past_data.txt.lock"));
 }
 
