@@ -105,7 +105,7 @@ void appendLine(std::string& out, const WorkUnit& r, int index) {
             out += '=';
             out += trimBlanks(std::string_view(r.*def.text));
             break;
-        case FieldKind::DateTime:
+        case FieldKind::Time:
             if (index == FieldIndex::TimeRecorded) {
                 out += "time_recorded=(";
                 appendDateTime(out, r.*def.time);

@@ -84,7 +84,7 @@ void appendRow(std::string& out, const WorkUnit& r) {
         const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(i)];
         switch (def.kind) {
             // The recording time is kept to five decimals, the two times of the log to six.
-            case FieldKind::DateTime:
+            case FieldKind::Time:
                 p = writeJulian(p, r.*def.time, i == FieldIndex::TimeRecorded ? 5 : 6);
                 break;
             case FieldKind::Text: {
@@ -122,7 +122,7 @@ const KeyTable WuInfoReader::Titles = ColumnTitles;
 void WuInfoReader::storeCell(int column, std::string_view cell) {
     if (column < 0) return;
     const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(column)];
-    if (def.kind == FieldKind::DateTime) {
+    if (def.kind == FieldKind::Time) {
         // An empty or unreadable cell gives 0.0, which leaves the date-time unset.
         double jd = 0.0;
         readReal(cell, jd);

@@ -16,23 +16,31 @@
 #include "memory/HashIndex.h"
 #include "memory/LargeAllocator.h"
 #include "record/ATime.h"
+#include "record/MemberSlot.h"
 #include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
 
 // A gaussian's power curve: 64 values scaled so that maxpow is 255.
 using PotCurve = std::array<std::int32_t, PowerCount>;
 
-class Spike {
-public:
+// What every signal of a result file tells of where and when it was seen. The name is its
+// work unit's, from the file's header; ncfft comes from the context line before it.
+struct SignalPlace {
     std::string name;
     std::int32_t ncfft = 0;
-    double chirp_rate = 0;
     std::int32_t fft_len = 0;
-    double power = 0;
     double ra = 0;
     double dec = 0;
     ATime time;  // equal by Julian Date
     double freq = 0;
+
+    bool operator==(const SignalPlace& other) const = default;
+};
+
+class Spike : public SignalPlace {
+public:
+    double chirp_rate = 0;
+    double power = 0;
 
     void clear();
     bool operator==(const Spike& other) const = default;
@@ -43,18 +51,11 @@ public:
     bool applyAsBest(WorkUnit& w) const;
 };
 
-class Gaussian {
+class Gaussian : public SignalPlace {
 public:
-    std::string name;
-    std::int32_t ncfft = 0;
     double chirprate = 0;
-    std::int32_t fft_len = 0;
     double peak = 0;
     double mean = 0;
-    double ra = 0;
-    double dec = 0;
-    ATime time;  // equal by Julian Date
-    double freq = 0;
     double sigma = 0;
     double chisqr = 0;
     double maxpow = 0;
@@ -85,34 +86,18 @@ struct SignalField {
 
 namespace detail {
 
-// The field of `member`, its kind told by the member's type.
-template <class S, class T>
-constexpr SignalField<S> signalField(std::string_view key, T S::*member) {
+// The field of `member` (of the signal or of its place), its kind told by the member's type.
+template <class S, class Owner, class T>
+constexpr SignalField<S> signalField(std::string_view key, T Owner::*member) {
     SignalField<S> f;
     f.key = key;
-    if constexpr (std::is_same_v<T, std::string>) {
-        f.kind = SignalFieldKind::Text;
-        f.text = member;
-    } else if constexpr (std::is_same_v<T, std::int32_t>) {
-        f.kind = SignalFieldKind::Int;
-        f.integer = member;
-    } else if constexpr (std::is_same_v<T, double>) {
-        f.kind = SignalFieldKind::Real;
-        f.real = member;
-    } else if constexpr (std::is_same_v<T, ATime>) {
-        f.kind = SignalFieldKind::Time;
-        f.time = member;
-    } else {
-        static_assert(std::is_same_v<T, PotCurve>, "no field kind for this member type");
-        f.kind = SignalFieldKind::Curve;
-        f.curve = member;
-    }
+    placeMember(f, member);
     return f;
 }
 
 }  // namespace detail
 
-// Every field of a signal, in declaration order, with its key on a signal line. The name comes
+// Every field of a signal, in the order of its line, with its key on a signal line. The name comes
 // from the header and ncfft from the context line, so no signal line sets them. The line
 // reader, the duplicate hash and the packed form below take their fields from here.
 template <class Signal>
@@ -121,15 +106,15 @@ struct SignalTable;
 template <>
 struct SignalTable<Spike> {
     static constexpr std::array<SignalField<Spike>, 9> fields{{
-        detail::signalField("", &Spike::name),
-        detail::signalField("", &Spike::ncfft),
-        detail::signalField("chirp_rate", &Spike::chirp_rate),
-        detail::signalField("fft_len", &Spike::fft_len),
-        detail::signalField("power", &Spike::power),
-        detail::signalField("ra", &Spike::ra),
-        detail::signalField("dec", &Spike::dec),
-        detail::signalField("time", &Spike::time),
-        detail::signalField("freq", &Spike::freq),
+        detail::signalField<Spike>("", &Spike::name),
+        detail::signalField<Spike>("", &Spike::ncfft),
+        detail::signalField<Spike>("chirp_rate", &Spike::chirp_rate),
+        detail::signalField<Spike>("fft_len", &Spike::fft_len),
+        detail::signalField<Spike>("power", &Spike::power),
+        detail::signalField<Spike>("ra", &Spike::ra),
+        detail::signalField<Spike>("dec", &Spike::dec),
+        detail::signalField<Spike>("time", &Spike::time),
+        detail::signalField<Spike>("freq", &Spike::freq),
     }};
 };
 
@@ -137,20 +122,20 @@ template <>
 struct SignalTable<Gaussian> {
     // "pot" is the whole curve as hexadecimal pairs.
     static constexpr std::array<SignalField<Gaussian>, 14> fields{{
-        detail::signalField("", &Gaussian::name),
-        detail::signalField("", &Gaussian::ncfft),
-        detail::signalField("chirprate", &Gaussian::chirprate),
-        detail::signalField("fft_len", &Gaussian::fft_len),
-        detail::signalField("peak", &Gaussian::peak),
-        detail::signalField("mean", &Gaussian::mean),
-        detail::signalField("ra", &Gaussian::ra),
-        detail::signalField("dec", &Gaussian::dec),
-        detail::signalField("time", &Gaussian::time),
-        detail::signalField("freq", &Gaussian::freq),
-        detail::signalField("sigma", &Gaussian::sigma),
-        detail::signalField("chisqr", &Gaussian::chisqr),
-        detail::signalField("maxpow", &Gaussian::maxpow),
-        detail::signalField("pot", &Gaussian::pot),
+        detail::signalField<Gaussian>("", &Gaussian::name),
+        detail::signalField<Gaussian>("", &Gaussian::ncfft),
+        detail::signalField<Gaussian>("chirprate", &Gaussian::chirprate),
+        detail::signalField<Gaussian>("fft_len", &Gaussian::fft_len),
+        detail::signalField<Gaussian>("peak", &Gaussian::peak),
+        detail::signalField<Gaussian>("mean", &Gaussian::mean),
+        detail::signalField<Gaussian>("ra", &Gaussian::ra),
+        detail::signalField<Gaussian>("dec", &Gaussian::dec),
+        detail::signalField<Gaussian>("time", &Gaussian::time),
+        detail::signalField<Gaussian>("freq", &Gaussian::freq),
+        detail::signalField<Gaussian>("sigma", &Gaussian::sigma),
+        detail::signalField<Gaussian>("chisqr", &Gaussian::chisqr),
+        detail::signalField<Gaussian>("maxpow", &Gaussian::maxpow),
+        detail::signalField<Gaussian>("pot", &Gaussian::pot),
     }};
 };
 

@@ -69,7 +69,7 @@ bool WorkUnit::setField(int index, std::string_view value) {
     if (index < 0 || index >= WorkUnitFieldCount) return false;
     const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
     switch (def.kind) {
-        case FieldKind::DateTime: return false;  // each format reads its date-times its own way
+        case FieldKind::Time: return false;  // each format reads its date-times its own way
         case FieldKind::Text: assignText(this->*def.text, value); break;
         case FieldKind::Int: readInt(value, this->*def.integer); break;
         case FieldKind::Hex: readHex(value, this->*def.integer); break;

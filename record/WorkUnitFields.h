@@ -12,11 +12,12 @@
 #include <type_traits>
 #include <utility>
 
+#include "record/MemberSlot.h"
 #include "record/PowerKeys.h"
 #include "record/WorkUnit.h"
 #include "text/KeyTable.h"
 
-enum class FieldKind : std::uint8_t { DateTime, Text, Int, Hex, Real, Power };
+enum class FieldKind : std::uint8_t { Time, Text, Int, Hex, Real, Power };
 
 // What a field tells of its work unit, which decides its part in a merge: the header stays
 // with the first reading; the progress (with its Update) and the best gaussian come from a
@@ -47,20 +48,7 @@ constexpr FieldDef field(std::string_view key, std::string_view title, int decla
     def.title = title;
     def.declaration = declaration;
     def.group = group;
-    if constexpr (std::is_same_v<T, ATime>) {
-        def.kind = FieldKind::DateTime;
-        def.time = member;
-    } else if constexpr (std::is_same_v<T, std::string>) {
-        def.kind = FieldKind::Text;
-        def.text = member;
-    } else if constexpr (std::is_same_v<T, std::int32_t>) {
-        def.kind = FieldKind::Int;
-        def.integer = member;
-    } else {
-        static_assert(std::is_same_v<T, double>, "no field kind for this member type");
-        def.kind = FieldKind::Real;
-        def.real = member;
-    }
+    placeMember(def, member);
     return def;
 }
 
@@ -188,7 +176,7 @@ template <class A, class B, class F>
 constexpr decltype(auto) onField(int index, A& a, B& b, F&& f) {
     const FieldDef& def = WorkUnitFields[static_cast<std::size_t>(index)];
     switch (def.kind) {
-        case FieldKind::DateTime: return f(a.*def.time, b.*def.time);
+        case FieldKind::Time: return f(a.*def.time, b.*def.time);
         case FieldKind::Text: return f(a.*def.text, b.*def.text);
         case FieldKind::Int:
         case FieldKind::Hex: return f(a.*def.integer, b.*def.integer);
@@ -219,7 +207,7 @@ namespace detail {
 template <int Index, class A, class B, class F>
 void onFieldAt(A& a, B& b, F& f) {
     constexpr FieldDef def = WorkUnitFields[static_cast<std::size_t>(Index)];
-    if constexpr (def.kind == FieldKind::DateTime) {
+    if constexpr (def.kind == FieldKind::Time) {
         f(a.*def.time, b.*def.time);
     } else if constexpr (def.kind == FieldKind::Text) {
         f(a.*def.text, b.*def.text);

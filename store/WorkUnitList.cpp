@@ -95,7 +95,7 @@ void WorkUnitList::sort(int declarationNumber) {
     const int field = declarationNumber >= 0 && declarationNumber < DeclarationCount
                           ? FieldByDeclaration[static_cast<std::size_t>(declarationNumber)]
                           : -1;
-    if (field >= 0 && WorkUnitFields[static_cast<std::size_t>(field)].kind == FieldKind::DateTime) {
+    if (field >= 0 && WorkUnitFields[static_cast<std::size_t>(field)].kind == FieldKind::Time) {
         // A date-time compares by its Julian Date: worked out once per record here, not twice
         // per comparison, and kept beside the number so the sort reads one array.
         ATime WorkUnit::*const time = WorkUnitFields[static_cast<std::size_t>(field)].time;

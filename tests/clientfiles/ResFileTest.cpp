@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "clientfiles/ResFile.h"
+#include "support/SignalAt.h"
 #include "support/TempDir.h"
 
 // Designated initializers name only the fields a case sets; the others keep their defaults.
@@ -117,33 +118,32 @@ TEST_F(ResFileTest, EachSignalKeySetsItsField) {
     jd1.setJulian(2451544.5);
     ATime jd2;
     jd2.setJulian(2451545);
-    const Gaussian full{.name = "wu",
-                        .ncfft = 4,
-                        .chirprate = 1.5,
-                        .fft_len = 64,
-                        .peak = 7,
-                        .mean = 0.25,
-                        .ra = 2.5,
-                        .dec = -4,
-                        .time = jd1,
-                        .freq = 1420.25,
-                        .sigma = 3,
-                        .chisqr = 2,
-                        .maxpow = 9,
-                        .pot = {10, 11}};
-    const Gaussian seeded{
-        .name = "wu", .ncfft = 4, .chirprate = 0.5, .fft_len = 16, .peak = 1, .ra = 8, .chisqr = 4};
-    const Spike spikeFull{.name = "wu",
-                          .ncfft = 4,
-                          .chirp_rate = -2,
-                          .fft_len = 128,
-                          .power = 5,
-                          .ra = 1.5,
-                          .dec = 3.5,
-                          .time = jd2,
-                          .freq = 1419.5};
-    const Spike spikeSeeded{
-        .name = "wu", .ncfft = 4, .chirp_rate = 0.5, .fft_len = 16, .power = 1, .ra = 8};
+    const Gaussian full = at({.name = "wu",
+                              .ncfft = 4,
+                              .fft_len = 64,
+                              .ra = 2.5,
+                              .dec = -4,
+                              .time = jd1,
+                              .freq = 1420.25},
+                             Gaussian{.chirprate = 1.5,
+                                      .peak = 7,
+                                      .mean = 0.25,
+                                      .sigma = 3,
+                                      .chisqr = 2,
+                                      .maxpow = 9,
+                                      .pot = {10, 11}});
+    const Gaussian seeded = at({.name = "wu", .ncfft = 4, .fft_len = 16, .ra = 8},
+                               Gaussian{.chirprate = 0.5, .peak = 1, .chisqr = 4});
+    const Spike spikeFull = at({.name = "wu",
+                                .ncfft = 4,
+                                .fft_len = 128,
+                                .ra = 1.5,
+                                .dec = 3.5,
+                                .time = jd2,
+                                .freq = 1419.5},
+                               Spike{.chirp_rate = -2, .power = 5});
+    const Spike spikeSeeded = at({.name = "wu", .ncfft = 4, .fft_len = 16, .ra = 8},
+                                 Spike{.chirp_rate = 0.5, .power = 1});
     ASSERT_EQ(reader.gaussians.size(), 2u);
     EXPECT_TRUE(reader.gaussians[0] == full);
     EXPECT_TRUE(reader.gaussians[1] == seeded);

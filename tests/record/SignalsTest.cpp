@@ -8,18 +8,28 @@
 #include <vector>
 
 #include "record/Signals.h"
+#include "support/SignalAt.h"
 
 // Designated initializers name only the fields a case sets; the others keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
-Gaussian gaussian(double peak, double chisqr, double freq = 0) {
-    return Gaussian{.name = "wu", .peak = peak, .freq = freq, .chisqr = chisqr};
+Gaussian gaussian(double peak, double chisqr, double freq = 0, const char* name = "wu") {
+    Gaussian g;
+    g.name = name;
+    g.peak = peak;
+    g.freq = freq;
+    g.chisqr = chisqr;
+    return g;
 }
 
-Spike spike(double power, double freq = 0) {
-    return Spike{.name = "wu", .power = power, .freq = freq};
+Spike spike(double power, double freq = 0, const char* name = "wu") {
+    Spike s;
+    s.name = name;
+    s.power = power;
+    s.freq = freq;
+    return s;
 }
 
 // Adds `base` and `variant` to a fresh list, then both again, and returns the count kept.
@@ -48,16 +58,9 @@ void addVariants(std::vector<Signal>& out, const Signal& base,
 TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
     // Each variant differs from the base in one field only: the list must keep both, whatever
     // its hash index does with that field. Equal signals, even spelt otherwise, are refused.
-    Gaussian base{.name = "wu",
-                  .ncfft = 8,
-                  .chirprate = -1.5,
-                  .fft_len = 64,
-                  .peak = 5,
-                  .dec = 12.25,
-                  .freq = 1420.5,
-                  .sigma = 3,
-                  .chisqr = 2,
-                  .maxpow = 9.5};
+    Gaussian base =
+        at({.name = "wu", .ncfft = 8, .fft_len = 64, .dec = 12.25, .freq = 1420.5},
+           Gaussian{.chirprate = -1.5, .peak = 5, .sigma = 3, .chisqr = 2, .maxpow = 9.5});
     base.time.setUtc(2000, 2, 29, 6, 0, 0);
     for (std::size_t i = 0; i < base.pot.size(); ++i) base.pot[i] = static_cast<int>(i * 3);
     std::vector<Gaussian> different;
@@ -111,8 +114,8 @@ TEST(SignalLists, AddKeepsSignalsThatDifferInAnyOneField) {
     EXPECT_EQ((keptOf<SpikeList>(spikeBase, negativeZero)), 1u);
 
     // An empty name is never stored.
-    EXPECT_FALSE(GaussianList().add(Gaussian{.peak = 5, .chisqr = 2}));
-    EXPECT_FALSE(SpikeList().add(Spike{.power = 1}));
+    EXPECT_FALSE(GaussianList().add(gaussian(5, 2, 0, "")));
+    EXPECT_FALSE(SpikeList().add(spike(1, 0, "")));
 }
 
 TEST(SignalLists, SortIsStrongestFirstAndStableAndDuplicatesAreStillFound) {
@@ -236,20 +239,20 @@ TEST(SignalConversion, GaussianFromAndToWorkUnit) {
                .bg_chirp_rate = 1.5};
     w.time_recorded.setJulian(2451544.5);
     // Each power value × 255 / maxpow, truncated toward zero.
-    const Gaussian expected{.name = "wu",
-                            .ncfft = 8,
-                            .chirprate = 1.5,
-                            .fft_len = 64,
-                            .peak = 3.5,
-                            .mean = 0.75,
-                            .ra = 12.25,
-                            .dec = -3.5,
-                            .time = w.time_recorded,
-                            .freq = 1420.0,
-                            .sigma = 4.5,
-                            .chisqr = 2.5,
-                            .maxpow = 2.0,
-                            .pot = {255, 127, 63, -127, 254}};
+    const Gaussian expected = at({.name = "wu",
+                                  .ncfft = 8,
+                                  .fft_len = 64,
+                                  .ra = 12.25,
+                                  .dec = -3.5,
+                                  .time = w.time_recorded,
+                                  .freq = 1420.0},
+                                 Gaussian{.chirprate = 1.5,
+                                          .peak = 3.5,
+                                          .mean = 0.75,
+                                          .sigma = 4.5,
+                                          .chisqr = 2.5,
+                                          .maxpow = 2.0,
+                                          .pot = {255, 127, 63, -127, 254}});
     Gaussian g;
     g.fromWorkUnit(w);
     EXPECT_TRUE(g == expected);
@@ -304,7 +307,7 @@ TEST(SignalConversion, GaussianEdgeValues) {
     }
 
     // The way back: the largest value stays finite; ncfft 0 gives 0; INT_MIN / -1 is clamped.
-    Gaussian big{.name = "wu", .fft_len = 64, .maxpow = 1.7e308, .pot = {255}};
+    Gaussian big = at({.name = "wu", .fft_len = 64}, Gaussian{.maxpow = 1.7e308, .pot = {255}});
     WorkUnit w{.name = "wu"};
     ASSERT_TRUE(big.applyAsBest(w));
     EXPECT_DOUBLE_EQ(w.bg_pot[0], 1.7e308);
@@ -330,14 +333,10 @@ TEST(SignalConversion, SpikeFromAndToWorkUnit) {
     Spike s;
     s.fromWorkUnit(w);
     // ncfft 0 as bs_fft_ind is 0; the time is the recording time, not the arrival.
-    EXPECT_TRUE(s == (Spike{.name = "wu",
-                            .chirp_rate = -2.5,
-                            .fft_len = 128,
-                            .power = 21.5,
-                            .ra = 1,
-                            .dec = 2,
-                            .time = w.time_recorded,
-                            .freq = 3}));
+    EXPECT_TRUE(
+        s ==
+        at({.name = "wu", .fft_len = 128, .ra = 1, .dec = 2, .time = w.time_recorded, .freq = 3},
+           Spike{.chirp_rate = -2.5, .power = 21.5}));
 
     s.power = 30;
     s.ncfft = 4;
@@ -358,9 +357,11 @@ TEST(SignalConversion, SpikeFromAndToWorkUnit) {
 
 TEST(SignalConversion, OtherNameChangesNothing) {
     WorkUnit w{.name = "wu", .bs_power = 1, .bg_score = 2, .bg_pot = {3}};
-    EXPECT_FALSE(Spike{.name = "other"}.applyAsBest(w));
-    EXPECT_FALSE((Gaussian{.name = "other", .peak = 10, .chisqr = 2, .maxpow = 9, .pot = {255}})
-                     .applyAsBest(w));
+    EXPECT_FALSE(spike(0, 0, "other").applyAsBest(w));
+    Gaussian other = gaussian(10, 2, 0, "other");
+    other.maxpow = 9;
+    other.pot = {255};
+    EXPECT_FALSE(other.applyAsBest(w));
     EXPECT_EQ(w.bs_power, 1);
     EXPECT_EQ(w.bg_score, 2);
     EXPECT_EQ(w.bg_pot[0], 3);
