@@ -23,6 +23,7 @@ public:
     void importArgument(const std::string& argument);
     // A file read outside the arguments (a database) counts as one of the files read.
     void countFile() { ++importCount_; }
+    int count() const { return importCount_; }
     // Tells how many files were read: "No Import File" (a failure) when none, and then false.
     bool reportCount() const;
 
