@@ -19,18 +19,13 @@ constexpr std::string_view DefaultPage = "Almanac.html";
 constexpr std::string_view PageOption = "-page";
 
 void printUsage() {
-    printUsageText(
-        "Almanac.exe for Win32\n" + std::string(VersionLine) +
-        "Usage: Almanac.exe [-page=FILE] [[-<opt>=]<datafile or Directory>]...\n"
-        "       -page: Page File (HTML)         ex) -page=..\\Almanac.html\n"
-        "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n"
-        "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n"
-        "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n"
-        "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n"
-        "         -ob: Orbelle Directory ex) -ob=..\\\n"
-        "\n"
-        "       Without a source, '.\\ss_past_data.txt' and '.\\WUInfo.csv' are read.\n"
-        "       Page file is '.\\Almanac.html'.\n\n");
+    printUsageText("Almanac.exe for Win32\n" + std::string(VersionLine) +
+                   "Usage: Almanac.exe [-page=FILE] [[-<opt>=]<datafile or Directory>]...\n"
+                   "       -page: Page File (HTML)         ex) -page=..\\Almanac.html\n" +
+                   std::string(SourceOptionsUsage) +
+                   "\n"
+                   "       Without a source, '.\\ss_past_data.txt' and '.\\WUInfo.csv' are read.\n"
+                   "       Page file is '.\\Almanac.html'.\n\n");
 }
 
 // The value of a "-page=FILE" argument into `page`; false for any other argument.

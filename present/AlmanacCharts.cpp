@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
+#include "present/HtmlText.h"
 #include "record/ATime.h"
+#include "record/DateText.h"
 #include "text/Numbers.h"
 
 namespace almanac {
@@ -20,12 +23,8 @@ constexpr std::int64_t UnixEpochMjd = 40587;
 
 // The frame shared by the month and CPU-time charts, in SVG units.
 struct Frame {
-    double width = 720;
-    double height = 260;
-    double left = 60;
-    double right = 12;
-    double top = 14;
-    double bottom = 46;
+    double width = 720, height = 260;
+    double left = 60, right = 12, top = 14, bottom = 46;  // the margins around the plot
     double plotWidth() const { return width - left - right; }
     double plotHeight() const { return height - top - bottom; }
     double base() const { return height - bottom; }
@@ -42,17 +41,22 @@ void appendAttribute(std::string& out, std::string_view name, double value) {
     out += '"';
 }
 
+struct Coordinate {
+    std::string_view name;
+    double value;
+};
+
+// An empty element `<TAG class="CLS" name="value"...>` of coordinates, closed.
+void appendShape(std::string& out, std::string_view tag, std::string_view cls,
+                 std::initializer_list<Coordinate> coordinates) {
+    appendAll(out, '<', tag, " class=\"", cls, '"');
+    for (const Coordinate& c : coordinates) appendAttribute(out, c.name, c.value);
+    appendAll(out, "/>", Eol);
+}
+
 void appendLine(std::string& out, std::string_view cls, double x1, double y1, double x2,
                 double y2) {
-    out += "<line class=\"";
-    out += cls;
-    out += '"';
-    appendAttribute(out, "x1", x1);
-    appendAttribute(out, "y1", y1);
-    appendAttribute(out, "x2", x2);
-    appendAttribute(out, "y2", y2);
-    out += "/>";
-    out += Eol;
+    appendShape(out, "line", cls, {{"x1", x1}, {"y1", y1}, {"x2", x2}, {"y2", y2}});
 }
 
 void appendText(std::string& out, double x, double y, std::string_view anchor,
@@ -60,14 +64,7 @@ void appendText(std::string& out, double x, double y, std::string_view anchor,
     out += "<text";
     appendAttribute(out, "x", x);
     appendAttribute(out, "y", y);
-    out += " text-anchor=\"";
-    out += anchor;
-    out += '"';
-    out += extra;
-    out += '>';
-    out += text;
-    out += "</text>";
-    out += Eol;
+    appendAll(out, " text-anchor=\"", anchor, '"', extra, '>', text, "</text>", Eol);
 }
 
 void appendSvgStart(std::string& out, std::string_view id, std::size_t marks, double width,
@@ -80,14 +77,8 @@ void appendSvgStart(std::string& out, std::string_view id, std::size_t marks, do
     appendCoordinate(out, width);
     out += ' ';
     appendCoordinate(out, height);
-    out += "\" role=\"img\" aria-label=\"";
-    out += title;
-    out += "\">";
-    out += Eol;
-    out += "<title>";
-    out += title;
-    out += "</title>";
-    out += Eol;
+    appendAll(out, "\" role=\"img\" aria-label=\"", title, "\">", Eol, "<title>", title, "</title>",
+              Eol);
 }
 
 // A step of 1, 2 or 5 times a power of ten that divides 0 to `most` into about four parts.
@@ -181,20 +172,13 @@ void appendTimeAxis(std::string& out, const Frame& f, LocalSeconds low, LocalSec
 }  // namespace
 
 void appendLocalDateTime(std::string& out, LocalSeconds local) {
-    std::int32_t year = 0, month = 0, day = 0;
+    ATime fields;
     std::int64_t second = 0;
-    civilOf(local, year, month, day, second);
-    appendInt(out, year);
-    out += '/';
-    appendPadded(out, month, 2);
-    out += '/';
-    appendPadded(out, day, 2);
-    out += ' ';
-    appendPadded(out, second / 3600, 2);
-    out += ':';
-    appendPadded(out, second / 60 % 60, 2);
-    out += ':';
-    appendPadded(out, second % 60, 2);
+    civilOf(local, fields.year, fields.month, fields.day, second);
+    fields.hour = static_cast<std::int32_t>(second / 3600);
+    fields.minute = static_cast<std::int32_t>(second / 60 % 60);
+    fields.second = static_cast<std::int32_t>(second % 60);
+    appendDateTime(out, fields);
 }
 
 void appendMonth(std::string& out, int month) {
@@ -230,21 +214,13 @@ void appendMonthChart(std::string& out, const AlmanacStats& stats, MonthValue va
             appendInt(shown, static_cast<std::int64_t>(stats.months[i].finished));
         else
             appendFixed(shown, v, 1);
-        out += "<rect class=\"mark bar\" data-month=\"";
-        out += name;
-        out += "\" data-value=\"";
-        out += shown;
-        out += '"';
+        appendAll(out, "<rect class=\"mark bar\" data-month=\"", name, "\" data-value=\"", shown,
+                  '"');
         appendAttribute(out, "x", x + slot * 0.1);
         appendAttribute(out, "y", f.base() - height);
         appendAttribute(out, "width", std::max(0.1, slot * 0.8));
         appendAttribute(out, "height", height);
-        out += "><title>";
-        out += name;
-        out += ": ";
-        out += shown;
-        out += "</title></rect>";
-        out += Eol;
+        appendAll(out, "><title>", name, ": ", shown, "</title></rect>", Eol);
         if (i % static_cast<std::size_t>(every) == 0)
             appendText(out, x + slot / 2, f.base() + 16, "middle", name);
     }
@@ -319,13 +295,8 @@ void appendSkyMap(std::string& out, const AlmanacStats& stats) {
     constexpr double Width = Left + PlotWidth + 12, Height = Top + PlotHeight + 80;
     appendSvgStart(out, "sky-map", stats.skyCells.size(), Width, Height,
                    "Sky map of the units' start positions, coloured by best gaussian score");
-    out += "<rect class=\"sky\"";
-    appendAttribute(out, "x", Left);
-    appendAttribute(out, "y", Top);
-    appendAttribute(out, "width", PlotWidth);
-    appendAttribute(out, "height", PlotHeight);
-    out += "/>";
-    out += Eol;
+    appendShape(out, "rect", "sky",
+                {{"x", Left}, {"y", Top}, {"width", PlotWidth}, {"height", PlotHeight}});
     for (const SkyCell& cell : stats.skyCells) {
         out += "<rect class=\"mark ";
         if (cell.scored > 0) {

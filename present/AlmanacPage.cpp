@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -131,71 +132,68 @@ void appendSummary(std::string& out, const AlmanacStats& s, const AlmanacInput& 
     line(out, "<section id=\"summary\">");
     line(out, "<h2>Summary</h2>");
     line(out, "<table class=\"facts\"><tbody>");
-    std::string v;
-    appendUnits(v, s.units);
-    v += ": ";
-    appendCount(v, s.finished);
-    v += " finished, ";
-    appendCount(v, s.units - s.finished);
-    v += " in progress";
-    appendFact(out, "Work units", v);
-    v.clear();
-    appendLongDuration(v, s.cpuSeconds);
-    appendFact(out, "Total CPU time", v);
-    v.clear();
-    if (s.finishedWithCpu > 0)
+    // One row: its value written by `write`, or a dash when the history does not tell it.
+    const auto fact = [&out](std::string_view label, bool known, const auto& write) {
+        std::string v;
+        if (known)
+            write(v);
+        else
+            v = "&ndash;";
+        appendFact(out, label, v);
+    };
+    fact("Work units", true, [&](std::string& v) {
+        appendUnits(v, s.units);
+        v += ": ";
+        appendCount(v, s.finished);
+        v += " finished, ";
+        appendCount(v, s.units - s.finished);
+        v += " in progress";
+    });
+    fact("Total CPU time", true, [&](std::string& v) { appendLongDuration(v, s.cpuSeconds); });
+    fact("Mean CPU time of a finished unit", s.finishedWithCpu > 0, [&](std::string& v) {
         appendDuration(v, s.finishedCpuSeconds / static_cast<double>(s.finishedWithCpu));
-    else
-        v = "&ndash;";
-    appendFact(out, "Mean CPU time of a finished unit", v);
-    v.clear();
-    if (s.withArrival > 0)
-        appendLocalDateTime(v, s.firstArrival);
-    else
-        v = "&ndash;";
-    appendFact(out, "First arrival", v);
-    v.clear();
-    if (s.withArrival > 0)
-        appendLocalDateTime(v, s.lastArrival);
-    else
-        v = "&ndash;";
-    appendFact(out, "Last arrival", v);
-    v.clear();
-    if (s.withArrival > 0) {
+    });
+    const bool arrivals = s.withArrival > 0;
+    fact("First arrival", arrivals,
+         [&](std::string& v) { appendLocalDateTime(v, s.firstArrival); });
+    fact("Last arrival", arrivals, [&](std::string& v) { appendLocalDateTime(v, s.lastArrival); });
+    fact("Units per day", arrivals, [&](std::string& v) {
         const double days =
             std::max(1.0, static_cast<double>(s.lastArrival - s.firstArrival) / 86400.0);
         appendFixed(v, static_cast<double>(s.withArrival) / days, 2);
-    } else {
-        v = "&ndash;";
-    }
-    appendFact(out, "Units per day", v);
-    v.clear();
-    appendInt(v, input.sourcesRead);
-    v += input.sourcesRead == 1 ? " file" : " files";
-    appendFact(out, "Sources read", v);
-    v.clear();
-    appendUnits(v, s.units - s.withArrival);
-    appendFact(out, "Without a usable arrival date", v);
+    });
+    fact("Sources read", true, [&](std::string& v) {
+        appendInt(v, input.sourcesRead);
+        v += input.sourcesRead == 1 ? " file" : " files";
+    });
+    fact("Without a usable arrival date", true,
+         [&](std::string& v) { appendUnits(v, s.units - s.withArrival); });
     line(out, "</tbody></table>");
     line(out, "</section>");
 }
 
 // The paragraph that says what a section's charts leave out; none when nothing is.
-void appendLeftOut(std::string& out, const std::string& text) {
-    if (text.empty()) return;
-    out += "<p id=\"left-out\" class=\"note\">Left out: ";
-    out += text;
-    out += ".</p>";
-    out += Eol;
-}
+// Units a section's charts leave out, and why.
+struct LeftOut {
+    std::uint64_t units;
+    std::string_view why;
+};
 
-// "n units without ..." appended to a list of reasons.
-void appendReason(std::string& text, std::uint64_t n, std::string_view why) {
-    if (n == 0) return;
-    if (!text.empty()) text += "; ";
-    appendUnits(text, n);
-    text += ' ';
-    text += why;
+// Closes section `id`, after a line telling the units its charts left out, if any:
+// `<p id="ID-left-out">`.
+void appendSectionEnd(std::string& out, std::string_view id,
+                      std::initializer_list<LeftOut> reasons) {
+    std::string text;
+    for (const LeftOut& reason : reasons) {
+        if (reason.units == 0) continue;
+        if (!text.empty()) text += "; ";
+        appendUnits(text, reason.units);
+        appendAll(text, ' ', reason.why);
+    }
+    if (!text.empty())
+        appendAll(out, "<p id=\"", id, "-left-out\" class=\"note left-out\">Left out: ", text,
+                  ".</p>", Eol);
+    line(out, "</section>");
 }
 
 void appendMonths(std::string& out, const AlmanacStats& s) {
@@ -205,11 +203,9 @@ void appendMonths(std::string& out, const AlmanacStats& s) {
     appendMonthChart(out, s, MonthValue::Finished);
     line(out, "<h3>CPU hours of the finished units</h3>");
     appendMonthChart(out, s, MonthValue::CpuHours);
-    std::string why;
-    appendReason(why, s.monthsLeftOut, "finished without a usable arrival date (both charts)");
-    appendReason(why, s.cpuHoursLeftOut, "without a usable CPU time (CPU hours)");
-    appendLeftOut(out, why);
-    line(out, "</section>");
+    appendSectionEnd(out, "months",
+                     {{s.monthsLeftOut, "finished without a usable arrival date (both charts)"},
+                      {s.cpuHoursLeftOut, "without a usable CPU time (CPU hours)"}});
 }
 
 void appendCpuTime(std::string& out, const AlmanacStats& s) {
@@ -229,10 +225,8 @@ void appendCpuTime(std::string& out, const AlmanacStats& s) {
     }
     line(out, text);
     appendCpuChart(out, s);
-    std::string why;
-    appendReason(why, s.cpuLeftOut, "finished without a usable arrival date or CPU time");
-    appendLeftOut(out, why);
-    line(out, "</section>");
+    appendSectionEnd(out, "cpu-time",
+                     {{s.cpuLeftOut, "finished without a usable arrival date or CPU time"}});
 }
 
 void appendSky(std::string& out, const AlmanacStats& s) {
@@ -247,10 +241,7 @@ void appendSky(std::string& out, const AlmanacStats& s) {
          "three degrees of declination, coloured by the mean best-gaussian score of the "
          "cell's units that have one.</p>");
     appendSkyMap(out, s);
-    std::string why;
-    appendReason(why, s.skyLeftOut, "without a usable start position");
-    appendLeftOut(out, why);
-    line(out, "</section>");
+    appendSectionEnd(out, "sky", {{s.skyLeftOut, "without a usable start position"}});
 }
 
 void appendBestTable(std::string& out, const WorkUnitList& store, const AlmanacInput& input,
@@ -308,14 +299,8 @@ void appendBest(std::string& out, const WorkUnitList& store, const AlmanacStats&
 
 void appendNameTable(std::string& out, std::string_view id, std::string_view title,
                      const std::vector<NameCount>& rows) {
-    out += "<div class=\"wide\"><table id=\"";
-    out += id;
-    out += "\">";
-    out += Eol;
-    out += "<thead><tr><th>";
-    out += title;
-    out += "</th><th>Units</th></tr></thead>";
-    out += Eol;
+    appendAll(out, "<div class=\"wide\"><table id=\"", id, "\">", Eol, "<thead><tr><th>", title,
+              "</th><th>Units</th></tr></thead>", Eol);
     line(out, "<tbody>");
     std::uint64_t others = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -361,10 +346,9 @@ std::string pageOf(const WorkUnitList& store, const AlmanacInput& input) {
     line(out, "<head>");
     line(out, "<meta charset=\"utf-8\">");
     line(out, "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
-    out += "<title>Almanac of ";
-    appendUnits(out, stats.units);
-    out += "</title>";
-    out += Eol;
+    std::string units;
+    appendUnits(units, stats.units);
+    appendAll(out, "<title>Almanac of ", units, "</title>", Eol);
     line(out, "<style>");
     out += Style;
     appendSkyStyle(out);
@@ -374,12 +358,10 @@ std::string pageOf(const WorkUnitList& store, const AlmanacInput& input) {
     line(out, "</head>");
     line(out, "<body>");
     line(out, "<h1>Almanac</h1>");
-    out += "<p class=\"note\">The whole history of ";
-    appendUnits(out, stats.units);
-    out += ". Dates are local time, ";
-    appendZone(out);
-    out += ".</p>";
-    out += Eol;
+    std::string zone;
+    appendZone(zone);
+    appendAll(out, "<p class=\"note\">The whole history of ", units, ". Dates are local time, ",
+              zone, ".</p>", Eol);
     appendSummary(out, stats, input);
     appendMonths(out, stats);
     appendCpuTime(out, stats);

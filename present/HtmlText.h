@@ -14,3 +14,10 @@ void appendHtmlText(std::string& out, std::string_view text);
 // every other byte as %XX, so no byte of the name can end the path, start a query or a
 // fragment, or leave the page's own folder. The result holds no HTML special character.
 void appendUrlName(std::string& out, std::string_view name);
+
+// Appends each piece in turn (texts and characters), so a stretch of markup is written as it
+// reads.
+template <class... Pieces>
+void appendAll(std::string& out, const Pieces&... pieces) {
+    ((out += pieces), ...);
+}

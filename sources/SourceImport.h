@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "options/FindFile.h"
 #include "store/WorkUnitList.h"
@@ -12,6 +13,15 @@
 // InputType::WuInfo (WUInfo.csv), at `path` into the store after "Reading File: " and the path.
 // True when the file was read whole; a failed read partway keeps the records before it.
 bool readDatabaseFile(const std::string& path, InputType type, WorkUnitList& store);
+
+// The usage text's lines of the source options, one an option, as every program that reads
+// sources prints them.
+inline constexpr std::string_view SourceOptionsUsage =
+    "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n"
+    "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n"
+    "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n"
+    "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n"
+    "         -ob: Orbelle Directory ex) -ob=..\\\n";
 
 class SourceImport {
 public:

@@ -6,6 +6,7 @@
 
 #include "frontend/Console.h"
 #include "platform/platform.h"
+#include "sources/SourceImport.h"
 #include "zarnik/MergeRun.h"
 
 namespace {
@@ -24,17 +25,11 @@ void printUsage(Mode mode) {
     const std::string program = mode == Mode::SupportData ? "Zarnik.exe" : "Korvath.exe";
     const std::string exportFile =
         mode == Mode::SupportData ? ".\\ss_past_data.txt" : ".\\Korvath.csv";
-    printUsageText(
-        program + " for Win32\n" + std::string(VersionLine) + "Usage: " + program +
-        " [[[-<opt>=]<datafile or Directory>]...]\n"
-        "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n"
-        "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n"
-        "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n"
-        "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n"
-        "         -ob: Orbelle Directory ex) -ob=..\\\n"
-        "\n"
-        "       Export file is '" +
-        exportFile + "'.\n\n");
+    printUsageText(program + " for Win32\n" + std::string(VersionLine) + "Usage: " + program +
+                   " [[[-<opt>=]<datafile or Directory>]...]\n" + std::string(SourceOptionsUsage) +
+                   "\n"
+                   "       Export file is '" +
+                   exportFile + "'.\n\n");
 }
 
 // The database first, then every argument's sources, then the rewrite; `file` is kept naming
