@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "options/FindFile.h"
 #include "platform/platform.h"
+#include "sources/SourceImport.h"
 #include "store/WorkUnitList.h"
 
 enum class Mode { SupportData, WuInfo };
@@ -24,7 +24,7 @@ public:
     // has outdated in the meantime. A run that finds the lock held says so, then waits.
     void readDatabase();
     // Reads the sources one command-line argument names.
-    void importArgument(const std::string& argument);
+    void importArgument(const std::string& argument) { import_.importArgument(argument); }
     // Reports the count, sorts by arrival time and rewrites the database; with nothing read
     // at all the database is left alone, and one that is there but would not read is never
     // replaced (the export is reported as failed). Without the lock the export is refused as
@@ -32,17 +32,11 @@ public:
     void finish();
 
 private:
-    void importClientDirectory(const std::string& directory);
-    void importReportDirectory(const std::string& directory);
-    void importPattern(const std::string& argument, const std::string& pattern, InputType forced);
-    void importFile(const std::string& directory, const std::string& name, InputType type);
-
     Mode mode_;
     std::string& file_;
     WorkUnitList store_;
-    int importCount_ = 0;
+    SourceImport import_{store_, file_};
     bool databaseUnreadable_ = false;  // there, but not read: never to be replaced
     platform::FileLock lock_;          // the database's, from before the read to the end
     bool locked_ = false;
-    FindFile finder_;
 };

@@ -1,0 +1,108 @@
+// Almanac: reads what the merge tool reads, merges it in memory by the same rule, and writes
+// one HTML page of the whole history with its charts. It writes no database and changes no
+// source.
+#include <string>
+#include <string_view>
+
+#include "frontend/Console.h"
+#include "frontend/SafeName.h"
+#include "options/FindFile.h"
+#include "platform/platform.h"
+#include "present/AlmanacPage.h"
+#include "sources/SourceImport.h"
+#include "store/WorkUnitList.h"
+#include "text/TextFiles.h"
+
+namespace {
+
+constexpr std::string_view DefaultPage = "Almanac.html";
+constexpr std::string_view PageOption = "-page";
+
+void printUsage() {
+    printUsageText(
+        "Almanac.exe for Win32\n" + std::string(VersionLine) +
+        "Usage: Almanac.exe [-page=FILE] [[-<opt>=]<datafile or Directory>]...\n"
+        "       -page: Page File (HTML)         ex) -page=..\\Almanac.html\n"
+        "       -i4wu: I4WU Export File(s)        ex) -i4wu=..\\i4wu\\export*.csv\n"
+        "         -sl: SETILog Export File(s)     ex) -sl=..\\SETILog.csv)\n"
+        "         -ss: SETI@Support Data File(s)  ex) -ss=..\\ss_past_data.txt\n"
+        "         -sh: SETI@home Directory        ex) -sh=\"C:\\Program Files\\SETI@home\"\n"
+        "         -ob: Orbelle Directory ex) -ob=..\\\n"
+        "\n"
+        "       Without a source, '.\\ss_past_data.txt' and '.\\WUInfo.csv' are read.\n"
+        "       Page file is '.\\Almanac.html'.\n\n");
+}
+
+// The value of a "-page=FILE" argument into `page`; false for any other argument.
+bool pageArgument(const std::string& argument, std::string& page) {
+    if (argument.compare(0, PageOption.size(), PageOption) != 0) return false;
+    if (argument.size() > PageOption.size() && argument[PageOption.size()] != '=') return false;
+    std::string value =
+        argument.size() > PageOption.size() ? argument.substr(PageOption.size() + 1) : "";
+    page = trimUnquote(value);
+    return true;
+}
+
+// The folder part of a path, with its separator (a slash or a backslash); empty for none.
+std::string folderOf(const std::string& path) {
+    const std::size_t end = path.find_last_of("/\\");
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+// The databases of the current folder, whichever are there.
+void readDatabases(SourceImport& import, WorkUnitList& store, std::string& file) {
+    constexpr struct {
+        const char* path;
+        InputType type;
+    } Databases[] = {{"ss_past_data.txt", InputType::Support}, {"WUInfo.csv", InputType::WuInfo}};
+    for (const auto& database : Databases) {
+        if (platform::fileStatus(database.path) == platform::FileStatus::Missing) continue;
+        file = database.path;
+        if (readDatabaseFile(database.path, database.type, store))
+            import.countFile();
+        else
+            printFailure("Fail Import File: ", database.path);
+    }
+}
+
+// `file` is kept naming the file being read or written, for the out-of-memory message.
+void run(int argc, char** argv, std::string& file) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "-help") {
+            printUsage();
+            return;
+        }
+    }
+    std::string page(DefaultPage);
+    WorkUnitList store;
+    SourceImport import(store, file);
+    bool sourceNamed = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (pageArgument(argument, page)) {
+            if (page.empty()) return printFailure("Illegal Option: ", argument);
+            continue;
+        }
+        sourceNamed = true;
+        import.importArgument(argument);
+    }
+    if (!sourceNamed) readDatabases(import, store, file);
+    if (!import.reportCount()) return;
+
+    AlmanacInput input;
+    input.sourcesRead = import.count();
+    // A best signal's name links to its result page when one is there beside the page, under
+    // the name the result pages are written by.
+    const std::string folder = folderOf(page);
+    input.hasResultPage = [&folder](const std::string& name) {
+        return isSafeFileName(name) &&
+               platform::fileStatus(folder + name + ".html") == platform::FileStatus::Readable;
+    };
+    file = page;
+    printMessage("Export Page to File: ", page);
+    if (!writeAlmanacPage(store, input, page)) printFailure("Fail Export File: ", page);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return runProgram(argc, argv, run); }
