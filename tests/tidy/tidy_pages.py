@@ -13,6 +13,8 @@ import shutil
 import subprocess
 import sys
 
+# The helpers are imported from the tree, which a test leaves as it was: no bytecode there.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "browser"))
 from headless import SKIP, Failure, check  # noqa: E402
 from history import history, hostile_units, write_wuinfo  # noqa: E402
