@@ -80,13 +80,11 @@ void appendSvgStart(std::string& out, std::string_view id, std::size_t marks, do
     appendCoordinate(out, width);
     out += ' ';
     appendCoordinate(out, height);
-    out += "\" role=\"img\" aria-labelledby=\"";
-    out += id;
-    out += "-title\">";
+    out += "\" role=\"img\" aria-label=\"";
+    out += title;
+    out += "\">";
     out += Eol;
-    out += "<title id=\"";
-    out += id;
-    out += "-title\">";
+    out += "<title>";
     out += title;
     out += "</title>";
     out += Eol;
@@ -274,7 +272,7 @@ void appendCpuChart(std::string& out, const AlmanacStats& stats) {
         // A cell's circle grows with the square root of its units, so its area tells them.
         const double r = stats.cpuGrid ? 1.5 + 2.5 * std::sqrt(static_cast<double>(m.units) /
                                                                static_cast<double>(mostUnits))
-                                       : 2.0;
+                                       : 3.0;
         out += "<circle class=\"mark\" data-units=\"";
         appendInt(out, static_cast<std::int64_t>(m.units));
         out += '"';

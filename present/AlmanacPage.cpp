@@ -29,7 +29,7 @@ constexpr std::string_view Style =
     "table{border-collapse:collapse;font-size:.9rem}th,td{padding:.2rem .5rem;"
     "border-bottom:1px solid #e2e2e2;text-align:left;vertical-align:top}td.n{text-align:right;"
     "font-variant-numeric:tabular-nums}thead th{border-bottom:2px solid #999}\r\n"
-    ".wide{overflow-x:auto}.note{color:#555;font-size:.9rem}\r\n"
+    ".wide{overflow-x:auto;margin-bottom:1rem}.note{color:#555;font-size:.9rem}\r\n"
     "svg.chart{display:block;width:100%;height:auto;max-width:48rem}\r\n"
     ".chart text{font-size:11px;fill:#333}.axis{stroke:#555;stroke-width:1}"
     ".grid{stroke:#e2e2e2;stroke-width:1}.bar{fill:#3a6ea5}circle.mark{fill:#c0392b;"
