@@ -89,6 +89,18 @@ for zone in CET-1CEST JST-9; do
         cat "$work/$zone.diff"
         status=1
     fi
+    # Almanac's two pages are there (a missing pair would compare as the same), and the page
+    # beside the result page links to it.
+    for page in setilog/Almanac.html public_html/almanac.html; do
+        if ! grep -q '<svg class="chart"' "$work/$zone/linux/$page"; then
+            echo "TZ=$zone: Almanac made no page $page"
+            status=1
+        fi
+    done
+    if ! grep -q 'href="[^"/]*\.html"' "$work/$zone/linux/setilog/Almanac.html" 2>/dev/null; then
+        echo "TZ=$zone: setilog/Almanac.html does not link to the result page beside it"
+        status=1
+    fi
     # Both sides must have read every source: the same number of messages, none a failure.
     for side in linux windows; do
         if grep -q '^Fail\|^Cannot\|^Illegal\|^No ' "$work/$zone/$side.console"; then
