@@ -9,7 +9,7 @@ chart must hold as many marks as its data-marks says and as many as the test wor
 the history it wrote (a bar per month from the first to the last finished unit's month, the
 units of the points and the sky cells adding up to the units that can be drawn); the bars
 must be as tall as their values ask; the hostile name must show as text and inject nothing;
-the page must fit a phone's width; and neither the page nor any chart may be one colour.
+the page must fit a phone's width and an A4 sheet's in print; and neither the page nor any chart may be one colour.
 
 With --shoot PAGE PNG it only takes a screenshot of the whole of PAGE, 1000 pixels wide (the
 README's picture of the demo's page: docs/make-screenshot.sh).
@@ -31,6 +31,8 @@ from history import HOSTILE, WITH_PAGE, expected_charts, history, write_wuinfo
 
 WIDTH, HEIGHT = 1000, 1400
 PHONE_WIDTH = 390
+# An A4 sheet's width at the browser's 96 pixels an inch; Letter is wider.
+A4_WIDTH = 794
 CHARTS = ("finished-per-month", "cpu-hours-per-month", "cpu-vs-arrival", "sky-map")
 
 
@@ -236,6 +238,10 @@ def main():
         browser.resize(PHONE_WIDTH, 800, mobile=True)
         width = browser.evaluate("document.documentElement.scrollWidth")
         check(width <= PHONE_WIDTH, f"on a phone {PHONE_WIDTH} px wide the page is {width} px")
+        browser.resize(A4_WIDTH, 1123)
+        browser.call("Emulation.setEmulatedMedia", {"media": "print"})
+        width = browser.evaluate("document.documentElement.scrollWidth")
+        check(width <= A4_WIDTH, f"printed on A4 ({A4_WIDTH} px wide) the page is {width} px")
         check_requests(browser, url)
     print(f"{len(units)} units; {len(expected['months'])} months, "
           f"{expected['cpu-vs-arrival']} units plotted, {expected['sky-map']} on the sky map, "
