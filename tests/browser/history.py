@@ -60,8 +60,8 @@ def history():
     for when in (datetime.datetime(2003, 8, 14, 12), datetime.datetime(2004, 6, 10, 12),
                  datetime.datetime(2004, 12, 20, 12), datetime.datetime(2005, 6, 15, 12)):
         add(when, 0.42, cpu=5000.0)
-    # A finished unit with unset dates, and one dated before 1999: counted, both, and
-    # kept out of the charts by date; both have coordinates.
+    # A finished unit with unset dates, and one dated before 1999: both counted, both
+    # kept out of the charts by date, both with coordinates.
     add(None, 1.0, cpu=7000.0)
     add(datetime.datetime(1998, 5, 1, 12), 1.0, cpu=7100.0)
     # Finished units off the sky: kept out of the map, not out of the months.
