@@ -262,7 +262,7 @@ void appendCpuChart(std::string& out, const AlmanacStats& stats) {
     // A day either side, so the first and last points do not sit on the frame.
     const LocalSeconds low = stats.cpuFirst - SecondsPerDay;
     const LocalSeconds high = stats.cpuLast + SecondsPerDay;
-    appendTimeAxis(out, f, low, high);
+    if (!stats.cpuMarks.empty()) appendTimeAxis(out, f, low, high);
     std::uint64_t mostUnits = 1;
     for (const CpuMark& m : stats.cpuMarks) mostUnits = std::max(mostUnits, m.units);
     for (const CpuMark& m : stats.cpuMarks) {
@@ -295,8 +295,8 @@ constexpr std::string_view StepColours[ScoreSteps] = {"#440154", "#414487", "#2a
                                                       "#22a884", "#7ad151", "#fde725"};
 
 int stepOf(const SkyCell& cell, double best) {
-    if (!(best > 0) || cell.bestScore <= 0) return 0;
-    const int step = static_cast<int>(cell.bestScore / best * ScoreSteps);
+    if (!(best > 0) || cell.meanScore <= 0) return 0;
+    const int step = static_cast<int>(cell.meanScore / best * ScoreSteps);
     return std::clamp(step, 0, ScoreSteps - 1);
 }
 
@@ -328,7 +328,7 @@ void appendSkyMap(std::string& out, const AlmanacStats& stats) {
     out += Eol;
     for (const SkyCell& cell : stats.skyCells) {
         out += "<rect class=\"mark ";
-        if (cell.scored) {
+        if (cell.scored > 0) {
             out += 's';
             appendInt(out, stepOf(cell, stats.skyBestScore));
         } else {
@@ -397,7 +397,7 @@ void appendSkyMap(std::string& out, const AlmanacStats& stats) {
         appendText(out, x + 16, legendY + 10, "start", label);
     }
     appendText(out, Left, legendY + 30, "start",
-               "colour: the highest best-gaussian score of a cell's units");
+               "colour: the mean best-gaussian score of a cell's units that have one");
     out += "</svg>";
     out += Eol;
 }

@@ -244,7 +244,8 @@ void appendSky(std::string& out, const AlmanacStats& s) {
     line(out, text);
     line(out,
          "<p class=\"note\">Start positions in cells of a quarter hour of right ascension by "
-         "three degrees of declination.</p>");
+         "three degrees of declination, coloured by the mean best-gaussian score of the "
+         "cell's units that have one.</p>");
     appendSkyMap(out, s);
     std::string why;
     appendReason(why, s.skyLeftOut, "without a usable start position");

@@ -191,9 +191,9 @@ AlmanacStats gatherStats(const WorkUnitList& store) {
             SkyCell& cell =
                 sky[static_cast<std::size_t>(row) * SkyColumns + static_cast<std::size_t>(column)];
             ++cell.units;
-            if (w.hasGaussian() && std::isfinite(w.bg_score)) {
-                cell.bestScore = cell.scored ? std::max(cell.bestScore, w.bg_score) : w.bg_score;
-                cell.scored = true;
+            if (w.hasGaussian() && std::isfinite(w.bg_score) && std::fabs(w.bg_score) < 1e12) {
+                cell.meanScore += w.bg_score;
+                ++cell.scored;
             }
         } else {
             ++stats.skyLeftOut;
@@ -219,7 +219,10 @@ AlmanacStats gatherStats(const WorkUnitList& store) {
             if (cell.units == 0) continue;
             cell.column = column;
             cell.row = row;
-            if (cell.scored) stats.skyBestScore = std::max(stats.skyBestScore, cell.bestScore);
+            if (cell.scored > 0) {
+                cell.meanScore /= static_cast<double>(cell.scored);
+                stats.skyBestScore = std::max(stats.skyBestScore, cell.meanScore);
+            }
             stats.skyCells.push_back(cell);
         }
     }

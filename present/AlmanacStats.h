@@ -64,8 +64,8 @@ struct SkyCell {
     int column = 0;  // 0 at 0 h, rising with right ascension
     int row = 0;     // 0 at -90 degrees, rising with declination
     std::uint64_t units = 0;
-    bool scored = false;   // whether one of its units has a best gaussian
-    double bestScore = 0;  // the highest best-gaussian score of its units
+    std::uint64_t scored = 0;  // its units with a best gaussian
+    double meanScore = 0;      // the mean of their best-gaussian scores (a sum while gathered)
 };
 
 // A row of a best-signal table: the record's place in the store and the value it is ranked by.
@@ -106,7 +106,7 @@ struct AlmanacStats {
     std::vector<SkyCell> skyCells;  // the occupied ones, by row, then column
     std::uint64_t skyUnits = 0;
     std::uint64_t skyLeftOut = 0;
-    double skyBestScore = 0;  // the highest of the cells
+    double skyBestScore = 0;  // the highest mean score of the cells
 
     std::vector<Best> bestSpikes;     // by bs_power, highest first, ties by name
     std::vector<Best> bestGaussians;  // by bg_score, of the units with a gaussian

@@ -326,3 +326,33 @@ TEST(AlmanacPage, FailedWriteKeepsTheOldPage) {
     ASSERT_TRUE(writeAlmanacPage(store, AlmanacInput{}, dir.file("page.html")));
     EXPECT_EQ(dir.read("page.html"), almanacPageBytes(store, AlmanacInput{}));
 }
+
+// A sky cell holds the units of its quarter hour and three degrees; its score is the mean of
+// the best gaussians of those that have one, and units without one only count.
+TEST(AlmanacPage, SkyCellsCountTheirUnitsAndMeanTheirScores) {
+    WorkUnitList store;
+    const double scores[] = {1.0, 3.0, 0.0};
+    for (int i = 0; i < 3; ++i) {
+        WorkUnit w = unit("s" + std::to_string(i), 2004, 1, 1);
+        w.start_ra = 6.01 + 0.05 * i;  // one cell: 6 h to 6 h 15 min
+        w.start_dec = 0.5 + i;         // 0 to 3 degrees
+        w.bg_score = scores[i];
+        w.bg_chisq = scores[i] != 0 ? 1.0 : 0.0;
+        store.add(w);
+    }
+    WorkUnit far = unit("far", 2004, 1, 1);
+    far.start_ra = 0.0;
+    far.start_dec = -90.0;
+    store.add(far);
+    const AlmanacStats s = gatherStats(store);
+    ASSERT_EQ(s.skyCells.size(), 2u);
+    EXPECT_EQ(s.skyCells[0].column, 0);
+    EXPECT_EQ(s.skyCells[0].row, 0);
+    EXPECT_EQ(s.skyCells[0].scored, 0u);
+    EXPECT_EQ(s.skyCells[1].column, 24);
+    EXPECT_EQ(s.skyCells[1].row, 30);
+    EXPECT_EQ(s.skyCells[1].units, 3u);
+    EXPECT_EQ(s.skyCells[1].scored, 2u);
+    EXPECT_EQ(s.skyCells[1].meanScore, 2.0);
+    EXPECT_EQ(s.skyBestScore, 2.0);
+}
