@@ -19,7 +19,8 @@ namespace {
 const char* const Usage =
     "usage: seti_generate DIR N [--overlap FRACTION] [--signals M]\n"
     "Creates DIR (and its parents) when missing and writes into it:\n"
-    "  WUInfo.csv, ss_past_data.txt  the same N work units, as the two databases\n"
+    "  WUInfo.csv, ss_past_data.txt  the same N work units, as the two databases: the first\n"
+    "                                (1 - FRACTION) * N finished, the others in progress\n"
     "  SETILog.csv, I4WU.csv         N rows each of further readings: the last FRACTION * N\n"
     "                                units of the databases (default 0.5) and new ones\n"
     "  result.sah                    a client result file with M signal lines (default 2 N)\n"
@@ -78,7 +79,10 @@ int main(int argc, char** argv) {
     bool ok = false;
     {
         WorkUnitList store;
-        for (std::uint32_t i = 0; i < count; ++i) store.add(syntheticWorkUnit(i));
+        // A history as users keep it: the units the exports no longer carry are finished (their
+        // last reading), the ones they carry further are in progress.
+        for (std::uint32_t i = 0; i < count; ++i)
+            store.add(syntheticWorkUnit(i, i < first ? 3 : 0));
         ok = writeWuInfo(store, dir + "WUInfo.csv") &&
              SSExport::exportAll(dir + "ss_past_data.txt", store);
     }

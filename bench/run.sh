@@ -12,10 +12,14 @@ usage: bench/run.sh [--sizes N,N,...] [--signals M] [--long MB,MB,...] [--baseli
   --signals   signal lines in the result file for Quillet and Brellow (default 200000)
   --long      megabytes of the one-line support data file of the longline case (default 25,100)
   --baseline  also build git revision REV (in a temporary worktree) and time it on the same data
-  --cases     any of korvath,zarnik,quillet,brellow,longline,pandas,duckdb (default all)
+  --cases     any of korvath,almanac,zarnik,quillet,brellow,longline,pandas,duckdb
+              (default all)
   --runs      runs per measurement, the best one counts (default 3)
 Cases:
   korvath  Korvath in a folder holding WUInfo.csv (N units), merging -sl=SETILog.csv (N rows)
+  almanac  Almanac with no argument in a folder holding the same WUInfo.csv: the page of its
+           N units (half of them finished); a line gives the page's size, the peak memory over
+           the WUInfo.csv's size and the time over Korvath's on the same N
   zarnik   Zarnik in a folder holding ss_past_data.txt (N units), merging -i4wu=I4WU.csv (N rows)
   quillet  Quillet result.sah out.html, on a result file of M signal lines
   brellow  Brellow result.sah DEST -html=out.html, on the same file
@@ -36,7 +40,7 @@ sizes=10000,100000,1000000
 signals=200000
 long=25,100
 baseline=
-cases=korvath,zarnik,quillet,brellow,longline,pandas,duckdb
+cases=korvath,almanac,zarnik,quillet,brellow,longline,pandas,duckdb
 runs=3
 while [ $# -gt 0 ]; do
     case $1 in
@@ -74,7 +78,15 @@ build() {  # SOURCE_DIR BUILD_DIR TARGET...
         { note "build failed, see $log"; exit 1; }
 }
 
-build "$root" "$work/current" Zarnik Brellow Quillet seti_generate
+# The programs of a tree: Almanac where the tree has it.
+programs_of() {
+    local programs=(Zarnik Brellow Quillet)
+    if [ -f "$1/almanac/main.cpp" ]; then programs+=(Almanac); fi
+    echo "${programs[@]}"
+}
+
+# shellcheck disable=SC2046
+build "$root" "$work/current" $(programs_of "$root") seti_generate
 builds=(current)
 declare -A bin=([current]=$work/current/bin)
 
@@ -92,7 +104,8 @@ if [ -n "$baseline" ]; then
     base_tree=$work/src-$rev
     git -C "$root" worktree remove --force "$base_tree" >>"$log" 2>&1 || rm -rf "$base_tree"
     git -C "$root" worktree add --detach "$base_tree" "$rev" >>"$log" 2>&1
-    build "$base_tree" "$work/base-$rev" Zarnik Brellow Quillet
+    # shellcheck disable=SC2046
+    build "$base_tree" "$work/base-$rev" $(programs_of "$base_tree")
     builds=("base-$rev" current)
     bin[base-$rev]=$work/base-$rev/bin
 fi
@@ -128,7 +141,7 @@ measurer=$(command -v python3 || true)
 
 rows=()
 failed=0
-declare -A best_wall=() best_cpu=()
+declare -A best_wall=() best_cpu=() best_rss=()
 
 count_wuinfo() { echo $(($(wc -l <"$1") - 1)); }
 count_support() { tr '\r' '\n' <"$1" | grep -c '^name=' || true; }
@@ -171,6 +184,7 @@ measure() {
     fi
     rm -rf "$dir"
     best_wall[$name/$size/$build]=$best
+    best_rss[$name/$size/$build]=$rss
     best_cpu[$name/$size/$build]=$cpu_best
     local ratio=
     if [ "$build" = current ] && [ ${#builds[@]} -gt 1 ]; then
@@ -202,9 +216,28 @@ check_brellow() {
         echo "no copy of result.sah"; fi
 }
 check_peer() { count_wuinfo "$1/out.csv"; }
+# The units the sky map's cells stand for; the page's size goes to a file of its own, as the
+# check runs in a subshell.
+check_almanac() {
+    local page=$1/Almanac.html
+    if [ ! -f "$page" ]; then echo "no Almanac.html"; return; fi
+    stat -c %s "$page" >"$work/almanac-page.txt"
+    "$measurer" - "$page" <<'EOF'
+import re, sys
+page = open(sys.argv[1], encoding="utf-8", errors="replace").read()
+sky = re.search(r'<svg[^>]*\bid="sky-map".*?</svg>', page, re.S)
+print(sum(int(k) for k in re.findall(r'data-units="(\d+)"', sky.group(0))) if sky else
+      "no sky map")
+EOF
+}
+# Units of a WUInfo.csv with a start position on the sky (RA 0 to 24 h, Dec -90 to +90).
+count_on_sky() {
+    awk -F, 'NR > 1 && $6 + 0 >= 0 && $6 + 0 < 24 && $7 + 0 >= -90 && $7 + 0 <= 90 { n++ }
+             END { print n + 0 }' "$1"
+}
 
 sized=
-for c in korvath zarnik pandas duckdb; do if wants $c; then sized=yes; fi; done
+for c in korvath almanac zarnik pandas duckdb; do if wants $c; then sized=yes; fi; done
 for size in ${sizes//,/ }; do
     [ -n "$sized" ] || break
     data=$work/data/$size
@@ -218,6 +251,26 @@ for size in ${sizes//,/ }; do
                     check_korvath "${bin[$b]}/Korvath" "-sl=$data/SETILog.csv"
             else
                 skipped korvath "$size" "$b" "no Korvath in this build"
+            fi
+        fi
+        if wants almanac; then
+            if [ -x "${bin[$b]}/Almanac" ]; then
+                wuinfo_bytes=$(bytes "$data/WUInfo.csv")
+                rm -f "$work/almanac-page.txt"
+                measure almanac "$size" "$b" "$wuinfo_bytes" "$(count_on_sky "$data/WUInfo.csv")" \
+                    prep_korvath check_almanac "${bin[$b]}/Almanac"
+                page=$(cat "$work/almanac-page.txt" 2>/dev/null || echo 0)
+                rows+=("$(awk -v n="$size" -v b="$b" -v p="$page" -v i="$wuinfo_bytes" \
+                    -v t="${best_wall[almanac/$size/$b]}" -v m="${best_rss[almanac/$size/$b]}" \
+                    -v k="${best_wall[korvath/$size/$b]:-}" 'BEGIN {
+                    printf "almanac %s, %s: page %d bytes (%.3f MB), peak %.2fx the input", \
+                        n, b, p, p / 1e6, m * 1024 / i
+                    if (k != "") printf ", %.2fx the time of korvath (%.3f s / %.3f s)", \
+                        t / k, t, k
+                    }')")
+                note "${rows[-1]}"
+            else
+                skipped almanac "$size" "$b" "no Almanac in this build"
             fi
         fi
         if wants zarnik; then

@@ -1,6 +1,6 @@
-# Test script: installs a finished build into a scratch prefix and checks that each of the four
-# programs is there and runs (with no argument each prints its usage and exits with status 0),
-# and that the page image, the man pages, the README, the copyright file and the changelog are
+# Test script: installs a finished build into a scratch prefix and checks that each of the five
+# programs is there and runs (each prints its usage and exits with status 0: the first four with
+# no argument, Almanac with -help, since without one it reads the current folder), and that the page image, the man pages, the README, the copyright file and the changelog are
 # installed beside them.
 # Called by ctest with -DBUILD_DIR=<build tree> -DPREFIX=<scratch prefix> -DSOURCE_DIR=<tree>
 # -DMAN_SUFFIX=<.gz or nothing> -DGZIP=<gzip, when the man pages are gzipped>.
@@ -11,12 +11,16 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${output}")
 endif()
 file(MAKE_DIRECTORY "${PREFIX}/run")
-foreach(program Zarnik Korvath Brellow Quillet)
+foreach(program Zarnik Korvath Brellow Quillet Almanac)
   set(installed "${PREFIX}/bin/${program}")
   if(NOT EXISTS "${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
-  execute_process(COMMAND "${installed}" WORKING_DIRECTORY "${PREFIX}/run"
+  set(arguments)
+  if(program STREQUAL "Almanac")
+    set(arguments -help)
+  endif()
+  execute_process(COMMAND "${installed}" ${arguments} WORKING_DIRECTORY "${PREFIX}/run"
     RESULT_VARIABLE status OUTPUT_VARIABLE usage ERROR_QUIET)
   if(NOT status EQUAL 0 OR NOT usage MATCHES "1\\.00")
     message(FATAL_ERROR "${installed} did not print its usage (status ${status}): ${usage}")
@@ -24,7 +28,7 @@ foreach(program Zarnik Korvath Brellow Quillet)
 endforeach()
 file(GLOB written "${PREFIX}/run/*")
 if(written)
-  message(FATAL_ERROR "a program run without arguments wrote files: ${written}")
+  message(FATAL_ERROR "a program that printed its usage wrote files: ${written}")
 endif()
 
 # The image the pages draw their bars with, byte for byte the one in examples/.
@@ -44,6 +48,7 @@ else()
 endif()
 foreach(file share/man/man1/Zarnik.1${MAN_SUFFIX} share/man/man1/Korvath.1${MAN_SUFFIX}
              share/man/man1/Brellow.1${MAN_SUFFIX} share/man/man1/Quillet.1${MAN_SUFFIX}
+             share/man/man1/Almanac.1${MAN_SUFFIX}
              share/doc/seti-logtools/README.md share/doc/seti-logtools/copyright ${changelog})
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${PREFIX}/${file}")
@@ -64,7 +69,7 @@ function(read_page program out)
 endfunction()
 # Each man page names its program and the licence; Korvath's leads to Zarnik's, which covers
 # both names.
-foreach(program Zarnik Brellow Quillet)
+foreach(program Zarnik Brellow Quillet Almanac)
   read_page(${program} page)
   string(TOUPPER "${program}" title)
   if(NOT page MATCHES "\\.TH ${title} 1")
@@ -85,7 +90,7 @@ endif()
 # Where man-db is at hand, every page reads without a warning.
 find_program(MAN man)
 if(MAN)
-  foreach(program Zarnik Korvath Brellow Quillet)
+  foreach(program Zarnik Korvath Brellow Quillet Almanac)
     execute_process(COMMAND "${MAN}" --warnings -l "man1/${program}.1${MAN_SUFFIX}"
       WORKING_DIRECTORY "${PREFIX}/share/man" OUTPUT_QUIET ERROR_VARIABLE warnings)
     if(warnings)
@@ -93,5 +98,5 @@ if(MAN)
     endif()
   endforeach()
 endif()
-message(STATUS "all four programs installed and run; "
+message(STATUS "all five programs installed and run; "
                "image, man pages, README, copyright and changelog in place")

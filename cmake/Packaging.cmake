@@ -1,14 +1,14 @@
 # Install rules beside the programs, and CPack: a .deb on Linux, a .zip from the Windows build.
 #
 # Linux (and any other system but Windows), under the prefix:
-#   bin/                        Zarnik, Korvath, Brellow, Quillet
+#   bin/                        Zarnik, Korvath, Brellow, Quillet, Almanac
 #   share/seti-logtools/        redbit.png, the image that result pages draw their bars with
-#   share/man/man1/             Zarnik.1 (also Korvath.1), Brellow.1, Quillet.1, each gzipped
-#                               where gzip is at hand (as Debian wants them)
+#   share/man/man1/             Zarnik.1 (also Korvath.1), Brellow.1, Quillet.1, Almanac.1,
+#                               each gzipped where gzip is at hand (as Debian wants them)
 #   share/doc/seti-logtools/    README.md, copyright (the licence, in Debian's machine-readable
 #                               form) and changelog.Debian.gz
 #   share/lintian/overrides/    seti-logtools, the lintian tag the package overrides and why
-# Windows: one folder with the four .exe files, redbit.png, README.txt and LICENSE.txt (CR LF
+# Windows: one folder with the five .exe files, redbit.png, README.txt and LICENSE.txt (CR LF
 # line ends).
 set(SETI_PACKAGE_NAME seti-logtools)
 set(SETI_PACKAGE_MAINTAINER "seti-logtools developers <seti-logtools@example.org>")
@@ -75,7 +75,7 @@ License: Expat
       message(FATAL_ERROR "gzip -9nc ${source} failed")
     endif()
   endfunction()
-  foreach(page Zarnik Korvath Brellow Quillet)
+  foreach(page Zarnik Korvath Brellow Quillet Almanac)
     set(source ${CMAKE_SOURCE_DIR}/man/man1/${page}.1)
     if(SETI_GZIP)
       file(MAKE_DIRECTORY ${SETI_PACKAGING_DIR}/man1)
@@ -100,11 +100,13 @@ set(CPACK_PACKAGE_CONTACT "${SETI_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Merge, archive and show logs of SETI@home work units")
 set(CPACK_PACKAGE_DESCRIPTION
-"Three console programs for people who keep logs of SETI@home work units.
+"Four console programs for people who keep logs of SETI@home work units.
 Zarnik (also run as Korvath) merges the work units it reads from the client's
 directory, SETI@Support data files, I4WU and SETILog exports and WUInfo.csv
 tables into one database, sorted by arrival. Brellow archives a finished
-result under the work unit's name; Quillet writes the HTML page of a result.")
+result under the work unit's name; Quillet writes the HTML page of a result.
+Almanac reads the same sources and writes one HTML page of the whole history,
+with its charts.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/CPackTime.cmake)
 set(CPACK_SETI_SOURCE_DIR ${CMAKE_SOURCE_DIR})

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the three programs on the bundled samples in a fresh demo/ directory and says where
+# Runs the programs on the bundled samples in a fresh demo/ directory and says where
 # everything is. Build first: cmake --preset default && cmake --build --preset demo
 # SETI_BIN_DIR names another folder of built programs (build/bin by default), SETI_DEMO_DIR
 # another folder to write into (demo/ by default).
@@ -11,7 +11,7 @@ samples="$top/examples"
 out="${SETI_DEMO_DIR:-$top/demo}"
 shown="${SETI_DEMO_DIR:-demo}"
 
-for program in Zarnik Korvath Brellow Quillet; do
+for program in Zarnik Korvath Brellow Quillet Almanac; do
   if [ ! -x "$bin/$program" ]; then
     echo "missing $bin/$program: build first (cmake --preset default && cmake --build --preset demo)" >&2
     exit 1
@@ -44,9 +44,17 @@ echo "== Brellow: the result archived in $shown/archive"
 cp "$samples/redbit.png" "$out/archive/"
 (cd "$out/archive" && "$bin/Brellow" "$samples/client/result.sah" "$out/archive/" -html -ss 2>&1)
 
+# Almanac reads the sources the merges read, writes no database, and makes the page of the
+# whole history; beside the archived result's page, which its tables link to.
+echo
+echo "== Almanac: the history's page in $shown/archive"
+(cd "$out/archive" && "$bin/Almanac" "${inputs[@]}" -ss="$samples/ss_past_data.txt" \
+    "$samples/WUInfo.csv" 2>&1)
+
 echo
 echo "Done. Look at:"
 echo "  $shown/support/ss_past_data.txt   merged support data file"
 echo "  $shown/wuinfo/WUInfo.csv          merged WUInfo table"
 for page in "$out"/page/*.html; do echo "  $shown/page/$(basename "$page")  result page (open in a browser)"; done
 echo "  $shown/archive/                   archived result, its page and a support data record"
+echo "  $shown/archive/Almanac.html       the whole history on one page (open in a browser)"

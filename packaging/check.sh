@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from the native build and the zip from the MinGW build, and checks what they
 # hold: lintian must pass the .deb with no error or warning, which is then unpacked into a
-# scratch root and its programs are run there; the zip must hold exactly the four .exe files,
+# scratch root and its programs are run there; the zip must hold exactly the five .exe files,
 # redbit.png, README.txt and LICENSE.txt with CR LF line ends, Korvath.exe the same bytes as
 # Zarnik.exe.
 # Usage: packaging/check.sh NATIVE_BUILD_DIR MINGW_BUILD_DIR
@@ -32,10 +32,11 @@ zip=${zips[0]}
 echo "== $deb"
 dpkg-deb --info "$deb"
 dpkg-deb -c "$deb"
-expected=(usr/bin/Zarnik usr/bin/Korvath usr/bin/Brellow usr/bin/Quillet
+expected=(usr/bin/Zarnik usr/bin/Korvath usr/bin/Brellow usr/bin/Quillet usr/bin/Almanac
           usr/share/seti-logtools/redbit.png
           usr/share/man/man1/Zarnik.1.gz usr/share/man/man1/Korvath.1.gz
           usr/share/man/man1/Brellow.1.gz usr/share/man/man1/Quillet.1.gz
+          usr/share/man/man1/Almanac.1.gz
           usr/share/doc/seti-logtools/README.md usr/share/doc/seti-logtools/copyright
           usr/share/doc/seti-logtools/changelog.Debian.gz
           usr/share/lintian/overrides/seti-logtools)
@@ -44,7 +45,7 @@ dpkg-deb -x "$deb" "$root"
 for file in "${expected[@]}"; do
     [ -f "$root/$file" ] || fail "the .deb lacks /$file"
 done
-for program in Zarnik Korvath Brellow Quillet; do
+for program in Zarnik Korvath Brellow Quillet Almanac; do
     [ -x "$root/usr/bin/$program" ] || fail "/usr/bin/$program is not executable"
 done
 extra=$(cd "$root" && find . -type f | sed 's|^\./||' | sort | grep -vxF -f <(printf '%s\n' "${expected[@]}") || true)
@@ -68,14 +69,15 @@ sed -n 's/^ //; /^Permission/,$p' "$doc/copyright" | sed 's/^\.$//' |
     fail "the copyright file does not hold the licence text of LICENSE"
 
 # Every man page reads without a warning, Korvath(1) through its link to Zarnik(1).
-for page in Zarnik Korvath Brellow Quillet; do
+for page in Zarnik Korvath Brellow Quillet Almanac; do
     warnings=$(cd "$root/usr/share/man" && man --warnings -l "man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man page $page.1.gz: $warnings"
 done
 korvath_page=$(cd "$root/usr/share/man" && MANWIDTH=80 man -l man1/Korvath.1.gz 2>/dev/null)
 grep -q "Korvath" <<<"$korvath_page" || fail "Korvath(1) does not show the page of both names"
 
-# The unpacked programs run: usage texts in both modes, a page, an archived result.
+# The unpacked programs run: usage texts in both modes, a page, an archived result, the
+# Almanac page of the archived result's support data file, linking to its result page.
 run="$scratch/run"
 mkdir -p "$run/archive"
 usage=$(cd "$run" && "$root/usr/bin/Zarnik")
@@ -89,6 +91,15 @@ said=$(cd "$run" && "$root/usr/bin/Brellow" "$top/examples/client/result.sah" ar
 [ -z "$said" ] || fail "Brellow from the .deb said: $said"
 ls "$run"/archive/*.result >/dev/null 2>&1 || fail "Brellow from the .deb archived nothing"
 [ -s "$run/ss_past_data.txt" ] || fail "Brellow from the .deb appended no record"
+usage=$(cd "$run" && "$root/usr/bin/Almanac" -help)
+grep -q "Almanac" <<<"$usage" || fail "Almanac -help printed no usage text: $usage"
+name=$(tr '\r' '\n' < "$run/ss_past_data.txt" | sed -n 's/^name=//p' | head -n 1)
+cp "$run/page.html" "$run/$name.html"
+(cd "$run" && "$root/usr/bin/Almanac" > "$scratch/almanac.out" 2>&1) ||
+    fail "Almanac from the .deb failed: $(cat "$scratch/almanac.out")"
+grep -q '<svg class="chart"' "$run/Almanac.html" || fail "Almanac wrote no page with charts"
+grep -qF "href=\"$name.html\"" "$run/Almanac.html" ||
+    fail "the Almanac page does not link to $name.html beside it"
 
 # --- the zip -------------------------------------------------------------------------------
 echo "== $zip"
@@ -105,10 +116,10 @@ with zipfile.ZipFile(archive) as z:
         sys.exit(f"the zip has no one top folder: {sorted(tops)}")
     top = tops.pop() + "/"
     wanted = sorted(top + n for n in ("Zarnik.exe", "Korvath.exe", "Brellow.exe", "Quillet.exe",
-                                      "redbit.png", "README.txt", "LICENSE.txt"))
+                                      "Almanac.exe", "redbit.png", "README.txt", "LICENSE.txt"))
     if names != wanted:
         sys.exit(f"the zip holds {names}, not {wanted}")
-    for program in ("Zarnik", "Korvath", "Brellow", "Quillet"):
+    for program in ("Zarnik", "Korvath", "Brellow", "Quillet", "Almanac"):
         if z.read(top + program + ".exe")[:2] != b"MZ":
             sys.exit(f"{program}.exe is no Windows program")
     if z.read(top + "Zarnik.exe") != z.read(top + "Korvath.exe"):
@@ -125,10 +136,10 @@ with zipfile.ZipFile(archive) as z:
             sys.exit("LICENSE.txt in the zip is not LICENSE")
     readme = z.read(top + "README.txt")
     for example in (b"Zarnik.exe -sh=", b"Korvath.exe -ob=", b"Brellow.exe ", b"Quillet.exe ",
-                    b"redbit.png", b"MIT licence", b"LICENSE.txt"):
+                    b"Almanac.exe -page=", b"redbit.png", b"MIT licence", b"LICENSE.txt"):
         if example not in readme:
             sys.exit(f"README.txt lacks {example.decode()}")
-print("zip holds the four programs, redbit.png, README.txt and LICENSE.txt")
+print("zip holds the five programs, redbit.png, README.txt and LICENSE.txt")
 EOF
 
 echo "packaging check passed: $(basename "$deb"), $(basename "$zip")"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the programs of the tree a second time, the native and the Windows side each into a
 # folder of its own beside the first build, and checks that the second build gives the same
-# bytes as the first: the four programs of each side, the .deb and the Windows zip. Only the
+# bytes as the first: the five programs of each side, the .deb and the Windows zip. Only the
 # program targets are built, with 2 jobs; the second folders are removed when all is the same.
 # Usage: packaging/reproducible.sh NATIVE_BUILD_DIR MINGW_BUILD_DIR
 # (the first builds made with the default and mingw presets, their programs built).
@@ -12,7 +12,7 @@ native=$(cd "${1:?native build directory}" && pwd)
 mingw=$(cd "${2:?MinGW build directory}" && pwd)
 native2="$native-repro"
 mingw2="$mingw-repro"
-programs=(Zarnik Brellow Quillet)
+programs=(Zarnik Brellow Quillet Almanac)
 
 fail() {
     echo "reproducibility check FAILED: $*" >&2

@@ -2,7 +2,9 @@
 # Runs the README's examples on the bundled samples twice in each of two zones, once with the
 # Linux programs in the Linux spelling and once with the Windows programs under Wine in the
 # Windows spelling (backslashes, a client directory without a trailing separator), and checks
-# that every file either side leaves is byte-for-byte the same.
+# that every file either side leaves is byte-for-byte the same. Almanac makes two pages: one
+# of the databases the merges left (beside a result page it links to), one of the samples
+# read straight from their places.
 # Usage: compare.sh NATIVE_BUILD WINDOWS_BUILD (the Wine environment of env.sh already set).
 set -euo pipefail
 
@@ -42,6 +44,11 @@ run_linux() {
         "$native_bin/Brellow" "$ws/Program Files/SETI@home/result.sah" ../seti-archive/ \
             -html=../seti-archive/last.html -ss
         "$native_bin/Quillet" "$ws/Program Files/SETI@home/result.sah" ../public_html/seti.html
+        "$native_bin/Quillet" "$ws/Program Files/SETI@home/result.sah"
+        "$native_bin/Almanac"
+        "$native_bin/Almanac" -page=../public_html/almanac.html \
+            -sh="$ws/Program Files/SETI@home/" -i4wu='../i4wu/export*.csv' -sl=../SETILog.csv \
+            ../report/WUInfo.csv old/ss_past_data.txt
     ) 2> "$ws.console"
 }
 
@@ -58,6 +65,11 @@ run_windows() {
         wine "$windows_bin/Brellow.exe" "$client\\result.sah" '..\seti-archive' \
             '-html=..\seti-archive\last.html' -ss
         wine "$windows_bin/Quillet.exe" "$client\\result.sah" '..\public_html\seti.html'
+        wine "$windows_bin/Quillet.exe" "$client\\result.sah"
+        wine "$windows_bin/Almanac.exe"
+        wine "$windows_bin/Almanac.exe" '-page=..\public_html\almanac.html' \
+            "-sh=\"$client\"" '-i4wu=..\i4wu\export*.csv' '-sl=..\SETILog.csv' \
+            '..\report\WUInfo.csv' 'old\ss_past_data.txt'
     ) 2> "$ws.console"
 }
 
@@ -75,6 +87,18 @@ for zone in CET-1CEST JST-9; do
     else
         echo "TZ=$zone: Linux and Wine differ:"
         cat "$work/$zone.diff"
+        status=1
+    fi
+    # Almanac's two pages are there (a missing pair would compare as the same), and the page
+    # beside the result page links to it.
+    for page in setilog/Almanac.html public_html/almanac.html; do
+        if ! grep -q '<svg class="chart"' "$work/$zone/linux/$page"; then
+            echo "TZ=$zone: Almanac made no page $page"
+            status=1
+        fi
+    done
+    if ! grep -q 'href="[^"/]*\.html"' "$work/$zone/linux/setilog/Almanac.html" 2>/dev/null; then
+        echo "TZ=$zone: setilog/Almanac.html does not link to the result page beside it"
         status=1
     fi
     # Both sides must have read every source: the same number of messages, none a failure.
