@@ -156,7 +156,9 @@ TEST(AlmanacTest, SourcesAreNeverChangedAndGiveTheSameBytes) {
 
 // A page that cannot be written whole leaves the old one as it was, and the run fails; so
 // does one whose folder is missing. An empty page name is refused before anything is read.
-TEST(AlmanacTest, PageWrittenWholeOrNotAtAll) {
+TEST(AlmanacTest, PageCutByTheFileSizeLimitLeavesTheOldOne) {
+    if (testsupport::windowsPrograms())
+        GTEST_SKIP() << "the file-size signal is POSIX: under Wine it ends Wine's own process";
     TempDir dir;
     dir.write("WUInfo.csv", example("WUInfo.csv"));
     dir.write("Almanac.html", "old page");
@@ -165,7 +167,12 @@ TEST(AlmanacTest, PageWrittenWholeOrNotAtAll) {
     EXPECT_EQ(cut.status, 1);
     EXPECT_EQ(testsupport::lines(cut.err).back(), "Fail Export File: Almanac.html");
     EXPECT_EQ(dir.read("Almanac.html"), "old page");
+}
 
+TEST(AlmanacTest, PageWrittenWholeOrNotAtAll) {
+    TempDir dir;
+    dir.write("WUInfo.csv", example("WUInfo.csv"));
+    dir.write("Almanac.html", "old page");
     const RunResult missing = runAlmanac(dir.path(), {"-page=no/such/page.html", "WUInfo.csv"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(testsupport::lines(missing.err).back(), "Fail Export File: no/such/page.html");

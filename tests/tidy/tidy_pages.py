@@ -25,10 +25,6 @@ KNOWN = [
     # tidy reads an SVG <title> as HTML's, which takes no id; in SVG the id is what the
     # chart's aria-labelledby names.
     re.compile(r'Warning: <title> proprietary attribute "id"$'),
-    # The page marks what each chart's section kept out of the chart with one id in every
-    # section, as the markup the tests rely on was agreed; a class or one id per section
-    # would do. Taken out once the page's ids are unique.
-    re.compile(r'Warning: <p> anchor "left-out" already defined$'),
 ]
 
 
