@@ -1,7 +1,8 @@
 # Test script: installs a finished build into a scratch prefix and checks that each of the five
 # programs is there and runs (each prints its usage and exits with status 0: the first four with
-# no argument, Almanac with -help, since without one it reads the current folder), and that the page image, the man pages, the README, the copyright file and the changelog are
-# installed beside them.
+# no argument, Almanac with -help, since without one it reads the current folder), and that the
+# page image, the man pages, the README, the copyright file and the changelog are installed
+# beside them.
 # Called by ctest with -DBUILD_DIR=<build tree> -DPREFIX=<scratch prefix> -DSOURCE_DIR=<tree>
 # -DMAN_SUFFIX=<.gz or nothing> -DGZIP=<gzip, when the man pages are gzipped>.
 file(REMOVE_RECURSE "${PREFIX}")
