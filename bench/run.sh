@@ -187,8 +187,10 @@ measure() {
     best_rss[$name/$size/$build]=$rss
     best_cpu[$name/$size/$build]=$cpu_best
     local ratio=
-    if [ "$build" = current ] && [ ${#builds[@]} -gt 1 ]; then
-        ratio=$(awk "BEGIN { printf \"%.2fx\", ${best_wall[$name/$size/${builds[0]}]:-0} / $best }")
+    # Only beside a base that ran the case: a case the base has no program for shows none.
+    if [ "$build" = current ] && [ ${#builds[@]} -gt 1 ] &&
+        [ -n "${best_wall[$name/$size/${builds[0]}]:-}" ]; then
+        ratio=$(awk "BEGIN { printf \"%.2fx\", ${best_wall[$name/$size/${builds[0]}]} / $best }")
     fi
     rows+=("$(awk -v c="$name" -v n="$size" -v b="$build" -v w="$best" -v m="$rss" \
         -v i="$input" -v x="$ratio" -v v="$verdict" 'BEGIN {

@@ -30,7 +30,7 @@ run_target() {
 }
 
 targets=(ResultFile ClientDir SupportData I4WU SETILog WuInfo Options DateTime
-         SupportDataBatches WuInfoBatches I4WUBatches SETILogBatches)
+         SupportDataBatches WuInfoBatches I4WUBatches SETILogBatches Almanac)
 failed=0
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
     pids=()
