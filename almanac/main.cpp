@@ -53,10 +53,9 @@ void readDatabases(SourceImport& import, WorkUnitList& store, std::string& file)
     for (const auto& database : Databases) {
         if (platform::fileStatus(database.path) == platform::FileStatus::Missing) continue;
         file = database.path;
-        if (readDatabaseFile(database.path, database.type, store))
-            import.countFile();
-        else
-            printFailure("Fail Import File: ", database.path);
+        const bool read = readDatabaseFile(database.path, database.type, store);
+        import.addDatabase(database.path, read);
+        if (!read) printFailure("Fail Import File: ", database.path);
     }
 }
 
@@ -93,6 +92,9 @@ void run(int argc, char** argv, std::string& file) {
         return isSafeFileName(name) &&
                platform::fileStatus(folder + name + ".html") == platform::FileStatus::Readable;
     };
+    // The page never takes the place of a source: a page named as one of the files read
+    // would throw its records away.
+    if (import.isSource(page)) return printFailure("Illegal File: ", page);
     file = page;
     printMessage("Export Page to File: ", page);
     if (!writeAlmanacPage(store, input, page)) printFailure("Fail Export File: ", page);

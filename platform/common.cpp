@@ -111,6 +111,11 @@ FileStatus fileStatus(const std::string& path) {
     return in.open(path) ? FileStatus::Readable : FileStatus::Unreadable;
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+    detail::FileId first, second;
+    return detail::fileIdAt(a, true, first) && detail::fileIdAt(b, true, second) && first == second;
+}
+
 namespace {
 
 // Few system calls, and little memory held while a page or a copy is written.

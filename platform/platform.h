@@ -109,6 +109,10 @@ void freeLarge(void* block, std::size_t bytes);
 enum class FileStatus { Missing, Readable, Unreadable };
 FileStatus fileStatus(const std::string& path);
 
+// Whether two paths name one file or folder that is there, by whatever names or links they
+// reach it; false when either names nothing.
+bool sameFile(const std::string& a, const std::string& b);
+
 // Copies a regular file, replacing the target when it exists, by way of the safe replace of
 // ReplacingFile: the bytes go to this run's own temporary file beside the target, which is
 // renamed over it once whole. True when the copy is in place; a copy that fails at any step

@@ -2,6 +2,7 @@
 #include "sources/SourceImport.h"
 
 #include <cstdint>
+#include <string_view>
 
 #include "clientfiles/SHLog.h"
 #include "formats/I4WU.h"
@@ -10,6 +11,7 @@
 #include "formats/WuInfo.h"
 #include "frontend/Console.h"
 #include "options/CmdParm.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -103,9 +105,28 @@ bool SourceImport::reportCount() const {
     return true;
 }
 
+bool SourceImport::isSource(const std::string& path) const {
+    for (const std::string& file : filesRead_) {
+        if (platform::sameFile(path, file)) return true;
+    }
+    const std::size_t cut = path.find_last_of("/\\");
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    constexpr std::string_view Sah = ".sah";
+    if (name.size() < Sah.size() ||
+        !platform::sameNameIgnoringCase(std::string_view(name).substr(name.size() - Sah.size()),
+                                        Sah))
+        return false;
+    const std::string folder = cut == std::string::npos ? "." : path.substr(0, cut + 1);
+    for (const std::string& client : clientFolders_) {
+        if (platform::sameFile(folder, client.empty() ? "." : client)) return true;
+    }
+    return false;
+}
+
 void SourceImport::importClientDirectory(const std::string& directory) {
     const std::string files = directory + "*.sah";
     file_ = files;
+    clientFolders_.push_back(directory);
     printMessage("Append SETI@home System FIles: ", files);
     SHLog client(directory);
     if (client.read()) {
@@ -120,6 +141,7 @@ void SourceImport::importClientDirectory(const std::string& directory) {
 void SourceImport::importReportDirectory(const std::string& directory) {
     const std::string path = directory + "WUInfo.csv";
     file_ = path;
+    filesRead_.push_back(path);
     // Counted whether or not the file reads, as the tool always has.
     ++importCount_;
     if (!readFile<WuInfoReader, Told::BeforeOpen>(path, "Append Orbelle Format File: ", store_))
@@ -143,10 +165,12 @@ void SourceImport::importFile(const std::string& directory, const std::string& n
     file_ = directory + name;
     for (const ImportCase& kind : ImportCases) {
         if (kind.type != type) continue;
-        if (kind.read == nullptr)
+        if (kind.read == nullptr) {
             printMessage(kind.message, file_);
-        else if (kind.read(file_, kind.message, store_))
-            ++importCount_;
+            return;
+        }
+        filesRead_.push_back(file_);
+        if (kind.read(file_, kind.message, store_)) ++importCount_;
         return;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "options/FindFile.h"
 #include "store/WorkUnitList.h"
@@ -31,11 +32,18 @@ public:
 
     // Reads the sources one command-line argument names.
     void importArgument(const std::string& argument);
-    // A file read outside the arguments (a database) counts as one of the files read.
-    void countFile() { ++importCount_; }
+    // A database read outside the arguments: a source whether or not it read, and one of the
+    // files read when it did.
+    void addDatabase(const std::string& path, bool read) {
+        filesRead_.push_back(path);
+        if (read) ++importCount_;
+    }
     int count() const { return importCount_; }
     // Tells how many files were read: "No Import File" (a failure) when none, and then false.
     bool reportCount() const;
+    // Whether `path` names a source this run read (by any name or link): a file given to a
+    // reader, or a .sah file in a client directory read. Such a path is never to be written.
+    bool isSource(const std::string& path) const;
 
 private:
     void importClientDirectory(const std::string& directory);
@@ -46,5 +54,7 @@ private:
     WorkUnitList& store_;
     std::string& file_;
     int importCount_ = 0;
+    std::vector<std::string> filesRead_;      // every file given to a reader, read or not
+    std::vector<std::string> clientFolders_;  // every client directory read
     FindFile finder_;
 };

@@ -21,7 +21,7 @@ void MergeRun::readDatabase() {
     const bool present = platform::fileStatus(database) != platform::FileStatus::Missing;
     const bool read = readDatabaseFile(
         database, mode_ == Mode::SupportData ? InputType::Support : InputType::WuInfo, store_);
-    if (read) import_.countFile();
+    import_.addDatabase(database, read);
     // A database that is there but would not read (no permission, a read error) holds
     // records this run never saw: rewriting it would throw them away.
     databaseUnreadable_ = !read && present;

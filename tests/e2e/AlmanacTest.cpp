@@ -187,3 +187,46 @@ TEST(AlmanacTest, PageWrittenWholeOrNotAtAll) {
     std::sort(entries.begin(), entries.end());
     EXPECT_EQ(entries, (std::vector<std::string>{"Almanac.html", "WUInfo.csv"}));
 }
+
+// A page named as one of the sources read, by any name, is refused before anything is
+// written: the source keeps every byte.
+TEST(AlmanacTest, APageNeverTakesTheNameOfASourceRead) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string page;  // the path the page names, as the message prints it
+        bool posixOnly;
+    };
+    const Case cases[] = {
+        {"the database read by default", {"-page=WUInfo.csv"}, "WUInfo.csv", false},
+        {"an export by another path",
+         {"-page=sub/../SETILog.csv", "-sl=SETILog.csv"},
+         "sub/../SETILog.csv",
+         false},
+        {"a database named as a plain file",
+         {"-page=ss_past_data.txt", "ss_past_data.txt"},
+         "ss_past_data.txt",
+         false},
+        {"a client file", {"-sh=client/", "-page=client/STATE.SAH"}, "client/STATE.SAH", false},
+        {"a link to the database", {"-page=link.html"}, "link.html", true},
+    };
+    for (const Case& c : cases) {
+        if (c.posixOnly && testsupport::windowsPrograms()) continue;
+        TempDir dir;
+        dir.write("WUInfo.csv", example("WUInfo.csv"));
+        dir.write("SETILog.csv", example("SETILog.csv"));
+        dir.write("ss_past_data.txt", example("ss_past_data.txt"));
+        fs::create_directories(dir.path() / "sub");
+        fs::create_directories(dir.path() / "client");
+        for (const char* name : {"result.sah", "state.sah", "work_unit.sah"})
+            dir.write(std::string("client/") + name, example(std::string("client/") + name));
+        fs::create_symlink("WUInfo.csv", dir.path() / "link.html");
+        const RunResult run = runAlmanac(dir.path(), c.args);
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_EQ(testsupport::lines(run.err).back(), "Illegal File: " + c.page) << c.what;
+        EXPECT_EQ(dir.read("WUInfo.csv"), example("WUInfo.csv")) << c.what;
+        EXPECT_EQ(dir.read("SETILog.csv"), example("SETILog.csv")) << c.what;
+        EXPECT_EQ(dir.read("ss_past_data.txt"), example("ss_past_data.txt")) << c.what;
+        EXPECT_EQ(dir.read("client/state.sah"), example("client/state.sah")) << c.what;
+    }
+}
