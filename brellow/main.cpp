@@ -83,7 +83,10 @@ void run(int argc, char** argv, std::string& file) {
     if (page) {
         const std::string htmlPath = parm.htmlFile.empty() ? record.name + ".html" : parm.htmlFile;
         file = htmlPath;
-        if (!writeResultPage(reader, htmlPath)) printFailure("Illegal File: ", htmlPath);
+        // A page named as the result itself would replace the result, and then its copy, with
+        // the page.
+        if (platform::sameFile(htmlPath, resultPath) || !writeResultPage(reader, htmlPath))
+            printFailure("Illegal File: ", htmlPath);
     }
     reader.close();
 

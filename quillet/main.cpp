@@ -48,7 +48,9 @@ void run(int argc, char** argv, std::string& file) {
         destPath = workUnit.name + ".html";
     }
     file = destPath;
-    if (!writeResultPage(reader, destPath)) printFailure("Illegal File: ", destPath);
+    // A page named as the result itself would replace the result with its page.
+    if (platform::sameFile(destPath, resultPath) || !writeResultPage(reader, destPath))
+        printFailure("Illegal File: ", destPath);
     reader.close();
 }
 

@@ -182,6 +182,11 @@ TEST(BrellowTest, CopiesAndWritesOnRequest) {
     const std::string old = "!\rname=older.wu\rprog=1.000000\r\r";
     runCases({
         {"directory without separator", {"in/result.sah", "out"}, "", false, copy},
+        {"page named as the result: the result and its copy stay",
+         {"in/result.sah", "out", "-html=in/../in/result.sah"},
+         "Illegal File: in/../in/result.sah\n",
+         false,
+         copy},
         {"directory with backslash", {"in/result.sah", "out\\"}, "", false, copy},
         {"directory with slash", {"in/result.sah", "out/"}, "", false, copy},
         {"empty directory means the current one",

@@ -160,6 +160,12 @@ TEST(QuilletTest, RefusalsAndPagesWritten) {
          "Illegal File: pages\n",
          false,
          ""},
+        {"page named as the result: the result stays",
+         named("wu1"),
+         {"in.sah", "sub/../in.sah"},
+         "Illegal File: sub/../in.sah\n",
+         false,
+         ""},
         {"page in a missing directory",
          named("wu1"),
          {"in.sah", "missing\\page.html"},
@@ -175,14 +181,18 @@ TEST(QuilletTest, RefusalsAndPagesWritten) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         fs::create_directory(dir.path() / "pages");
+        fs::create_directory(dir.path() / "sub");
         if (c.content != "-") dir.write("in.sah", c.content);
         if (!c.page.empty()) dir.write(c.page, std::string(20000, 'x'));
         const RunResult r = runQuillet(dir, c.args);
+        if (c.content != "-") {
+            EXPECT_EQ(dir.read("in.sah"), c.content);
+        }
         EXPECT_EQ(r.status, testsupport::statusFor(c.err));
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, c.usage ? Usage : "");
         if (c.page.empty()) {
-            EXPECT_EQ(entryCount(dir.path()), c.content == "-" ? 1 : 2);  // pages, in.sah
+            EXPECT_EQ(entryCount(dir.path()), c.content == "-" ? 2 : 3);  // pages, sub, in.sah
             EXPECT_EQ(entryCount(dir.path() / "pages"), 0);
         } else {
             const std::string page = dir.read(c.page);
