@@ -26,7 +26,8 @@ import sys
 
 # The helpers are imported from the tree, which a test leaves as it was: no bytecode there.
 sys.dont_write_bytecode = True
-from headless import SKIP, DevTools, Failure, browser_command, check, colours, usable_chromium
+from headless import (SKIP, DevTools, browser_command, check, colours, run_check,
+                      usable_chromium)
 from history import HOSTILE, WITH_PAGE, expected_charts, history, write_wuinfo
 
 WIDTH, HEIGHT = 1000, 1400
@@ -250,8 +251,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except Failure as failure:
-        print(f"FAILED: {failure}")
-        sys.exit(1)
+    run_check(main)

@@ -8,6 +8,7 @@ import select
 import shutil
 import struct
 import subprocess
+import sys
 import zlib
 
 SKIP = 77
@@ -20,6 +21,15 @@ class Failure(Exception):
 def check(condition, message):
     if not condition:
         raise Failure(message)
+
+
+def run_check(main):
+    """Exits with what a check's main returns, or with 1 after a failure's message."""
+    try:
+        sys.exit(main())
+    except Failure as failure:
+        print(f"FAILED: {failure}")
+        sys.exit(1)
 
 
 # --- PNG decoding with the standard library ----------------------------------------------

@@ -19,8 +19,8 @@ import sys
 
 # The helpers are imported from the tree, which a test leaves as it was: no bytecode there.
 sys.dont_write_bytecode = True
-from headless import (SKIP, Failure, browser_command, check, dump_dom, near, pixels_where,
-                      read_png, runs, usable_chromium)
+from headless import (SKIP, browser_command, check, dump_dom, near, pixels_where,
+                      read_png, run_check, runs, usable_chromium)
 from headless import render as render_page
 
 WIDTH, HEIGHT = 1000, 1400
@@ -152,8 +152,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except Failure as failure:
-        print(f"FAILED: {failure}")
-        sys.exit(1)
+    run_check(main)

@@ -16,7 +16,7 @@ import sys
 # The helpers are imported from the tree, which a test leaves as it was: no bytecode there.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "browser"))
-from headless import SKIP, Failure, check  # noqa: E402
+from headless import SKIP, check, run_check  # noqa: E402
 from history import history, hostile_units, write_wuinfo  # noqa: E402
 
 
@@ -89,8 +89,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except Failure as failure:
-        print(f"FAILED: {failure}")
-        sys.exit(1)
+    run_check(main)
