@@ -38,12 +38,6 @@ bool pageArgument(const std::string& argument, std::string& page) {
     return true;
 }
 
-// The folder part of a path, with its separator (a slash or a backslash); empty for none.
-std::string folderOf(const std::string& path) {
-    const std::size_t end = path.find_last_of("/\\");
-    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
-}
-
 // The databases of the current folder, whichever are there.
 void readDatabases(SourceImport& import, WorkUnitList& store, std::string& file) {
     constexpr struct {
@@ -87,7 +81,7 @@ void run(int argc, char** argv, std::string& file) {
     input.sourcesRead = import.count();
     // A best signal's name links to its result page when one is there beside the page, under
     // the name the result pages are written by.
-    const std::string folder = folderOf(page);
+    const std::string folder = page.substr(0, lastPartStart(page));
     input.hasResultPage = [&folder](const std::string& name) {
         return isSafeFileName(name) &&
                platform::fileStatus(folder + name + ".html") == platform::FileStatus::Readable;

@@ -20,9 +20,7 @@ bool isDatabaseLock(std::string_view name) {
 }
 
 bool lastComponentHasWildcard(const std::string& pattern) {
-    const std::size_t cut = pattern.find_last_of("\\/");
-    const std::size_t start = cut == std::string::npos ? 0 : cut + 1;
-    return pattern.find_first_of("*?", start) != std::string::npos;
+    return pattern.find_first_of("*?", lastPartStart(pattern)) != std::string::npos;
 }
 
 }  // namespace
@@ -33,8 +31,8 @@ std::string FindFile::find(const std::string& searchPattern) {
     pattern = searchPattern;
     name.clear();
     // Both separators count, so ../data/*.csv names files in ../data/ and not here.
-    const std::size_t cut = pattern.find_last_of("\\/");
-    directory = cut == std::string::npos ? std::string(".\\") : pattern.substr(0, cut + 1);
+    const std::size_t start = lastPartStart(pattern);
+    directory = start == 0 ? std::string(".\\") : pattern.substr(0, start);
     close();
     entries_ = platform::listFiles(pattern);
     // A file named without a wildcard is read as any file, a lock file too.
@@ -80,4 +78,9 @@ InputType detectInputType(const std::string& fileName) {
         return InputType::I4wu;
     }
     return fileName == "ss_past_data.txt" ? InputType::Support : InputType::Unknown;
+}
+
+std::size_t lastPartStart(std::string_view path) {
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? 0 : cut + 1;
 }

@@ -2,8 +2,10 @@
 // input file's format from its name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -39,6 +41,10 @@ private:
 // slash counts as one), so "C:\\Program Files\\SETI@home" names the files inside it. An
 // empty directory stays empty: the current one.
 std::string directoryPrefix(const std::string& directory);
+
+// Where the last part of a path starts: after its last backslash or slash (both separate
+// parts on every system), 0 when it has none.
+std::size_t lastPartStart(std::string_view path);
 
 // The kinds of input file the merge tool reads.
 enum class InputType { Unknown, WuInfo, I4wu, SetiLog, Support };

@@ -109,14 +109,14 @@ bool SourceImport::isSource(const std::string& path) const {
     for (const std::string& file : filesRead_) {
         if (platform::sameFile(path, file)) return true;
     }
-    const std::size_t cut = path.find_last_of("/\\");
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    const std::size_t start = lastPartStart(path);
+    const std::string name = path.substr(start);
     constexpr std::string_view Sah = ".sah";
     if (name.size() < Sah.size() ||
         !platform::sameNameIgnoringCase(std::string_view(name).substr(name.size() - Sah.size()),
                                         Sah))
         return false;
-    const std::string folder = cut == std::string::npos ? "." : path.substr(0, cut + 1);
+    const std::string folder = start == 0 ? "." : path.substr(0, start);
     for (const std::string& client : clientFolders_) {
         if (platform::sameFile(folder, client.empty() ? "." : client)) return true;
     }
